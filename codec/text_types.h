@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace mok {
+
+// Text is what the text box holds: UTF-16 code units, any of them, unpaired
+// surrogates and NULs included.
+using Text = std::u16string;
+using TextView = std::u16string_view;
+
+// A byte string is what an encoder produces and a decoder consumes. It is a type
+// of its own so that text and bytes cannot be mixed up; its length may be odd.
+using Bytes = std::basic_string<std::uint8_t>;
+using BytesView = std::basic_string_view<std::uint8_t>;
+
+// Builds a byte string from a char literal ("\xB0\xA1"); convenient in tests.
+inline Bytes ToBytes(std::string_view s) {
+  return Bytes(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
+}
+
+// Every decoder that returns text turns U+0000 into a space.
+inline void ReplaceNulBySpace(Text& text) {
+  for (char16_t& c : text) {
+    if (c == 0) c = u' ';
+  }
+}
+
+}  // namespace mok
