@@ -1,0 +1,56 @@
+#pragma once
+
+// Base64 (standard alphabet and seven look-alike alphabets seen in mail and
+// URLs), plus the text-level wrappers that tie it to character sets.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "codec/text_types.h"
+
+namespace mok {
+
+// Decodes Base64. Variants 1..7 let two other characters stand for "+" and "/":
+//   1 "*" "-"   2 "!" "-"   3 "_" "-"   4 "-" "_"   5 "." "_"   6 "." "-"   7 "_" ":"
+// ("+" and "/" themselves keep working). Any other variant is the standard
+// alphabet. The first character outside the alphabet ends decoding; a final group
+// of one character gives one byte holding that character's value, of two
+// characters one byte, of three characters two bytes.
+[[nodiscard]] Bytes Base64ToBytes(TextView text, std::int16_t variant);
+
+// Encodes bytes as Base64 without padding and without line breaks.
+[[nodiscard]] Text BytesToBase64(BytesView bytes);
+
+// Text-level decoder: drops spaces, tabs, CR and LF, decodes Base64 with the
+// variant mode % 128, then turns the bytes into text with `code` as a code page
+// (mode >= 128) or as a language code (mode < 128). NULs become spaces; any
+// failure leaves the empty text.
+void DecodeBase64Text(Text& text, std::int32_t code, std::int16_t mode);
+
+// Text-level encoder: encodes with code page 936, 54936, 950 or 65001 (index 0..3),
+// then Base64 with "=" padding, cut into lines of 76 characters joined by CR LF.
+// Any other index, and any failure, leaves the empty text.
+void EncodeBase64Text(Text& text, std::int16_t index);
+
+namespace base64_detail {
+
+// Largest number of bytes DecodeRun can write for `count` characters.
+[[nodiscard]] constexpr std::size_t MaxDecodedSize(std::size_t count) noexcept {
+  return count / 4 * 3 + 2;
+}
+
+// Decodes chars[0..count) into out until the first character outside the
+// variant's alphabet; with skip_blanks, spaces, tabs, CR and LF are passed over.
+// Returns the number of bytes written (at most MaxDecodedSize(count)). out may
+// overlap chars as long as it starts at or before chars (as bytes): every byte
+// is written only after the characters it comes from have been read, and it
+// never lands beyond them.
+std::size_t DecodeRun(const char16_t* chars, std::size_t count, std::int16_t variant,
+                      bool skip_blanks, std::uint8_t* out) noexcept;
+
+// Value of a character in the standard alphabet, or -1.
+[[nodiscard]] int StandardValue(char16_t c) noexcept;
+
+}  // namespace base64_detail
+
+}  // namespace mok

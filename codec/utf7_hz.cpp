@@ -1,0 +1,298 @@
+#include "codec/utf7_hz.h"
+
+#include <array>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "codec/base64.h"
+#include "codec/conversion_core.h"
+
+namespace mok {
+namespace {
+
+constexpr std::int32_t kGbCodePage = 936;
+
+// ---------------------------------------------------------------------------
+// GB2312 tables. HZ needs the code page 936 code of single characters and the
+// character of single code pairs; asking the converter once per character would
+// dominate the run time, so both directions are tabulated once per process.
+
+constexpr int kGbRows = 94;  // lead and trail bytes 0xA1..0xFE
+
+[[nodiscard]] constexpr bool IsGbByte(std::uint8_t b) noexcept { return b >= 0xA1 && b <= 0xFE; }
+
+// What one GB2312 pair decodes to: usually one character, two lone surrogates
+// (U+DC00 + byte) when code page 936 has nothing there.
+struct GbChars {
+  char16_t unit[2] = {0, 0};
+  std::uint8_t count = 0;
+};
+
+using GbDecodeTable = std::array<GbChars, kGbRows * kGbRows>;
+
+void StorePair(GbChars& entry, const Text& decoded) {
+  entry.count = static_cast<std::uint8_t>(decoded.size() < 2 ? decoded.size() : 2);
+  for (std::uint8_t k = 0; k < entry.count; ++k) entry.unit[k] = decoded[k];
+}
+
+std::unique_ptr<GbDecodeTable> BuildDecodeTable() {
+  auto table = std::make_unique<GbDecodeTable>();
+  Bytes row(2 * kGbRows, 0);
+  for (int lead = 0; lead < kGbRows; ++lead) {
+    for (int trail = 0; trail < kGbRows; ++trail) {
+      row[2 * trail] = static_cast<std::uint8_t>(0xA1 + lead);
+      row[2 * trail + 1] = static_cast<std::uint8_t>(0xA1 + trail);
+    }
+    // One call per row. When it yields exactly one ordinary character per pair,
+    // each pair was read as a unit (no byte A1..FE stands alone in code page
+    // 936, and an unread byte would show up as a lone surrogate), so the row
+    // equals the pairs decoded one by one. Otherwise decode the row pair by pair.
+    const Text decoded = CpBytesToText(row, kGbCodePage);
+    bool whole = decoded.size() == static_cast<std::size_t>(kGbRows);
+    for (std::size_t k = 0; whole && k < decoded.size(); ++k) {
+      whole = decoded[k] < 0xD800 || decoded[k] > 0xDFFF;
+    }
+    for (int trail = 0; trail < kGbRows; ++trail) {
+      GbChars& entry = (*table)[static_cast<std::size_t>(lead * kGbRows + trail)];
+      if (whole) {
+        entry.unit[0] = decoded[static_cast<std::size_t>(trail)];
+        entry.count = 1;
+      } else {
+        StorePair(entry, CpBytesToText(BytesView(row.data() + 2 * trail, 2), kGbCodePage));
+      }
+    }
+  }
+  return table;
+}
+
+const GbDecodeTable& DecodeTable() {
+  static const std::unique_ptr<GbDecodeTable> table = BuildDecodeTable();
+  return *table;
+}
+
+// For every code unit, its GB2312 code (lead << 8 | trail, both 0xA1..0xFE) or 0
+// when its code page 936 code is anything else.
+using GbEncodeTable = std::array<std::uint16_t, 0x10000>;
+
+[[nodiscard]] std::uint16_t GbCodeOf(BytesView code) noexcept {
+  if (code.size() != 2 || !IsGbByte(code[0]) || !IsGbByte(code[1])) return 0;
+  return static_cast<std::uint16_t>((code[0] << 8) | code[1]);
+}
+
+std::unique_ptr<GbEncodeTable> BuildEncodeTable() {
+  auto table = std::make_unique<GbEncodeTable>();
+  table->fill(0);
+  constexpr std::size_t kBlock = 256;
+  Text block(kBlock, u'\0');
+  for (std::uint32_t base = 0; base < 0x10000; base += kBlock) {
+    // Surrogates, paired or not, are looked at one unit at a time: a lone one
+    // encodes as "?" or as a single raw byte, never as a GB2312 pair.
+    if (base >= 0xD800 && base <= 0xDFFF) continue;
+    for (std::size_t k = 0; k < kBlock; ++k) block[k] = static_cast<char16_t>(base + k);
+    // One call per block. Code page 936 encodes each character on its own and
+    // its codes are self-delimiting (a byte 81..FE opens a pair), so the output
+    // splits back into one code per character; if the count does not come out
+    // right, fall back to one call per character.
+    const Bytes bytes = TextToCpBytes(block, kGbCodePage);
+    std::array<std::uint16_t, kBlock> codes{};
+    std::size_t found = 0;
+    std::size_t i = 0;
+    while (i < bytes.size() && found < kBlock) {
+      const std::size_t len = (bytes[i] >= 0x81 && bytes[i] <= 0xFE && i + 1 < bytes.size()) ? 2 : 1;
+      codes[found++] = GbCodeOf(BytesView(bytes.data() + i, len));
+      i += len;
+    }
+    if (found == kBlock && i == bytes.size()) {
+      for (std::size_t k = 0; k < kBlock; ++k) (*table)[base + k] = codes[k];
+    } else {
+      for (std::size_t k = 0; k < kBlock; ++k) {
+        (*table)[base + k] = GbCodeOf(TextToCpBytes(TextView(block.data() + k, 1), kGbCodePage));
+      }
+    }
+  }
+  return table;
+}
+
+const GbEncodeTable& EncodeTable() {
+  static const std::unique_ptr<GbEncodeTable> table = BuildEncodeTable();
+  return *table;
+}
+
+// ---------------------------------------------------------------------------
+// HZ line continuations.
+
+// True when "~" CR LF, "~ " CR LF or "~" TAB CR LF occurs. If none does, none of
+// the removal passes below can change anything.
+[[nodiscard]] bool HasContinuation(TextView text) noexcept {
+  for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+    if (text[i] != u'\r' || text[i + 1] != u'\n') continue;
+    const char16_t before = text[i - 1];
+    if (before == u'~') return true;
+    if ((before == u' ' || before == u'\t') && i >= 2 && text[i - 2] == u'~') return true;
+  }
+  return false;
+}
+
+// Removes every occurrence of pattern, scanning once from left to right (text
+// that closes up behind a removal is not looked at again in this pass).
+void RemoveAll(Text& text, TextView pattern) {
+  std::size_t r = text.find(pattern.data(), 0, pattern.size());
+  if (r == Text::npos) return;
+  std::size_t w = r;
+  char16_t* s = text.data();
+  while (r != Text::npos) {
+    r += pattern.size();
+    const std::size_t next = text.find(pattern.data(), r, pattern.size());
+    const std::size_t end = next == Text::npos ? text.size() : next;
+    std::memmove(s + w, s + r, (end - r) * sizeof(char16_t));
+    w += end - r;
+    r = next;
+  }
+  text.resize(w);
+}
+
+}  // namespace
+
+void DecodeUtf7(Text& text) {
+  if (text.empty()) return;
+  try {
+    char16_t* s = text.data();
+    const std::size_t n = text.size();
+    std::size_t r = 0;  // next character to read
+    std::size_t w = 0;  // next position to write; never beyond r
+    while (r < n) {
+      const char16_t* found = std::char_traits<char16_t>::find(s + r, n - r, u'+');
+      const std::size_t plus = found == nullptr ? n : static_cast<std::size_t>(found - s);
+      if (plus + 1 >= n) {  // no "+", or "+" as the last character
+        std::memmove(s + w, s + r, (n - r) * sizeof(char16_t));
+        w += n - r;
+        break;
+      }
+      std::memmove(s + w, s + r, (plus - r) * sizeof(char16_t));
+      w += plus - r;
+      std::size_t end = plus + 1;
+      while (end < n && base64_detail::StandardValue(s[end]) >= 0) ++end;
+      const std::size_t run = end - plus - 1;
+      if (run == 0) {  // "+-" is a plus; "+" before anything else stays a plus
+        s[w++] = u'+';
+        r = s[end] == u'-' ? end + 1 : end;
+      } else if (run <= 2) {  // too short to be a run: kept as written
+        std::memmove(s + w, s + plus, (run + 1) * sizeof(char16_t));
+        w += run + 1;
+        r = end;
+      } else {
+        // The bytes go to the storage of the output position, then each pair is
+        // turned into its big-endian unit at the same place. An odd byte is lost.
+        auto* raw = reinterpret_cast<std::uint8_t*>(s + w);
+        const std::size_t bytes = base64_detail::DecodeRun(s + plus + 1, run, 0, false, raw);
+        for (std::size_t k = 0; k < bytes / 2; ++k) {
+          const auto unit = static_cast<char16_t>((raw[2 * k] << 8) | raw[2 * k + 1]);
+          s[w + k] = unit;
+        }
+        w += bytes / 2;
+        r = end < n && s[end] == u'-' ? end + 1 : end;
+      }
+    }
+    text.resize(w);
+    ReplaceNulBySpace(text);
+  } catch (...) {
+    text.clear();
+  }
+}
+
+void DecodeHzGb(Text& text) {
+  if (text.empty()) return;
+  try {
+    if (HasContinuation(text)) {
+      RemoveAll(text, u"~\r\n");
+      RemoveAll(text, u"~ \r\n");
+      RemoveAll(text, u"~\t\r\n");
+    }
+    const GbDecodeTable& table = DecodeTable();
+    constexpr int kNone = -1;
+    char16_t* s = text.data();
+    const std::size_t n = text.size();
+    std::size_t w = 0;  // a pair writes at most two units after two were read
+    bool gb = false;
+    int previous = kNone;  // outside GB: the last character; inside: a pending first half
+    for (std::size_t r = 0; r < n; ++r) {
+      const char16_t c = s[r];
+      if (gb) {
+        if (c <= 0x20 || c > 0x7E) {
+          gb = false;  // the section ends here; a pending half is dropped
+          previous = kNone;
+        } else if (previous == u'~' && c == u'}') {
+          gb = false;
+          previous = u'}';
+          continue;
+        } else if (previous != kNone) {
+          const GbChars& chars = table[static_cast<std::size_t>((previous - 0x21) * kGbRows + (c - 0x21))];
+          for (std::uint8_t k = 0; k < chars.count; ++k) s[w++] = chars.unit[k];
+          previous = kNone;
+          continue;
+        } else {
+          previous = c;
+          continue;
+        }
+      }
+      if (previous == u'~' && c == u'{') {
+        --w;  // take back the "~" written just before
+        gb = true;
+        previous = kNone;
+      } else if (previous == u'~' && c == u'~') {
+        previous = kNone;
+      } else {
+        s[w++] = c;
+        previous = c;
+      }
+    }
+    text.resize(w);
+    ReplaceNulBySpace(text);
+  } catch (...) {
+    text.clear();
+  }
+}
+
+void EncodeHzGb(Text& text) {
+  if (text.empty()) return;
+  try {
+    const GbEncodeTable& table = EncodeTable();
+    // At most four characters per character ("~}~~" or "~{" and a pair), and a
+    // closing "~}".
+    Text out(4 * text.size() + 2, u'\0');
+    char16_t* o = out.data();
+    bool gb = false;
+    for (const char16_t c : text) {
+      const std::uint16_t code = table[c];
+      if (code != 0) {
+        if (!gb) {
+          *o++ = u'~';
+          *o++ = u'{';
+          gb = true;
+        }
+        *o++ = static_cast<char16_t>((code >> 8) & 0x7F);
+        *o++ = static_cast<char16_t>(code & 0x7F);
+        continue;
+      }
+      if (gb) {
+        *o++ = u'~';
+        *o++ = u'}';
+        gb = false;
+      }
+      *o++ = c;
+      if (c == u'~') *o++ = u'~';
+    }
+    if (gb) {
+      *o++ = u'~';
+      *o++ = u'}';
+    }
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    text = std::move(out);
+  } catch (...) {
+    text.clear();
+  }
+}
+
+}  // namespace mok
