@@ -1,0 +1,89 @@
+#pragma once
+
+// The main window frmA: the locked text box, the status label, the history and
+// find buttons and the menu bar. It wires the widgets to the commands and the
+// history; the commands themselves live in commands/.
+
+#include <QMainWindow>
+
+#include <array>
+#include <memory>
+
+#include "app/text_history.h"
+#include "commands/command_host.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+
+namespace mok {
+
+class TextBox;
+
+class MainWindow : public QMainWindow, public CommandHost {
+  Q_OBJECT
+
+ public:
+  // prompts: where message boxes, questions, beeps and dialogs go; the window's
+  // own Qt implementation when null (tests pass a scripted one).
+  explicit MainWindow(UserPrompts* prompts = nullptr, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // CommandHost
+  TextBox& Box() override { return *txtA_; }
+  UserPrompts& Prompts() override { return *prompts_; }
+  void RecordState(Text status) override;
+  void ReplaceSelection(TextView replacement) override;
+  void SetSay(TextView say) override;
+
+  // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
+  void cmdUd_Click(int index);
+  // True when the user refused to discard unsaved text.
+  bool AskDiscard();
+  void SetOriginal(TextView status);
+
+  [[nodiscard]] const TextHistory& History() const { return history_; }
+  [[nodiscard]] QString Say() const;
+  [[nodiscard]] QPushButton* HistoryButton(int index) const { return cmdUd_[static_cast<std::size_t>(index)]; }
+  [[nodiscard]] QPushButton* SeekButton(int index) const { return cmdSeek_[static_cast<std::size_t>(index)]; }
+  // "  ~" and the product name: every later caption ends with it.
+  [[nodiscard]] const QString& TitleSuffix() const { return sTitle_; }
+
+  void ReadPicks();
+  void SavePicks();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void BuildWindow();
+  void BuildMenus();
+  void ShowHistoryButtons();
+  void OnKeyReleased(int key, Qt::KeyboardModifiers modifiers);
+  void OnMouseReleased(Qt::MouseButton button, QPoint global_position);
+  void ResizeTextBox(QSize inner);
+  void mnuLooks_Click();
+  void mnuNewWin_Click();
+
+  std::unique_ptr<UserPrompts> own_prompts_;
+  UserPrompts* prompts_;
+  TextHistory history_;
+  QString sTitle_;
+
+  TextBox* txtA_ = nullptr;
+  QLabel* lblSay_ = nullptr;
+  std::array<QPushButton*, 4> cmdUd_{};
+  std::array<QPushButton*, 2> cmdSeek_{};
+  QWidget* client_ = nullptr;
+  QMenu* mnuLooks_ = nullptr;
+  QAction* mnuHScr_ = nullptr;
+  QAction* mnuFont0_ = nullptr;
+  QAction* mnuSize0_ = nullptr;
+};
+
+// Twips of the window design to pixels: 15 twips per pixel.
+[[nodiscard]] constexpr int TwipsToPixels(int twips) { return (twips + 7) / 15; }
+
+}  // namespace mok

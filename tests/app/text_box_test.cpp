@@ -1,0 +1,87 @@
+#include "app/text_box.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/window_fixture.h"
+
+namespace mok::testing {
+namespace {
+
+TEST(TextBoxContract, TextComesBackExactly) {
+  TextBox box;
+  // Lone CR, lone LF, NUL, unpaired surrogates, BOM, other controls and the
+  // characters the editor's document reserves for itself all survive.
+  const Text tricky(u"a\rb\nc\r\nd\0e\xD800" u"f\xDC81g\uFEFFh\x01\x1F\x7F\uFDD0\uFFFC\u2028\u2029\xD83D\xDE00", 25);
+  box.SetText(tricky);
+  EXPECT_EQ(HexUnits(box.GetText()), HexUnits(tricky));
+  EXPECT_EQ(box.TextLength(), 25);
+  // Every code unit is one position, a CR LF pair is one.
+  EXPECT_EQ(box.ScaleLength(), 24);
+  EXPECT_EQ(box.document()->characterCount() - 1, 24);
+}
+
+TEST(TextBoxContract, SelectionCountsALineBreakAsOne) {
+  TextBox box;
+  box.SetText(u"ab\r\ncd\r\nef");
+  box.SetSelStart(1);
+  box.SetSelLength(4);  // b, line break, c, d
+  EXPECT_EQ(box.SelStart(), 1);
+  EXPECT_EQ(box.SelLength(), 4);
+  EXPECT_EQ(box.SelText(), u"b\rcd");
+  box.SetSelStart(100);  // clamped to the end
+  EXPECT_EQ(box.SelStart(), 8);
+  EXPECT_EQ(box.SelLength(), 0);
+  box.SetSelStart(7);
+  box.SetSelLength(50);
+  EXPECT_EQ(box.SelLength(), 1);
+}
+
+TEST(TextBoxContract, ReplacingTheSelection) {
+  TextBox box;
+  box.SetText(u"ab\r\ncd");
+  box.SetSelStart(1);
+  box.SetSelLength(3);  // b, line break, c
+  box.SetSelText(u"X\rY");
+  // A CR given to the box is one of its line breaks: stored as CR LF.
+  EXPECT_EQ(box.GetText(), u"aX\r\nYd");
+  EXPECT_EQ(box.SelStart(), 4);  // caret after the insertion
+  EXPECT_EQ(box.SelLength(), 0);
+
+  // A line break is completed across the seam: CR before, LF inserted.
+  box.SetText(u"a\rb");
+  box.SetSelStart(2);
+  box.SetSelLength(1);
+  box.SetSelText(u"\nz");
+  EXPECT_EQ(box.GetText(), u"a\r\nz");
+  EXPECT_EQ(box.ScaleLength(), 3);
+  EXPECT_EQ(box.document()->characterCount() - 1, 3);
+}
+
+TEST(TextBoxContract, MaxLengthCountsALineBreakAsTwo) {
+  TextBox box;
+  box.SetMaxLength(10);
+  box.SetText(u"12345678");
+  box.SetSelStart(8);
+  box.SetSelText(u"\r\nab");  // room for 2: the line break only
+  EXPECT_EQ(box.GetText(), u"12345678\r\n");
+  box.SetText(u"123456789");
+  box.SetSelStart(9);
+  box.SetSelText(u"\r\n");  // room for 1: half a line break is never inserted
+  EXPECT_EQ(box.GetText(), u"123456789");
+  box.SetSelText(u"\xD83D\xDE00");  // nor half a surrogate pair
+  EXPECT_EQ(box.GetText(), u"123456789");
+}
+
+TEST(TextBoxContract, LockedAndViewOptions) {
+  TextBox box;
+  EXPECT_TRUE(box.Locked());
+  EXPECT_TRUE(box.isReadOnly());
+  EXPECT_FALSE(box.isUndoRedoEnabled());
+  box.SetWordWrap(false);
+  EXPECT_FALSE(box.WordWrap());
+  box.SetFontSize(10.5);
+  EXPECT_DOUBLE_EQ(box.FontSize(), 10.5);
+}
+
+}  // namespace
+}  // namespace mok::testing

@@ -1,0 +1,90 @@
+#pragma once
+
+// A main window on the offscreen platform with scripted prompts, and helpers to
+// trigger its menu items and keys the way a user does.
+
+#include <QAction>
+#include <QMenuBar>
+#include <QSettings>
+#include <QTest>
+
+#include <memory>
+
+#include <gtest/gtest.h>
+
+#include "app/main_window.h"
+#include "app/text_box.h"
+#include "codec/text_types.h"
+#include "tests/support/scripted_prompts.h"
+
+namespace mok::testing {
+
+inline QString Q(TextView text) {
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+inline Text T(const QString& text) { return Text(reinterpret_cast<const char16_t*>(text.utf16()), text.size()); }
+
+inline std::string HexUnits(TextView text) {
+  static const char* digits = "0123456789ABCDEF";
+  std::string out;
+  for (char16_t u : text) {
+    for (int shift = 12; shift >= 0; shift -= 4) out += digits[(u >> shift) & 15];
+    out += ' ';
+  }
+  return out;
+}
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ClearSettings();
+    prompts = std::make_unique<ScriptedPrompts>();
+    window = std::make_unique<MainWindow>(prompts.get());
+    window->show();
+  }
+
+  void TearDown() override {
+    // Closing must not ask anything unless the test scripted it.
+    window.reset();
+    prompts.reset();
+  }
+
+  static void ClearSettings() {
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("MOK"), QStringLiteral("MOK"));
+    settings.clear();
+    settings.sync();
+  }
+
+  TextBox& box() { return window->Box(); }
+
+  QAction* Action(const QString& name) {
+    QAction* action = window->menuBar()->findChild<QAction*>(name);
+    if (action == nullptr) {
+      // Items live in the menus, which are children of the bar.
+      for (QMenu* menu : window->menuBar()->findChildren<QMenu*>()) {
+        for (QAction* item : menu->actions()) {
+          if (item->objectName() == name) return item;
+        }
+      }
+    }
+    return action;
+  }
+
+  void Trigger(const QString& name) {
+    QAction* action = Action(name);
+    ASSERT_NE(action, nullptr) << name.toStdString();
+    action->trigger();
+  }
+
+  void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::keyClick(&box(), key, modifiers);
+  }
+
+  Text Say() { return T(window->Say()); }
+
+  std::unique_ptr<ScriptedPrompts> prompts;
+  std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace mok::testing
