@@ -1,0 +1,287 @@
+#include "codec/numeric_refs.h"
+
+#include "codec/html_entities.h"
+
+namespace mok {
+namespace {
+
+// Openers are first turned into these two characters, then one scan reads the
+// digits after them. A U+8080 or U+8081 already in the text is written as a
+// reference to itself first ("\x8080" followed by the digits 8080 or 8081), so
+// that it survives.
+constexpr char16_t kFirstMarker = 0x8080;
+constexpr char16_t kSecondMarker = 0x8081;
+
+int HexValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  return -1;
+}
+
+// The digit scan over the text with its openers replaced by markers, fed one
+// character at a time and writing the decoded text by position.
+class ReferenceScanner {
+ public:
+  // Digit counts: positive for hexadecimal, negative for decimal digits. The
+  // terminator is -1 when the notation has none.
+  ReferenceScanner(char16_t* out, int first_digits, int second_digits, int terminator)
+      : out_(out), first_digits_(first_digits), second_digits_(second_digits), terminator_(terminator) {}
+
+  void Feed(char16_t c) {
+    if (pending_ > 0) {
+      --pending_;
+      const int digit = HexValue(c);
+      if (digit >= 0) {
+        value_ = value_ * 16 + digit;
+        if (pending_ == 0) Emit();
+        return;
+      }
+      pending_ = 0;
+      Emit();
+    } else if (pending_ < 0) {
+      ++pending_;
+      if (c >= u'0' && c <= u'9') {
+        value_ = value_ * 10 + (c - u'0');
+        if (pending_ == 0) Emit();
+        return;
+      }
+      pending_ = 0;
+      Emit();
+    }
+    if (c == kFirstMarker) {
+      pending_ = first_digits_;
+      value_ = 0;
+    } else if (c == kSecondMarker) {
+      pending_ = second_digits_;
+      value_ = 0;
+    } else {
+      // A terminator directly after a reference belongs to it.
+      if (c != terminator_ || value_ < 0) out_[written_++] = c;
+      value_ = -1;
+    }
+  }
+
+  // A reference still waiting for digits at the end is emitted as it stands.
+  std::size_t Finish() {
+    if (pending_ != 0) Emit();
+    return written_;
+  }
+
+ private:
+  // Writes the value; it stays in value_ so that a following terminator is dropped.
+  void Emit() {
+    if (value_ < 32) {
+      out_[written_++] = u' ';
+    } else if (value_ <= 0xFFFF) {
+      out_[written_++] = static_cast<char16_t>(value_);
+    } else if (value_ > 0x10FFFF) {
+      out_[written_++] = u'?';
+    } else {
+      out_[written_++] = static_cast<char16_t>(0xD800 + ((value_ - 0x10000) >> 10));
+      out_[written_++] = static_cast<char16_t>(0xDC00 + ((value_ - 0x10000) & 0x3FF));
+    }
+  }
+
+  char16_t* out_;
+  std::size_t written_ = 0;
+  int pending_ = 0;
+  std::int32_t value_ = -1;
+  const int first_digits_;
+  const int second_digits_;
+  const int terminator_;
+};
+
+// A U+8080 or U+8081 of the input, as the reference to itself that the scan
+// turns back into it.
+void FeedMarkerAsItself(ReferenceScanner& scanner, char16_t marker, bool with_terminator) {
+  scanner.Feed(kFirstMarker);
+  scanner.Feed(u'8');
+  scanner.Feed(u'0');
+  scanner.Feed(u'8');
+  scanner.Feed(marker == kFirstMarker ? u'0' : u'1');
+  if (with_terminator) scanner.Feed(u';');
+}
+
+// The preparation steps (markers kept as themselves, openers to markers, the
+// named entities in HTML mode, NUL to space) are replacements over the whole
+// text one after the other. They are run here in one pass that hands the
+// prepared characters straight to the scanner. This gives the same characters:
+//  - every opener starts with "&", "\" or "%" and no replacement produces one
+//    of these (except "&amp;", handled by MatchNamedMarkup, and the doubled
+//    backslash, whose "\x5C" is handed over already as marker, 5, C);
+//  - occurrences of different openers cannot overlap, and a replacement never
+//    joins characters that were apart (nothing is replaced by nothing), so no
+//    later step finds a match an earlier step did not leave in place.
+// Every piece of output is no longer than the input it comes from, and it is
+// written only after that input has been read, so writing over the text is safe.
+
+std::size_t DecodeHtml(char16_t* data, std::size_t n) {
+  ReferenceScanner scanner(data, 5, -7, u';');
+  const TextView view(data, n);
+  std::size_t i = 0;
+  while (i < n) {
+    char16_t c = data[i];
+    if (c == u'&' && i + 1 < n && data[i + 1] == u'#') {
+      const bool hex = i + 2 < n && (data[i + 2] == u'x' || data[i + 2] == u'X');
+      i += hex ? 3 : 2;
+      scanner.Feed(hex ? kFirstMarker : kSecondMarker);
+      continue;
+    }
+    if (c == u'&' || c == u'<') {
+      const NamedMarkup match = MatchNamedMarkup(view, i);
+      if (match.length != 0) {
+        i += match.length;
+        for (std::size_t k = 0; k < match.count; ++k) scanner.Feed(match.units[k]);
+        continue;
+      }
+    }
+    ++i;
+    if (c == kFirstMarker || c == kSecondMarker) {
+      FeedMarkerAsItself(scanner, c, true);
+      continue;
+    }
+    if (c == 0) c = u' ';
+    scanner.Feed(c);
+  }
+  return scanner.Finish();
+}
+
+std::size_t DecodeBackslash(char16_t* data, std::size_t n) {
+  ReferenceScanner scanner(data, 4, 2, -1);
+  std::size_t i = 0;
+  while (i < n) {
+    char16_t c = data[i];
+    if (c == u'\\' && i + 1 < n) {
+      const char16_t next = data[i + 1];
+      i += 2;
+      switch (next) {
+        case u'\\':  // "\x5C", already with its marker
+          scanner.Feed(kSecondMarker);
+          scanner.Feed(u'5');
+          scanner.Feed(u'C');
+          continue;
+        case u'n':
+          scanner.Feed(u'\r');
+          scanner.Feed(u'\n');
+          continue;
+        case u't': scanner.Feed(u'\t'); continue;
+        case u'u':
+        case u'U': scanner.Feed(kFirstMarker); continue;
+        case u'x':
+        case u'X': scanner.Feed(kSecondMarker); continue;
+        default: i -= 1; break;  // a lone backslash; the next character is read on its own
+      }
+      scanner.Feed(u'\\');
+      continue;
+    }
+    ++i;
+    if (c == kFirstMarker || c == kSecondMarker) {
+      FeedMarkerAsItself(scanner, c, false);
+      continue;
+    }
+    if (c == 0) c = u' ';
+    scanner.Feed(c);
+  }
+  return scanner.Finish();
+}
+
+std::size_t DecodePercent(char16_t* data, std::size_t n) {
+  ReferenceScanner scanner(data, 4, 2, -1);
+  std::size_t i = 0;
+  while (i < n) {
+    char16_t c = data[i];
+    if (c == u'%') {
+      const bool wide = i + 1 < n && (data[i + 1] == u'u' || data[i + 1] == u'U');
+      i += wide ? 2 : 1;
+      scanner.Feed(wide ? kFirstMarker : kSecondMarker);
+      continue;
+    }
+    ++i;
+    if (c == kFirstMarker || c == kSecondMarker) {
+      FeedMarkerAsItself(scanner, c, false);
+      continue;
+    }
+    if (c == 0 || c == u'+') c = u' ';
+    scanner.Feed(c);
+  }
+  return scanner.Finish();
+}
+
+constexpr char16_t kHexDigits[] = u"0123456789ABCDEF";
+
+}  // namespace
+
+void DecodeNumericRefs(Text& text, std::int16_t mode) {
+  if (mode < 0 || mode > 2) {
+    text.clear();
+    return;
+  }
+  if (text.empty()) return;
+  std::size_t written = 0;
+  switch (mode) {
+    case 0: written = DecodeHtml(text.data(), text.size()); break;
+    case 1: written = DecodeBackslash(text.data(), text.size()); break;
+    default: written = DecodePercent(text.data(), text.size()); break;
+  }
+  text.resize(written);
+}
+
+void EncodeNumericRefs(Text& text, std::int16_t mode) {
+  if (mode != 0 && mode != 1) {
+    text.clear();
+    return;
+  }
+  if (text.empty()) return;
+  try {
+    const std::size_t n = text.size();
+    const std::size_t per_unit = mode == 0 ? 8 : 6;  // "&#xFFFF;" or "\uFFFF"
+    if (n > Text().max_size() / per_unit) {
+      text.clear();
+      return;
+    }
+    Text out(n * per_unit, u'\0');
+    char16_t* w = out.data();
+    const char16_t* in = text.data();
+    if (mode == 0) {
+      for (std::size_t i = 0; i < n; ++i) {
+        std::uint32_t c = in[i];
+        if (c < 0x80 && c != u'&') {
+          *w++ = static_cast<char16_t>(c);
+          continue;
+        }
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && in[i + 1] >= 0xDC00 && in[i + 1] <= 0xDFFF) {
+          c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00u);
+          ++i;
+        }
+        *w++ = u'&';
+        *w++ = u'#';
+        *w++ = u'x';
+        int shift = 20;
+        while (shift > 0 && (c >> shift) == 0) shift -= 4;
+        for (; shift >= 0; shift -= 4) *w++ = kHexDigits[(c >> shift) & 0xF];
+        *w++ = u';';
+      }
+    } else {
+      for (std::size_t i = 0; i < n; ++i) {
+        const char16_t c = in[i];
+        if (c < 0x80 && c != u'\\') {
+          *w++ = c;
+          continue;
+        }
+        *w++ = u'\\';
+        *w++ = u'u';
+        *w++ = kHexDigits[c >> 12];
+        *w++ = kHexDigits[(c >> 8) & 0xF];
+        *w++ = kHexDigits[(c >> 4) & 0xF];
+        *w++ = kHexDigits[c & 0xF];
+      }
+    }
+    out.resize(static_cast<std::size_t>(w - out.data()));
+    text.swap(out);
+  } catch (...) {
+    text.clear();
+  }
+}
+
+}  // namespace mok

@@ -1,0 +1,32 @@
+#pragma once
+
+// Quoted-printable and URL percent-encoding of text in legacy character sets.
+
+#include <cstdint>
+
+#include "codec/text_types.h"
+
+namespace mok {
+
+// Decodes quoted-printable (mode % 128 == 0, escape "=") or URL percent-encoding
+// (mode % 128 == 1, escape "%"), in place; the result is never longer.
+// Quoted-printable first loses its soft line breaks ("=" CR LF, then "= " CR LF,
+// then "=" TAB CR LF); in URL form "+" is a space. Escaped bytes standing next
+// to each other form one run, and one printable character (U+0021..U+007E)
+// right after an escaped byte joins the run as a byte, since the printable
+// second byte of a double-byte character is often left unescaped. Each run is
+// decoded by code page (mode >= 128, CpBytesToText) or by language code
+// (LidBytesToText). Everything outside runs, and escapes not followed by two
+// hex digits, stay as they are. NULs become spaces. Another mode, a code that
+// names no character set, or any failure leaves the empty text.
+void DecodeQpUrl(Text& text, std::int32_t code, std::int16_t mode);
+
+// Encodes text with the code page of the charset index (0 936, 1 54936, 2 950,
+// 3 20000, 4 932, 5 20932, 6 949, 7 1361, 8 1252, 9 65001) and writes the bytes
+// as quoted-printable: bytes below 0x20 or above 0x7E and "=" as "=XX" (spaces
+// stay), and for the double-byte code pages 0..7 also a printable byte that
+// follows a lead byte. Lines are broken with "=" CR LF to at most 75 characters plus the
+// "=". Another index, or any failure, leaves the empty text.
+void EncodeQpUrl(Text& text, std::int16_t charset_index);
+
+}  // namespace mok
