@@ -9,7 +9,9 @@ namespace mok {
 
 void PrepareApplication(QApplication& app) {
   QCoreApplication::setApplicationName(QStringLiteral("Mokrin"));
-  QCoreApplication::setApplicationVersion(QStringLiteral("4.3"));
+  QCoreApplication::setApplicationVersion(QStringLiteral("%1.%2").arg(PROJECT_VERSION_MAJOR).arg(PROJECT_VERSION_MINOR));
+  QCoreApplication::setOrganizationName(QStringLiteral("Mokrin 开发组"));
+  QCoreApplication::setOrganizationDomain(QStringLiteral("mokrin.example.org"));
   InstallFontSubstitutes();
   app.setQuitOnLastWindowClosed(true);
 }

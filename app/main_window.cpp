@@ -47,6 +47,7 @@ MainWindow::MainWindow(UserPrompts* prompts, QWidget* parent) : QMainWindow(pare
     prompts = own_prompts_.get();
   }
   prompts_ = prompts;
+  start_process_ = [](const QString& program) { return QProcess::startDetached(program, {}); };
   setObjectName(QStringLiteral("frmA"));
 
   // Start-up: caption, text box, its limit, the view settings, the menus, the
@@ -177,6 +178,8 @@ void MainWindow::BuildMenus() {
     const int size = 2 * i + 10;
     build.Item(sizes, QStringLiteral("mnuSize_%1").arg(i), QString::number(size), [this, size] { txtA_->SetFontSize(size); });
   }
+  build.Separator(mnuLooks_, QStringLiteral("mnuBarL3"));
+  build.Item(mnuLooks_, QStringLiteral("mnuAbout"), QStringLiteral("关于 本软件 …"), [this] { mnuAbout_Click(); });
 }
 
 void MainWindow::mnuLooks_Click() {
@@ -193,7 +196,16 @@ void MainWindow::mnuNewWin_Click() {
   if (!path.endsWith(QDir::separator())) path += QDir::separator();
   path += self.completeBaseName();
   SavePicks();
-  QProcess::startDetached(path, {});
+  start_process_(path);  // a failure to start shows nothing
+}
+
+void MainWindow::mnuAbout_Click() {
+  const QString text = QStringLiteral("产品名：%1   版本号：%2.%3\r\n\r\n作者：%4  %5")
+                           .arg(QCoreApplication::applicationName())
+                           .arg(PROJECT_VERSION_MAJOR)
+                           .arg(PROJECT_VERSION_MINOR)
+                           .arg(QCoreApplication::organizationName(), QStringLiteral("mokrin@example.org"));
+  prompts_->ShowMessage(text.toStdU16String());
 }
 
 void MainWindow::RecordState(Text status) {

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "app/text_history.h"
@@ -53,6 +54,10 @@ class MainWindow : public QMainWindow, public CommandHost {
   void ReadPicks();
   void SavePicks();
 
+  // How "新窗口" starts the program's own executable; tests replace it.
+  using ProcessStarter = std::function<bool(const QString& program)>;
+  void SetProcessStarter(ProcessStarter starter) { start_process_ = std::move(starter); }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,11 +71,13 @@ class MainWindow : public QMainWindow, public CommandHost {
   void ResizeTextBox(QSize inner);
   void mnuLooks_Click();
   void mnuNewWin_Click();
+  void mnuAbout_Click();
 
   std::unique_ptr<UserPrompts> own_prompts_;
   UserPrompts* prompts_;
   TextHistory history_;
   QString sTitle_;
+  ProcessStarter start_process_;
 
   TextBox* txtA_ = nullptr;
   QLabel* lblSay_ = nullptr;

@@ -227,3 +227,34 @@ TEST_F(MainWindowTest, ViewSettingsPersistBetweenRuns) {
 
 }  // namespace
 }  // namespace mok::testing
+
+namespace mok::testing {
+namespace {
+
+TEST_F(WindowTest, NewWindowSavesTheViewSettingsAndStartsItself) {
+  QString started;
+  window->SetProcessStarter([&](const QString& program) {
+    started = program;
+    return true;
+  });
+  Trigger(QStringLiteral("mnuHScr"));
+  Trigger(QStringLiteral("mnuSize_2"));
+  Trigger(QStringLiteral("mnuNewWin"));
+  EXPECT_EQ(started, QCoreApplication::applicationDirPath() + QStringLiteral("/gui_tests"));
+  // The new instance starts with these settings and an empty text.
+  MainWindow second(prompts.get());
+  EXPECT_FALSE(second.Box().WordWrap());
+  EXPECT_DOUBLE_EQ(second.Box().FontSize(), 14);
+  EXPECT_TRUE(second.Box().GetText().empty());
+}
+
+TEST_F(WindowTest, AboutBoxShowsNameVersionAndMaker) {
+  Trigger(QStringLiteral("mnuAbout"));
+  ASSERT_EQ(prompts->messages.size(), 1u);
+  EXPECT_EQ(prompts->messages[0].text, u"产品名：Mokrin   版本号：4.3\r\n\r\n作者：Mokrin 开发组  mokrin@example.org");
+  EXPECT_EQ(prompts->messages[0].title, u"MOK");
+  EXPECT_EQ(prompts->messages[0].buttons, MessageButtons::Ok);
+}
+
+}  // namespace
+}  // namespace mok::testing
