@@ -1,11 +1,33 @@
 #include "app/application.h"
 
 #include <QApplication>
+#include <QEvent>
+#include <QTimer>
 
 #include "app/main_window.h"
 #include "platform/fonts.h"
 
 namespace mok {
+namespace {
+
+// For timing the cold start (scripts/bench-startup.sh): quits the event loop
+// as soon as the window's first paint has been handled.
+class QuitAfterFirstPaint : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) {
+      watched->removeEventFilter(this);
+      // Queued, so the rest of this paint pass (the child widgets) finishes first.
+      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
+    return false;
+  }
+};
+
+}  // namespace
 
 void PrepareApplication(QApplication& app) {
   QCoreApplication::setApplicationName(QStringLiteral("Mokrin"));
@@ -20,6 +42,8 @@ int RunMokrin(int argc, char** argv) {
   QApplication app(argc, argv);
   PrepareApplication(app);
   MainWindow window;
+  QuitAfterFirstPaint quit_after_first_paint;
+  if (qEnvironmentVariableIsSet("MOK_EXIT_AFTER_FIRST_PAINT")) window.installEventFilter(&quit_after_first_paint);
   window.show();
   return app.exec();
 }
