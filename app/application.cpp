@@ -20,8 +20,10 @@ class QuitAfterFirstPaint : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Paint) {
       watched->removeEventFilter(this);
-      // Queued, so the rest of this paint pass (the child widgets) finishes first.
-      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+      // Queued, so the rest of this paint pass (the child widgets) finishes
+      // first. exit(), not quit(): quit() would close the window, and closing
+      // saves the view settings, which is no part of starting.
+      QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
     }
     return false;
   }
