@@ -16,7 +16,10 @@ bool MeansNoConversion(std::int32_t code_page) { return code_page == 1200 || cod
 // reinterpretations end with.
 void CleanUpReinterpreted(Text& text) {
   if (!text.empty() && text.front() == 0xFEFF) text.erase(0, 1);
-  ReplaceNulBySpace(text);
+  // ReplaceNulBySpace written as an unconditional select, which the compiler
+  // turns into vector code; the branchy form costs a tenth of the whole
+  // reinterpretation.
+  for (char16_t& c : text) c = c == 0 ? u' ' : c;
 }
 
 }  // namespace
