@@ -67,9 +67,13 @@ inline std::size_t EncodeTail(const std::uint8_t* in, std::size_t count, char16_
 
 }  // namespace
 
-int StandardValue(char16_t c) noexcept {
-  return c < 128 && kTables[0][c] >= 0 ? kTables[0][c] : -1;
+constexpr ValueTable MakeStandardValues() {
+  ValueTable table = MakeTable(0);
+  for (auto& v : table) v = v < 0 ? kStop : v;
+  return table;
 }
+
+constinit const ValueTable kStandardValues = MakeStandardValues();
 
 std::size_t DecodeRun(const char16_t* chars, std::size_t count, std::int16_t variant, bool skip_blanks,
                       std::uint8_t* out) noexcept {

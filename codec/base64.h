@@ -3,6 +3,7 @@
 // Base64 (standard alphabet and seven look-alike alphabets seen in mail and
 // URLs), plus the text-level wrappers that tie it to character sets.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -48,8 +49,11 @@ namespace base64_detail {
 std::size_t DecodeRun(const char16_t* chars, std::size_t count, std::int16_t variant,
                       bool skip_blanks, std::uint8_t* out) noexcept;
 
+// Values of the ASCII characters in the standard alphabet, -1 for the others.
+extern const std::array<std::int8_t, 128> kStandardValues;
+
 // Value of a character in the standard alphabet, or -1.
-[[nodiscard]] int StandardValue(char16_t c) noexcept;
+[[nodiscard]] inline int StandardValue(char16_t c) noexcept { return c < 128 ? kStandardValues[c] : -1; }
 
 }  // namespace base64_detail
 

@@ -153,6 +153,23 @@ void RemoveAll(Text& text, TextView pattern) {
   text.resize(w);
 }
 
+// Decodes eight alphabet characters (48 bits) into three UTF-16BE units. Returns
+// false, writing nothing, if one of them is outside the alphabet.
+inline bool DecodeEightToUnits(const char16_t* in, char16_t* out) noexcept {
+  std::uint64_t bits = 0;
+  int bad = 0;
+  for (int k = 0; k < 8; ++k) {
+    const int v = base64_detail::StandardValue(in[k]);
+    bad |= v;
+    bits = (bits << 6) | static_cast<std::uint64_t>(v & 63);
+  }
+  if (bad < 0) return false;
+  out[0] = static_cast<char16_t>(bits >> 32);
+  out[1] = static_cast<char16_t>(bits >> 16);
+  out[2] = static_cast<char16_t>(bits);
+  return true;
+}
+
 }  // namespace
 
 void DecodeUtf7(Text& text) {
@@ -172,7 +189,16 @@ void DecodeUtf7(Text& text) {
       }
       std::memmove(s + w, s + r, (plus - r) * sizeof(char16_t));
       w += plus - r;
+      // Whole blocks of eight characters give three units each and leave no bits
+      // over, so decoding them first and the rest of the run afterwards gives the
+      // same bytes as decoding the run at once. Units land behind what was read.
       std::size_t end = plus + 1;
+      std::size_t units = 0;
+      while (end + 8 <= n && DecodeEightToUnits(s + end, s + w + units)) {
+        end += 8;
+        units += 3;
+      }
+      const std::size_t rest_begin = end;
       while (end < n && base64_detail::StandardValue(s[end]) >= 0) ++end;
       const std::size_t run = end - plus - 1;
       if (run == 0) {  // "+-" is a plus; "+" before anything else stays a plus
@@ -183,10 +209,12 @@ void DecodeUtf7(Text& text) {
         w += run + 1;
         r = end;
       } else {
-        // The bytes go to the storage of the output position, then each pair is
-        // turned into its big-endian unit at the same place. An odd byte is lost.
+        // The rest goes as bytes to the storage of the output position, then each
+        // byte pair becomes its big-endian unit in the same place; an odd byte and
+        // leftover bits are lost.
+        w += units;
         auto* raw = reinterpret_cast<std::uint8_t*>(s + w);
-        const std::size_t bytes = base64_detail::DecodeRun(s + plus + 1, run, 0, false, raw);
+        const std::size_t bytes = base64_detail::DecodeRun(s + rest_begin, end - rest_begin, 0, false, raw);
         for (std::size_t k = 0; k < bytes / 2; ++k) {
           const auto unit = static_cast<char16_t>((raw[2 * k] << 8) | raw[2 * k + 1]);
           s[w + k] = unit;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/base64.h"
 #include "codec/conversion_core.h"
 
 namespace mok {
@@ -58,6 +59,30 @@ TEST(DecodeUtf7, DecodesRunsAndLeavesTheRest) {
     Text text = c.input;
     DecodeUtf7(text);
     EXPECT_EQ(text, c.expected) << "input " << Hex(c.input) << " got " << Hex(text);
+  }
+}
+
+// Runs of every length, with and without "-": the units are the run's Base64
+// bytes read as UTF-16BE, whatever block size the decoder works in.
+TEST(DecodeUtf7, RunsOfEveryLengthMatchTheirBase64Bytes) {
+  static const char16_t kAlphabet[] = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::mt19937 rng(3);
+  for (std::size_t length = 3; length < 60; ++length) {
+    for (const char16_t* terminator : {u"-", u"", u" ", u"--", u"\u4E2D"}) {
+      Text run;
+      for (std::size_t i = 0; i < length; ++i) run += kAlphabet[rng() % 64];
+      const Bytes bytes = Base64ToBytes(run, 0);
+      Text expected = u"x";
+      for (std::size_t k = 0; k + 1 < bytes.size(); k += 2) {
+        const auto unit = static_cast<char16_t>((bytes[k] << 8) | bytes[k + 1]);
+        expected += unit == 0 ? u' ' : unit;
+      }
+      const Text rest = terminator[0] == u'-' ? Text(terminator + 1) : Text(terminator);
+      expected += rest;
+      Text text = u"x+" + run + terminator;
+      DecodeUtf7(text);
+      ASSERT_EQ(text, expected) << "input " << Hex(u"x+" + run + terminator);
+    }
   }
 }
 
