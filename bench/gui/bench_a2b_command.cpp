@@ -1,0 +1,253 @@
+// The whole GB--Big5 command on a shown main window, against a bare Qt plain-text
+// editor showing the same text, both on the offscreen platform in the same run.
+//
+// Each iteration of the command: (untimed) the box gets one of two different
+// 16000-character garbled texts and pending events are handled; (timed) the
+// GB--Big5 menu item is triggered (reinterpretation, SetText, history commit,
+// status label), then the whole window is repainted and the events that follow
+// are handled ("window_repaint", the measure for the targets). Two variants
+// split the cost: "event_loop" paints only what the change made dirty, as the
+// running program does, and "no_paint" stops before painting. The two garbled texts alternate, so each commit really changes
+// the history (which wraps its ring, as it may). The reference does the same
+// with setPlainText of the same repaired text into a QPlainTextEdit that is the
+// central widget of a QMainWindow of the text box's size, with the text box's
+// font, so both lay out and paint the same glyphs in the same area. "paints" is
+// the number of paint events the editor viewport received per iteration in the
+// timed part: it shows the repaint really lays out and paints the text.
+
+#include <QAction>
+#include <QApplication>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QStandardPaths>
+
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <cstdint>
+#include <cstdlib>
+#include <random>
+#include <vector>
+
+#include "app/application.h"
+#include "app/main_window.h"
+#include "app/text_box.h"
+#include "codec/conversion_core.h"
+#include "platform/user_prompts.h"
+
+namespace {
+
+using mok::Bytes;
+using mok::Text;
+
+constexpr std::size_t kLength = 16000;
+
+QString ToQString(const Text& text) {
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+// Traditional Chinese prose with punctuation, ASCII words and CR LF every
+// forty-odd characters, written with Big5's common hanzi.
+Text Big5Prose(std::size_t length, std::uint32_t seed) {
+  std::vector<char16_t> hanzi;
+  for (int lead = 0xA4; lead <= 0xC6; ++lead) {
+    for (int trail = 0xA1; trail <= 0xFE; ++trail) {
+      const Text one =
+          mok::CpBytesToText(Bytes{static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail)}, 950);
+      if (one.size() == 1 && (one[0] < 0xD800 || one[0] > 0xDFFF)) hanzi.push_back(one[0]);
+    }
+  }
+  std::mt19937 rng(seed);
+  static const char16_t* const kWords[] = {u"Windows ", u"Big5 ", u"2024", u"OK ", u"e-mail ", u"v4.3 "};
+  Text text;
+  std::size_t line = 0;
+  while (text.size() < length) {
+    const unsigned pick = rng() % 100;
+    if (pick < 82) {
+      text += hanzi[rng() % hanzi.size()];
+    } else if (pick < 90) {
+      text += pick < 86 ? u'\uFF0C' : u'\u3002';
+    } else {
+      text += kWords[rng() % 6];
+    }
+    if (text.size() - line > 40 + rng() % 10) {
+      text += u"\r\n";
+      line = text.size();
+    }
+  }
+  return text;
+}
+
+// One garbled text (Big5 bytes read as GBK, exactly kLength characters) and
+// what GB--Big5 makes of it.
+struct Sample {
+  Text garbled;
+  Text clean;
+};
+
+const std::array<Sample, 2>& Samples() {
+  static const std::array<Sample, 2> samples = [] {
+    std::array<Sample, 2> made;
+    for (std::size_t i = 0; i < made.size(); ++i) {
+      Text garbled = mok::CpBytesToText(mok::TextToCpBytes(Big5Prose(kLength + 200, 7 + i), 950), 936);
+      garbled.resize(kLength);
+      Text clean = garbled;
+      mok::ReinterpretByLid(clean, 2052, 1028);
+      if (clean.empty() || clean.size() > kLength) std::abort();  // the command must accept it
+      made[i] = {std::move(garbled), std::move(clean)};
+    }
+    if (made[0].clean == made[1].clean) std::abort();
+    return made;
+  }();
+  return samples;
+}
+
+// Nothing here ever asks the user anything; any prompt would be a failure of
+// the benchmark setup.
+class NoPrompts : public mok::UserPrompts {
+ public:
+  mok::MessageAnswer ShowMessage(std::u16string_view, mok::MessageButtons, std::u16string_view) override {
+    std::abort();
+  }
+  void Beep() override { std::abort(); }
+  void ShowModal(mok::ModalDialog&) override { std::abort(); }
+};
+
+// Counts paint events of one widget.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  std::int64_t count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count;
+    return false;
+  }
+};
+
+QAction* FindAction(QMenuBar* bar, const QString& name) {
+  for (QMenu* menu : bar->findChildren<QMenu*>()) {
+    for (QAction* item : menu->actions()) {
+      if (item->objectName() == name) return item;
+    }
+  }
+  std::abort();
+}
+
+// How the timed part ends.
+enum class Paint {
+  kWindow,     // repaint() of the whole window now, then the events that posts
+  kEventLoop,  // only the event loop: just the regions the change made dirty
+  kNone,       // no painting (it happens untimed before the next iteration)
+};
+
+void Repaint(QWidget& window, Paint paint) {
+  if (paint == Paint::kWindow) window.repaint();
+  if (paint != Paint::kNone) QCoreApplication::processEvents();
+}
+
+void Settle() {
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+void BM_A2BCommand(benchmark::State& state, Paint paint) {
+  const auto& samples = Samples();
+  NoPrompts prompts;
+  mok::MainWindow window(&prompts);
+  window.show();
+  Settle();
+  mok::TextBox& box = window.Box();
+  QAction* gb_big5 = FindAction(window.menuBar(), QStringLiteral("mnuA2B_0"));
+  PaintCounter paints(box.viewport());
+  std::size_t which = 0;
+  std::int64_t timed_paints = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    which ^= 1;
+    box.SetText(samples[which].garbled);
+    Settle();
+    const std::int64_t paints_before = paints.count;
+    state.ResumeTiming();
+
+    gb_big5->trigger();
+    Repaint(window, paint);
+
+    state.PauseTiming();
+    // The box shows the repaired text, the history took it as a new state, and
+    // the editor painted.
+    if (box.GetText() != samples[which].clean || window.History().Current().text != samples[which].clean ||
+        (paint != Paint::kNone && paints.count == paints_before)) {
+      std::abort();
+    }
+    timed_paints += paints.count - paints_before;
+    state.ResumeTiming();
+  }
+  state.counters["paints"] = benchmark::Counter(static_cast<double>(timed_paints), benchmark::Counter::kAvgIterations);
+}
+
+void BM_BareEditor(benchmark::State& state, Paint paint) {
+  const auto& samples = Samples();
+  // Only the size and font of the text box are taken from the program's window.
+  QFont font;
+  QSize size;
+  {
+    NoPrompts prompts;
+    mok::MainWindow window(&prompts);
+    font = window.Box().font();
+    size = window.Box().size();
+  }
+  QMainWindow window;
+  auto* editor = new QPlainTextEdit(&window);
+  editor->setFont(font);
+  window.setCentralWidget(editor);
+  window.resize(size);
+  window.show();
+  Settle();
+  PaintCounter paints(editor->viewport());
+  const std::array<QString, 2> garbled = {ToQString(samples[0].garbled), ToQString(samples[1].garbled)};
+  const std::array<QString, 2> clean = {ToQString(samples[0].clean), ToQString(samples[1].clean)};
+  std::size_t which = 0;
+  std::int64_t timed_paints = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    which ^= 1;
+    editor->setPlainText(garbled[which]);
+    Settle();
+    const std::int64_t paints_before = paints.count;
+    state.ResumeTiming();
+
+    editor->setPlainText(clean[which]);
+    Repaint(window, paint);
+
+    state.PauseTiming();
+    if (paint != Paint::kNone && paints.count == paints_before) std::abort();
+    timed_paints += paints.count - paints_before;
+    state.ResumeTiming();
+  }
+  state.counters["paints"] = benchmark::Counter(static_cast<double>(timed_paints), benchmark::Counter::kAvgIterations);
+}
+
+BENCHMARK_CAPTURE(BM_A2BCommand, window_repaint, Paint::kWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BareEditor, window_repaint, Paint::kWindow)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_A2BCommand, event_loop, Paint::kEventLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BareEditor, event_loop, Paint::kEventLoop)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_A2BCommand, no_paint, Paint::kNone)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BareEditor, no_paint, Paint::kNone)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Settings go to the test-mode folders, never the user's.
+  QStandardPaths::setTestModeEnabled(true);
+  QApplication app(argc, argv);
+  mok::PrepareApplication(app);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
