@@ -1,5 +1,8 @@
 #include "codec/numeric_refs.h"
 
+#include <bit>
+#include <string_view>
+
 #include "codec/html_entities.h"
 
 namespace mok {
@@ -12,11 +15,36 @@ namespace {
 constexpr char16_t kFirstMarker = 0x8080;
 constexpr char16_t kSecondMarker = 0x8081;
 
-int HexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
+// Values of the hexadecimal digits among ASCII characters, -1 for the others.
+struct HexDigitTable {
+  std::int8_t value[128];
+  constexpr HexDigitTable() : value() {
+    for (int c = 0; c < 128; ++c) value[c] = -1;
+    for (int d = 0; d < 10; ++d) value['0' + d] = static_cast<std::int8_t>(d);
+    for (int d = 0; d < 6; ++d) {
+      value['A' + d] = static_cast<std::int8_t>(10 + d);
+      value['a' + d] = static_cast<std::int8_t>(10 + d);
+    }
+  }
+};
+constexpr HexDigitTable kHexDigitValues;
+
+int HexValue(char16_t c) { return c < 128 ? kHexDigitValues.value[c] : -1; }
+
+// The ASCII characters the preparation of one notation looks at: openers,
+// what is replaced, NUL. All others reach the scan as they are.
+struct SpecialTable {
+  bool special[128];
+  constexpr explicit SpecialTable(std::u16string_view characters) : special() {
+    for (const char16_t c : characters) special[c] = true;
+  }
+};
+constexpr SpecialTable kHtmlSpecials(std::u16string_view(u"&<\0", 3));
+constexpr SpecialTable kBackslashSpecials(std::u16string_view(u"\\\0", 2));
+constexpr SpecialTable kPercentSpecials(std::u16string_view(u"%+\0", 3));
+
+bool IsSpecial(const SpecialTable& table, char16_t c) {
+  return c < 128 ? table.special[c] : (c == kFirstMarker || c == kSecondMarker);
 }
 
 // The digit scan over the text with its openers replaced by markers, fed one
@@ -60,6 +88,37 @@ class ReferenceScanner {
       if (c != terminator_ || value_ < 0) out_[written_++] = c;
       value_ = -1;
     }
+  }
+
+  bool Idle() const { return pending_ == 0; }
+
+  // Feed() for a character that is neither a marker nor awaited as a digit.
+  void PutPlain(char16_t c) {
+    if (c != terminator_ || value_ < 0) out_[written_++] = c;
+    value_ = -1;
+  }
+
+  // Feeds the digits that follow an opener straight from the text (digits
+  // reach the scan unchanged in every notation) and returns the position after
+  // them. Stops at the first character that is not an awaited digit, without
+  // feeding it, or when the reference has all its digits.
+  std::size_t FeedDigits(const char16_t* data, std::size_t i, std::size_t n) {
+    while (pending_ != 0 && i < n) {
+      const char16_t c = data[i];
+      if (pending_ > 0) {
+        const int digit = HexValue(c);
+        if (digit < 0) break;
+        value_ = value_ * 16 + digit;
+        --pending_;
+      } else {
+        if (c < u'0' || c > u'9') break;
+        value_ = value_ * 10 + (c - u'0');
+        ++pending_;
+      }
+      ++i;
+      if (pending_ == 0) Emit();
+    }
+    return i;
   }
 
   // A reference still waiting for digits at the end is emitted as it stands.
@@ -121,11 +180,21 @@ std::size_t DecodeHtml(char16_t* data, std::size_t n) {
   const TextView view(data, n);
   std::size_t i = 0;
   while (i < n) {
-    char16_t c = data[i];
+    const char16_t c = data[i];
+    if (!IsSpecial(kHtmlSpecials, c)) {
+      ++i;
+      if (scanner.Idle()) {
+        scanner.PutPlain(c);
+      } else {
+        scanner.Feed(c);
+      }
+      continue;
+    }
     if (c == u'&' && i + 1 < n && data[i + 1] == u'#') {
       const bool hex = i + 2 < n && (data[i + 2] == u'x' || data[i + 2] == u'X');
       i += hex ? 3 : 2;
       scanner.Feed(hex ? kFirstMarker : kSecondMarker);
+      i = scanner.FeedDigits(data, i, n);
       continue;
     }
     if (c == u'&' || c == u'<') {
@@ -139,10 +208,9 @@ std::size_t DecodeHtml(char16_t* data, std::size_t n) {
     ++i;
     if (c == kFirstMarker || c == kSecondMarker) {
       FeedMarkerAsItself(scanner, c, true);
-      continue;
+    } else {
+      scanner.Feed(c == 0 ? u' ' : c);
     }
-    if (c == 0) c = u' ';
-    scanner.Feed(c);
   }
   return scanner.Finish();
 }
@@ -151,7 +219,16 @@ std::size_t DecodeBackslash(char16_t* data, std::size_t n) {
   ReferenceScanner scanner(data, 4, 2, -1);
   std::size_t i = 0;
   while (i < n) {
-    char16_t c = data[i];
+    const char16_t c = data[i];
+    if (!IsSpecial(kBackslashSpecials, c)) {
+      ++i;
+      if (scanner.Idle()) {
+        scanner.PutPlain(c);
+      } else {
+        scanner.Feed(c);
+      }
+      continue;
+    }
     if (c == u'\\' && i + 1 < n) {
       const char16_t next = data[i + 1];
       i += 2;
@@ -167,9 +244,15 @@ std::size_t DecodeBackslash(char16_t* data, std::size_t n) {
           continue;
         case u't': scanner.Feed(u'\t'); continue;
         case u'u':
-        case u'U': scanner.Feed(kFirstMarker); continue;
+        case u'U':
+          scanner.Feed(kFirstMarker);
+          i = scanner.FeedDigits(data, i, n);
+          continue;
         case u'x':
-        case u'X': scanner.Feed(kSecondMarker); continue;
+        case u'X':
+          scanner.Feed(kSecondMarker);
+          i = scanner.FeedDigits(data, i, n);
+          continue;
         default: i -= 1; break;  // a lone backslash; the next character is read on its own
       }
       scanner.Feed(u'\\');
@@ -178,10 +261,9 @@ std::size_t DecodeBackslash(char16_t* data, std::size_t n) {
     ++i;
     if (c == kFirstMarker || c == kSecondMarker) {
       FeedMarkerAsItself(scanner, c, false);
-      continue;
+    } else {
+      scanner.Feed(c == 0 ? u' ' : c);
     }
-    if (c == 0) c = u' ';
-    scanner.Feed(c);
   }
   return scanner.Finish();
 }
@@ -190,20 +272,29 @@ std::size_t DecodePercent(char16_t* data, std::size_t n) {
   ReferenceScanner scanner(data, 4, 2, -1);
   std::size_t i = 0;
   while (i < n) {
-    char16_t c = data[i];
+    const char16_t c = data[i];
+    if (!IsSpecial(kPercentSpecials, c)) {
+      ++i;
+      if (scanner.Idle()) {
+        scanner.PutPlain(c);
+      } else {
+        scanner.Feed(c);
+      }
+      continue;
+    }
     if (c == u'%') {
       const bool wide = i + 1 < n && (data[i + 1] == u'u' || data[i + 1] == u'U');
       i += wide ? 2 : 1;
       scanner.Feed(wide ? kFirstMarker : kSecondMarker);
+      i = scanner.FeedDigits(data, i, n);
       continue;
     }
     ++i;
     if (c == kFirstMarker || c == kSecondMarker) {
       FeedMarkerAsItself(scanner, c, false);
-      continue;
+    } else {
+      scanner.Feed(c == 0 || c == u'+' ? u' ' : c);
     }
-    if (c == 0 || c == u'+') c = u' ';
-    scanner.Feed(c);
   }
   return scanner.Finish();
 }
@@ -254,12 +345,19 @@ void EncodeNumericRefs(Text& text, std::int16_t mode) {
           c = 0x10000 + ((c - 0xD800) << 10) + (in[i + 1] - 0xDC00u);
           ++i;
         }
-        *w++ = u'&';
-        *w++ = u'#';
-        *w++ = u'x';
-        int shift = 20;
-        while (shift > 0 && (c >> shift) == 0) shift -= 4;
-        for (; shift >= 0; shift -= 4) *w++ = kHexDigits[(c >> shift) & 0xF];
+        w[0] = u'&';
+        w[1] = u'#';
+        w[2] = u'x';
+        w += 3;
+        switch ((std::bit_width(c) + 3) / 4) {  // hex digits without leading zeros; at least 2 here
+          case 6: *w++ = kHexDigits[(c >> 20) & 0xF]; [[fallthrough]];
+          case 5: *w++ = kHexDigits[(c >> 16) & 0xF]; [[fallthrough]];
+          case 4: *w++ = kHexDigits[(c >> 12) & 0xF]; [[fallthrough]];
+          case 3: *w++ = kHexDigits[(c >> 8) & 0xF]; [[fallthrough]];
+          default:
+            *w++ = kHexDigits[(c >> 4) & 0xF];
+            *w++ = kHexDigits[c & 0xF];
+        }
         *w++ = u';';
       }
     } else {

@@ -1,6 +1,8 @@
 #include "codec/qp_url.h"
 
+#include <cstring>
 #include <iterator>
+#include <memory>
 #include <string_view>
 
 #include "codec/conversion_core.h"
@@ -15,6 +17,11 @@ class TextWriter {
  public:
   explicit TextWriter(char16_t* out, std::size_t written) : out_(out), written_(written) {}
   void Push(char16_t c) { out_[written_++] = c; }
+  // Moves text forward; source is never before the write position.
+  void Move(const char16_t* source, std::size_t length) {
+    if (source != out_ + written_) std::memmove(out_ + written_, source, length * sizeof(char16_t));
+    written_ += length;
+  }
   void Finish() {}
   bool Idle() const { return true; }
   std::size_t written() const { return written_; }
@@ -65,25 +72,55 @@ class PatternRemover {
   std::size_t matched_ = 0;
 };
 
+// The first CR at or after position from, or n. memchr finds candidate bytes
+// fast; a byte 0x0D may also be either half of another code unit.
+std::size_t FindCarriageReturn(const char16_t* data, std::size_t from, std::size_t n) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+  std::size_t offset = 2 * from;
+  while (offset < 2 * n) {
+    const void* hit = std::memchr(bytes + offset, 0x0D, 2 * n - offset);
+    if (hit == nullptr) break;
+    offset = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - bytes);
+    if (data[offset / 2] == u'\r') return offset / 2;
+    ++offset;
+  }
+  return n;
+}
+
+// A character after which every removal stage is idle, when no CR came
+// before it: it continues no held prefix and starts none.
+bool EndsEveryPrefix(char16_t c) { return c != u'=' && c != u' ' && c != u'\t' && c != u'\r'; }
+
 // Removes "=" CR LF, then "= " CR LF, then "=" TAB CR LF, each over the whole
 // result of the one before (so a removal can bring a later pattern together, as
 // in "=" TAB "= " CR LF CR LF, which loses everything). The three removals run
 // as a pipeline in one pass, each stage seeing exactly the output of the stage
 // before it. Returns the new length; the text is written over in place.
+//
+// Every pattern holds a CR, so nothing is removed between two CRs; there the
+// pipeline only holds back and releases characters unchanged, and it is idle
+// again after any character that EndsEveryPrefix. So from an idle state the
+// text up to the last such character before the next CR moves as a block, and
+// only the few characters from there through the CR go through the stages one
+// by one.
 std::size_t RemoveSoftLineBreaks(char16_t* data, std::size_t n) {
-  std::size_t start = 0;
-  while (start < n && data[start] != u'=') ++start;
-  TextWriter writer(data, start);
+  TextWriter writer(data, 0);
   PatternRemover<TextWriter> tab_break(u"=\t\r\n", writer);
   PatternRemover<PatternRemover<TextWriter>> space_break(u"= \r\n", tab_break);
   PatternRemover<PatternRemover<PatternRemover<TextWriter>>> plain_break(u"=\r\n", space_break);
-  for (std::size_t i = start; i < n; ++i) {
-    const char16_t c = data[i];
-    if (c != u'=' && plain_break.Idle()) {
-      writer.Push(c);
-    } else {
-      plain_break.Push(c);
+  std::size_t i = 0;
+  std::size_t stepwise_until = 0;  // characters before this go through the stages
+  while (i < n) {
+    if (i >= stepwise_until && plain_break.Idle()) {
+      const std::size_t cr = FindCarriageReturn(data, i, n);
+      std::size_t block_end = cr;
+      while (block_end > i && !EndsEveryPrefix(data[block_end - 1])) --block_end;
+      writer.Move(data + i, block_end - i);
+      i = block_end;
+      stepwise_until = cr + 1;
+      continue;
     }
+    plain_break.Push(data[i++]);
   }
   plain_break.Finish();
   return writer.written();
@@ -91,12 +128,21 @@ std::size_t RemoveSoftLineBreaks(char16_t* data, std::size_t n) {
 
 // ---- Decoding ---------------------------------------------------------------
 
-int HexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
-}
+// Values of the hexadecimal digits among ASCII characters, -1 for the others.
+struct HexDigitTable {
+  std::int8_t value[128];
+  constexpr HexDigitTable() : value() {
+    for (int c = 0; c < 128; ++c) value[c] = -1;
+    for (int d = 0; d < 10; ++d) value['0' + d] = static_cast<std::int8_t>(d);
+    for (int d = 0; d < 6; ++d) {
+      value['A' + d] = static_cast<std::int8_t>(10 + d);
+      value['a' + d] = static_cast<std::int8_t>(10 + d);
+    }
+  }
+};
+constexpr HexDigitTable kHexDigitValues;
+
+int HexValue(char16_t c) { return c < 128 ? kHexDigitValues.value[c] : -1; }
 
 // Writes the result over the text behind the read position. Should a decoded
 // run ever be longer than the escapes it came from (no converter here does
@@ -186,7 +232,10 @@ void DecodeQpUrl(Text& text, std::int32_t code, std::int16_t mode) {
     }
 
     OverwritingOutput out(text);
-    Bytes run;
+    // Scratch for one byte run. A run takes three characters per escaped byte
+    // and one per printable byte, which must follow an escaped one, so it
+    // holds at most n / 2 bytes.
+    std::unique_ptr<std::uint8_t[]> run;
     std::size_t copy = 0;    // start of the input not yet consumed
     std::size_t search = 0;  // where to look for the next escape
     for (;;) {
@@ -195,38 +244,37 @@ void DecodeQpUrl(Text& text, std::int32_t code, std::int16_t mode) {
       if (p + 2 >= n) break;  // none left, or fewer than two characters follow it
       out.Append(data + copy, p - copy, p);
       copy = p;
+      if (!run) run = std::make_unique_for_overwrite<std::uint8_t[]>(n / 2 + 2);
 
-      // Gather escaped bytes and single printable characters right after them.
-      // r = q - copy is 1 or 2 inside an escape, 0 at the character after one.
-      run.clear();
-      bool last_escaped = false;
-      int high = 0;
-      std::size_t q = p + 1;
-      for (; q < n; ++q) {
-        const char16_t c = data[q];
-        const std::size_t r = q - copy;
-        if (r == 1) {
-          high = HexValue(c);
-          if (high < 0) break;
-        } else if (r == 2) {
-          const int low = HexValue(c);
-          if (low < 0) break;
-          run.push_back(static_cast<std::uint8_t>(high * 16 + low));
-          last_escaped = true;
-          copy += 3;
-        } else if (c == escape) {
-          continue;
-        } else if (last_escaped && c >= 0x21 && c <= 0x7E) {
-          run.push_back(static_cast<std::uint8_t>(c));
-          last_escaped = false;
-          copy += 1;
-        } else {
-          break;
-        }
+      // Gather escaped bytes, each optionally followed by one printable
+      // character. data[copy] is an escape character at the top of the loop;
+      // q ends where the run ends, at n when it reaches the end.
+      std::size_t bytes = 0;
+      std::size_t q = copy + 1;
+      for (;;) {
+        q = copy + 1;
+        if (q >= n) break;
+        const int high = HexValue(data[q]);
+        if (high < 0) break;
+        q = copy + 2;
+        if (q >= n) break;
+        const int low = HexValue(data[q]);
+        if (low < 0) break;
+        run[bytes++] = static_cast<std::uint8_t>(high * 16 + low);
+        copy += 3;
+        q = copy;
+        if (q >= n) break;
+        const char16_t next = data[q];
+        if (next == escape) continue;
+        if (next < 0x21 || next > 0x7E) break;
+        run[bytes++] = static_cast<std::uint8_t>(next);  // the printable second byte of a pair
+        copy += 1;
+        q = copy;
+        if (q >= n || data[q] != escape) break;  // a second printable character ends the run
       }
       search = q;
-      if (!run.empty()) {
-        const Text decoded = DecodeRun(run, code, by_code_page);
+      if (bytes != 0) {
+        const Text decoded = DecodeRun(BytesView(run.get(), bytes), code, by_code_page);
         if (decoded.empty() && !NamesCharacterSet(code, by_code_page)) {
           text.clear();
           return;
