@@ -135,20 +135,33 @@ const GbEncodeTable& EncodeTable() {
   return false;
 }
 
-// Removes every occurrence of pattern, scanning once from left to right (text
-// that closes up behind a removal is not looked at again in this pass).
-void RemoveAll(Text& text, TextView pattern) {
-  std::size_t r = text.find(pattern.data(), 0, pattern.size());
-  if (r == Text::npos) return;
-  std::size_t w = r;
+// Removes every line continuation of the form pattern ("~" ... CR LF), scanning
+// once from left to right (text that closes up behind a removal is not looked at
+// again in this pass). A "~" that is the second half of an escaped "~~" is a
+// literal tilde, not a continuation: "~~" CR LF is a tilde and a line break.
+void RemoveContinuations(Text& text, TextView pattern) {
+  std::size_t next = text.find(pattern.data(), 0, pattern.size());
+  if (next == Text::npos) return;
   char16_t* s = text.data();
-  while (r != Text::npos) {
-    r += pattern.size();
-    const std::size_t next = text.find(pattern.data(), r, pattern.size());
+  std::size_t r = 0;         // next character to read
+  std::size_t w = 0;         // next position to write; never beyond r
+  std::size_t trailing = 0;  // tildes at the end of what was written
+  while (true) {
     const std::size_t end = next == Text::npos ? text.size() : next;
     std::memmove(s + w, s + r, (end - r) * sizeof(char16_t));
+    std::size_t t = 0;
+    while (t < end - r && s[w + end - r - 1 - t] == u'~') ++t;
+    trailing = t == end - r ? trailing + t : t;
     w += end - r;
-    r = next;
+    if (next == Text::npos) break;
+    if (trailing % 2 == 1) {  // the "~" closes an escaped pair: keep it
+      s[w++] = u'~';
+      ++trailing;
+      r = next + 1;
+    } else {
+      r = next + pattern.size();
+    }
+    next = text.find(pattern.data(), r, pattern.size());
   }
   text.resize(w);
 }
@@ -234,9 +247,9 @@ void DecodeHzGb(Text& text) {
   if (text.empty()) return;
   try {
     if (HasContinuation(text)) {
-      RemoveAll(text, u"~\r\n");
-      RemoveAll(text, u"~ \r\n");
-      RemoveAll(text, u"~\t\r\n");
+      RemoveContinuations(text, u"~\r\n");
+      RemoveContinuations(text, u"~ \r\n");
+      RemoveContinuations(text, u"~\t\r\n");
     }
     const GbDecodeTable& table = DecodeTable();
     constexpr int kNone = -1;
