@@ -9,9 +9,9 @@ namespace mok {
 namespace {
 
 // Openers are first turned into these two characters, then one scan reads the
-// digits after them. A U+8080 or U+8081 already in the text is written as a
-// reference to itself first ("\x8080" followed by the digits 8080 or 8081), so
-// that it survives.
+// digits after them. A U+8080 or U+8081 already in the text is first written
+// as a reference to itself (the first marker followed by the digits 8080 or
+// 8081), so that it survives.
 constexpr char16_t kFirstMarker = 0x8080;
 constexpr char16_t kSecondMarker = 0x8081;
 

@@ -34,8 +34,8 @@ class TextWriter {
 // Removes every occurrence of one pattern from a stream of characters the way a
 // whole-text replacement does: leftmost first, without overlap, never looking
 // again at what it passed on. The characters held back are always a prefix of
-// the pattern, and since "=" is the only "=" in the patterns, a mismatch can
-// only start a new match at the character that broke the old one.
+// the pattern, and since each pattern has its "=" only at the start, a
+// mismatch can only start a new match at the character that broke the old one.
 template <class Next>
 class PatternRemover {
  public:
@@ -144,10 +144,10 @@ constexpr HexDigitTable kHexDigitValues;
 
 int HexValue(char16_t c) { return c < 128 ? kHexDigitValues.value[c] : -1; }
 
-// Writes the result over the text behind the read position. Should a decoded
-// run ever be longer than the escapes it came from (no converter here does
-// that), the output moves to a buffer of its own instead of overtaking input
-// that is still to be read.
+// Writes the result over the text behind the read position. A run of b bytes
+// came from at least 1.5 b characters and decodes to about b units at most;
+// should a converter ever give more than the run's characters, the output
+// moves to a buffer of its own instead of overtaking input still to be read.
 class OverwritingOutput {
  public:
   explicit OverwritingOutput(Text& text) : text_(text) {}
