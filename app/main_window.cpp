@@ -355,9 +355,9 @@ void MainWindow::ReadPicks() {
 }
 
 void MainWindow::SavePicks() {
-  SettingsStore::Write(QStringLiteral("Picks"), QStringLiteral("WordWrap"),
-                       txtA_->WordWrap() ? QStringLiteral("True") : QStringLiteral("False"));
-  SettingsStore::Write(QStringLiteral("Picks"), QStringLiteral("FontSize"), QString::number(txtA_->FontSize(), 'g', 10));
+  SettingsStore::Write(QStringLiteral("Picks"),
+                       {{QStringLiteral("WordWrap"), txtA_->WordWrap() ? QStringLiteral("True") : QStringLiteral("False")},
+                        {QStringLiteral("FontSize"), QString::number(txtA_->FontSize(), 'g', 10)}});
 }
 
 }  // namespace mok

@@ -29,6 +29,17 @@ char16_t StandIn(char16_t unit) {
 
 }  // namespace
 
+std::int32_t ScaleLengthOf(TextView text) {
+  std::size_t breaks = 0;
+  for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+    if (text[i] == kCr && text[i + 1] == kLf) {
+      ++breaks;
+      ++i;
+    }
+  }
+  return static_cast<std::int32_t>(text.size() - breaks);
+}
+
 QString DisplayTextOf(TextView text, std::int32_t* scale_length) {
   QString display(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
   QChar* out = display.data();
@@ -170,9 +181,7 @@ void TextBox::SetSelText(TextView replacement) {
   cursor.insertText(display);
   // The document may join the stand-ins differently at the seams; rebuild when
   // the scale does not add up, so positions and text never disagree.
-  std::int32_t total = 0;
-  DisplayTextOf(text_, &total);
-  scale_length_ = total;
+  scale_length_ = ScaleLengthOf(text_);
   if (document()->characterCount() - 1 != scale_length_) {
     setPlainText(DisplayTextOf(text_, &scale_length_));
     cursor = textCursor();

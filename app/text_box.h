@@ -78,6 +78,9 @@ class TextBox : public QPlainTextEdit {
   bool locked_ = true;
 };
 
+// Length of a text in the scale where a CR LF pair counts one.
+[[nodiscard]] std::int32_t ScaleLengthOf(TextView text);
+
 // The editor's view of a text: one display character per code unit, CR LF pairs
 // as one paragraph break. Exposed for tests.
 [[nodiscard]] QString DisplayTextOf(TextView text, std::int32_t* scale_length = nullptr);

@@ -23,9 +23,8 @@ inline Bytes ToBytes(std::string_view s) {
 
 // Every decoder that returns text turns U+0000 into a space.
 inline void ReplaceNulBySpace(Text& text) {
-  for (char16_t& c : text) {
-    if (c == 0) c = u' ';
-  }
+  // Written without a branch so the compiler vectorizes it.
+  for (char16_t& c : text) c = c == 0 ? u' ' : c;
 }
 
 }  // namespace mok

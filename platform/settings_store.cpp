@@ -12,9 +12,9 @@ std::optional<QString> SettingsStore::Read(const QString& section, const QString
   return value.toString();
 }
 
-bool SettingsStore::Write(const QString& section, const QString& key, const QString& value) {
+bool SettingsStore::Write(const QString& section, const std::vector<std::pair<QString, QString>>& values) {
   QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("MOK"), QStringLiteral("MOK"));
-  settings.setValue(section + u'/' + key, value);
+  for (const auto& [key, value] : values) settings.setValue(section + u'/' + key, value);
   settings.sync();
   return settings.status() == QSettings::NoError;
 }

@@ -6,6 +6,8 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace mok {
 
@@ -13,8 +15,9 @@ class SettingsStore {
  public:
   // The value of section/key, or nothing when it is missing or unreadable.
   [[nodiscard]] static std::optional<QString> Read(const QString& section, const QString& key);
-  // Writes section/key; false when the store could not be written.
-  static bool Write(const QString& section, const QString& key, const QString& value);
+  // Writes keys of one section in one go; false when the store could not be
+  // written (a key that fails does not stop the others).
+  static bool Write(const QString& section, const std::vector<std::pair<QString, QString>>& values);
 };
 
 }  // namespace mok

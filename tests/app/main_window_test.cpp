@@ -191,9 +191,9 @@ TEST_F(MainWindowTest, ResizeKeepsTheMargins) {
   const int expected_width = static_cast<int>(std::lround((client->width() * 15.0 - 200) / 15.0));
   EXPECT_EQ(box().width(), expected_width);
   const int before = box().width();
-  window->resize(5, 300);  // narrower than the margins: the width stays
-  QCoreApplication::processEvents();
-  if (client->width() * 15 - 200 <= 0) EXPECT_EQ(box().width(), before);
+  client->resize(10, 300);  // 150 twips: narrower than the margins, so the width stays
+  EXPECT_EQ(box().width(), before);
+  EXPECT_EQ(box().height(), 250);  // (4500 - 650 - 100) / 15
   EXPECT_EQ(box().x(), TwipsToPixels(100));
   EXPECT_EQ(box().y(), TwipsToPixels(650));
 }
