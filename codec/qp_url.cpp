@@ -152,8 +152,9 @@ class OverwritingOutput {
  public:
   explicit OverwritingOutput(Text& text) : text_(text) {}
 
-  // Appends len units, NULs as spaces; unread input starts at position limit.
-  void Append(const char16_t* source, std::size_t length, std::size_t limit) {
+  // Appends len units, NULs as spaces (and "+" too when plus_is_space: the
+  // URL form's spaces in the input text); unread input starts at position limit.
+  void Append(const char16_t* source, std::size_t length, std::size_t limit, bool plus_is_space = false) {
     if (!spilled_ && written_ + length > limit) {
       spill_.reserve(text_.size() + length);
       spill_.assign(text_.data(), written_);
@@ -163,15 +164,16 @@ class OverwritingOutput {
       const std::size_t old = spill_.size();
       spill_.append(source, length);
       for (std::size_t k = old; k < spill_.size(); ++k) {
-        if (spill_[k] == 0) spill_[k] = u' ';
+        if (spill_[k] == 0 || (plus_is_space && spill_[k] == u'+')) spill_[k] = u' ';
       }
       return;
     }
     // Moves forward with the destination never after the source.
     char16_t* destination = text_.data() + written_;
+    const char16_t plus = plus_is_space ? u'+' : 0;
     for (std::size_t k = 0; k < length; ++k) {
       const char16_t c = source[k];
-      destination[k] = c == 0 ? u' ' : c;
+      destination[k] = (c == 0 || c == plus) ? u' ' : c;
     }
     written_ += length;
   }
@@ -221,15 +223,13 @@ void DecodeQpUrl(Text& text, std::int32_t code, std::int16_t mode) {
   try {
     const char16_t escape = form == 0 ? u'=' : u'%';
     const bool by_code_page = mode >= 128;
+    const bool url = form == 1;
     char16_t* const data = text.data();
     std::size_t n = text.size();
-    if (form == 0) {
-      n = RemoveSoftLineBreaks(data, n);
-    } else {
-      for (std::size_t i = 0; i < n; ++i) {
-        if (data[i] == u'+') data[i] = u' ';
-      }
-    }
+    // In URLs "+" stands for a space. It is not replaced up front: the pass
+    // below reads "+" as a space wherever it looks at one (it only ends runs)
+    // and writes it as a space when it copies text.
+    if (!url) n = RemoveSoftLineBreaks(data, n);
 
     OverwritingOutput out(text);
     // Scratch for one byte run. A run takes three characters per escaped byte
@@ -242,7 +242,7 @@ void DecodeQpUrl(Text& text, std::int32_t code, std::int16_t mode) {
       std::size_t p = search;
       while (p < n && data[p] != escape) ++p;
       if (p + 2 >= n) break;  // none left, or fewer than two characters follow it
-      out.Append(data + copy, p - copy, p);
+      out.Append(data + copy, p - copy, p, url);
       copy = p;
       if (!run) run = std::make_unique_for_overwrite<std::uint8_t[]>(n / 2 + 2);
 
@@ -266,7 +266,7 @@ void DecodeQpUrl(Text& text, std::int32_t code, std::int16_t mode) {
         if (q >= n) break;
         const char16_t next = data[q];
         if (next == escape) continue;
-        if (next < 0x21 || next > 0x7E) break;
+        if (next < 0x21 || next > 0x7E || (url && next == u'+')) break;
         run[bytes++] = static_cast<std::uint8_t>(next);  // the printable second byte of a pair
         copy += 1;
         q = copy;
@@ -282,7 +282,7 @@ void DecodeQpUrl(Text& text, std::int32_t code, std::int16_t mode) {
         out.Append(decoded.data(), decoded.size(), copy);
       }
     }
-    out.Append(data + copy, n - copy, n);
+    out.Append(data + copy, n - copy, n, url);
     out.Finish();
   } catch (...) {
     text.clear();
