@@ -85,19 +85,15 @@ TEST(DecodeNumericRefs, TableCases) {
 }
 
 TEST(DecodeNumericRefs, MarkerCharactersSurvive) {
-  const Text inputs[] = {u"\u8080", u"\u8081", u"\u8080A1;", u"a\u8081\u8080b", u"&#x\u8080", u"\\u\u8081",
-                         u"%\u8080"};
   for (std::int16_t mode = 0; mode <= 2; ++mode) {
-    EXPECT_EQ(Hex(Decoded(u"\u8080", mode)), Hex(u"\u8080"));
-    EXPECT_EQ(Hex(Decoded(u"x\u8081;", mode)), Hex(u"x\u8081;"));
-    for (const Text& input : inputs) {
-      Text expected = input;
-      literal::DecodeNumericRefs(expected, mode);
-      EXPECT_EQ(Hex(Decoded(input, mode)), Hex(expected)) << "mode " << mode << " input " << Hex(input);
-    }
+    EXPECT_EQ(Hex(Decoded(u"\u8080", mode)), Hex(u"\u8080")) << mode;
+    EXPECT_EQ(Hex(Decoded(u"a\u8081\u8080b", mode)), Hex(u"a\u8081\u8080b")) << mode;
+    EXPECT_EQ(Hex(Decoded(u"\u8080A1;", mode)), Hex(u"\u8080A1;")) << mode;  // digits after it stay digits
   }
   // The terminator added after a kept marker is the one dropped, not the text's.
-  EXPECT_EQ(Hex(Decoded(u"\u8080;", 0)), Hex(u"\u8080;"));
+  EXPECT_EQ(Hex(Decoded(u"\u8081;", 0)), Hex(u"\u8081;"));
+  // A marker character cuts a reference short like any other non-digit.
+  EXPECT_EQ(Hex(Decoded(u"&#x41\u8080", 0)), Hex(u"A\u8080"));
 }
 
 TEST(DecodeNumericRefs, InvalidModeAndEmptyText) {
