@@ -5,7 +5,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -15,6 +14,7 @@
 #include <cmath>
 
 #include "app/menu_builder.h"
+#include "app/status_label.h"
 #include "app/text_box.h"
 #include "commands/a2b_commands.h"
 #include "commands/transfer_decoders.h"
@@ -75,10 +75,8 @@ void MainWindow::BuildWindow() {
   setCentralWidget(client_);
   client_->installEventFilter(this);
 
-  lblSay_ = new QLabel(client_);
+  lblSay_ = new StatusLabel(client_);
   lblSay_->setObjectName(QStringLiteral("lblSay"));
-  lblSay_->setTextFormat(Qt::PlainText);
-  lblSay_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   QFont label_font(kSong);
   label_font.setPointSizeF(12);
   lblSay_->setFont(label_font);

@@ -14,12 +14,12 @@
 #include "commands/command_host.h"
 
 class QAction;
-class QLabel;
 class QMenu;
 class QPushButton;
 
 namespace mok {
 
+class StatusLabel;
 class TextBox;
 
 class MainWindow : public QMainWindow, public CommandHost {
@@ -80,7 +80,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   ProcessStarter start_process_;
 
   TextBox* txtA_ = nullptr;
-  QLabel* lblSay_ = nullptr;
+  StatusLabel* lblSay_ = nullptr;
   std::array<QPushButton*, 4> cmdUd_{};
   std::array<QPushButton*, 2> cmdSeek_{};
   QWidget* client_ = nullptr;
