@@ -8,7 +8,7 @@
 
 #include <cerrno>
 #include <memory>
-#include <unordered_map>
+#include <array>
 
 namespace mok {
 namespace {
@@ -68,9 +68,15 @@ constexpr CodePageName kCodePageNames[] = {
     {1255, "ibm-9447_P100-2002", nullptr},
 };
 
+constexpr std::size_t kCodePageCount = sizeof kCodePageNames / sizeof kCodePageNames[0];
+
 const CodePageName* FindCodePage(std::int32_t code_page) {
+  // Callers such as the escape decoders convert many short runs with one code
+  // page, so the last one found is checked first.
+  thread_local const CodePageName* last = &kCodePageNames[0];
+  if (last->code_page == code_page) return last;
   for (const CodePageName& entry : kCodePageNames) {
-    if (entry.code_page == code_page) return &entry;
+    if (entry.code_page == code_page) return last = &entry;
   }
   return nullptr;
 }
@@ -124,31 +130,32 @@ struct IconvPair {
 class ConverterCache {
  public:
   UConverter* Icu(const CodePageName& entry) {
-    auto found = icu_.find(entry.code_page);
-    if (found != icu_.end()) return found->second.get();
+    const std::size_t slot = SlotOf(entry);
+    if (tried_[slot]) return icu_[slot].get();
+    tried_[slot] = true;
     UErrorCode err = U_ZERO_ERROR;
     ConverterPtr converter(ucnv_open(entry.icu_name, &err));
-    if (U_FAILURE(err) || !converter) {
-      icu_.emplace(entry.code_page, nullptr);
-      return nullptr;
-    }
+    if (U_FAILURE(err) || !converter) return nullptr;
     ucnv_setToUCallBack(converter.get(), EscapeBytesToU, nullptr, nullptr, nullptr, &err);
     ucnv_setFromUCallBack(converter.get(), UnescapeOrSubstitute, nullptr, nullptr, nullptr, &err);
     SetQuestionMarkSubstitute(converter.get());
     if (U_FAILURE(err)) converter.reset();
-    return icu_.emplace(entry.code_page, std::move(converter)).first->second.get();
+    icu_[slot] = std::move(converter);
+    return icu_[slot].get();
   }
 
   IconvPair* Iconv(const CodePageName& entry) {
-    auto found = iconv_.find(entry.code_page);
-    if (found != iconv_.end()) return found->second.get();
+    const std::size_t slot = SlotOf(entry);
+    if (tried_[slot]) return iconv_[slot].get();
+    tried_[slot] = true;
     auto pair = std::make_unique<IconvPair>();
     pair->encoder = iconv_open(entry.iconv_name, "UTF-16LE");
     pair->decoder = iconv_open("UTF-16LE", entry.iconv_name);
     if (pair->encoder == reinterpret_cast<iconv_t>(-1) || pair->decoder == reinterpret_cast<iconv_t>(-1)) {
       pair.reset();
     }
-    return iconv_.emplace(entry.code_page, std::move(pair)).first->second.get();
+    iconv_[slot] = std::move(pair);
+    return iconv_[slot].get();
   }
 
  private:
@@ -165,8 +172,12 @@ class ConverterCache {
     ucnv_reset(converter);
   }
 
-  std::unordered_map<std::int32_t, ConverterPtr> icu_;
-  std::unordered_map<std::int32_t, std::unique_ptr<IconvPair>> iconv_;
+  static std::size_t SlotOf(const CodePageName& entry) { return static_cast<std::size_t>(&entry - kCodePageNames); }
+
+  // Indexed like the code-page list; tried_ remembers converters that failed to open.
+  std::array<ConverterPtr, kCodePageCount> icu_;
+  std::array<std::unique_ptr<IconvPair>, kCodePageCount> iconv_;
+  std::array<bool, kCodePageCount> tried_{};
 };
 
 ConverterCache& Cache() {
