@@ -13,7 +13,7 @@ TEST(TextBoxContract, TextComesBackExactly) {
   // characters the editor's document reserves for itself all survive.
   const Text tricky(u"a\rb\nc\r\nd\0e\xD800" u"f\xDC81g\uFEFFh\x01\x1F\x7F\uFDD0\uFFFC\u2028\u2029\xD83D\xDE00", 25);
   box.SetText(tricky);
-  EXPECT_EQ(HexUnits(box.GetText()), HexUnits(tricky));
+  EXPECT_EQ(Hex(box.GetText()), Hex(tricky));
   EXPECT_EQ(box.TextLength(), 25);
   // Every code unit is one position, a CR LF pair is one.
   EXPECT_EQ(box.ScaleLength(), 24);

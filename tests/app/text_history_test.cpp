@@ -1,4 +1,5 @@
 #include "app/text_history.h"
+#include "tests/support/hex.h"
 
 #include <gtest/gtest.h>
 
@@ -8,18 +9,9 @@
 namespace mok {
 namespace {
 
-using namespace std::string_literals;
+using ::mok::testing::Hex;
 
-// Code units as hex, so that a failure shows exactly what differs.
-std::string Hex(const Text& text) {
-  std::string out;
-  char buf[8];
-  for (const char16_t c : text) {
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using namespace std::string_literals;
 
 #define EXPECT_TEXT(expected, actual) \
   EXPECT_EQ(Hex(Text(expected)), Hex(Text(actual)))

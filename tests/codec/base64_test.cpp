@@ -8,29 +8,12 @@
 #include <vector>
 
 #include "codec/conversion_core.h"
+#include "tests/support/hex.h"
 
 namespace mok {
 namespace {
 
-std::string Hex(BytesView bytes) {
-  std::string out;
-  char buf[4];
-  for (const std::uint8_t b : bytes) {
-    std::snprintf(buf, sizeof buf, "%02X ", b);
-    out += buf;
-  }
-  return out;
-}
-
-std::string Hex(TextView text) {
-  std::string out;
-  char buf[8];
-  for (const char16_t c : text) {
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using ::mok::testing::Hex;
 
 struct DecodeCase {
   const char16_t* input;

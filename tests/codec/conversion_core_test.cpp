@@ -7,30 +7,12 @@
 #include "codec/charset_conversion.h"
 #include "codec/charset_tables.h"
 #include "codec/text_functions.h"
+#include "tests/support/hex.h"
 
 namespace mok {
 namespace {
 
-std::string Hex(BytesView bytes) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (std::uint8_t b : bytes) {
-    out += digits[b >> 4];
-    out += digits[b & 15];
-    out += ' ';
-  }
-  return out;
-}
-
-std::string Hex(TextView text) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (char16_t u : text) {
-    for (int shift = 12; shift >= 0; shift -= 4) out += digits[(u >> shift) & 15];
-    out += ' ';
-  }
-  return out;
-}
+using ::mok::testing::Hex;
 
 TEST(Utf8BytesToText, DecodesTolerantly) {
   struct Case {

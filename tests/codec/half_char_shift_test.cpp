@@ -6,19 +6,12 @@
 #include <string>
 
 #include "codec/conversion_core.h"
+#include "tests/support/hex.h"
 
 namespace mok {
 namespace {
 
-std::string Hex(TextView text) {
-  std::string out;
-  char buf[8];
-  for (const char16_t c : text) {
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using ::mok::testing::Hex;
 
 struct Case {
   Text input;

@@ -1,4 +1,5 @@
 #include "codec/iso2022.h"
+#include "tests/support/hex.h"
 
 #include <gtest/gtest.h>
 
@@ -8,15 +9,7 @@
 namespace mok {
 namespace {
 
-std::string Hex(TextView text) {
-  std::string out;
-  char buf[8];
-  for (const char16_t c : text) {
-    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(c));
-    out += buf;
-  }
-  return out;
-}
+using ::mok::testing::Hex;
 
 struct Case {
   Text input;

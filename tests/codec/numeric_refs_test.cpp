@@ -8,19 +8,12 @@
 
 #include "codec/html_entities.h"
 #include "tests/codec/literal_refs_qp.h"
+#include "tests/support/hex.h"
 
 namespace mok {
 namespace {
 
-std::string Hex(TextView text) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (char16_t u : text) {
-    for (int shift = 12; shift >= 0; shift -= 4) out += digits[(u >> shift) & 15];
-    out += ' ';
-  }
-  return out;
-}
+using ::mok::testing::Hex;
 
 Text Decoded(Text text, std::int16_t mode) {
   DecodeNumericRefs(text, mode);

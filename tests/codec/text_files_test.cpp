@@ -21,9 +21,12 @@
 #include "codec/file_attributes.h"
 #include "codec/file_io_internal.h"
 #include "tests/support/scripted_prompts.h"
+#include "tests/support/hex.h"
 
 namespace mok {
 namespace {
+
+using ::mok::testing::Hex;
 
 using ::mok::testing::ScriptedPrompts;
 
@@ -37,23 +40,6 @@ const Text kPathMissing = u"\u8DEF\u5F84\u4E0D\u5B58\u5728";
 const Text kNotAFolderOnPath =
     u"\u8DEF\u5F84\u4E0D\u5B58\u5728\uFF08\u5176\u4E2D\u4E00\u6BB5\u4E0D\u662F\u6587\u4EF6\u5939\uFF09";
 const Text kIoError = u"\u8BFB\u5199\u51FA\u9519";
-
-std::string Hex(BytesView bytes) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (std::uint8_t b : bytes) out += {digits[b >> 4], digits[b & 15], ' '};
-  return out;
-}
-
-std::string Hex(TextView text) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (char16_t u : text) {
-    for (int shift = 12; shift >= 0; shift -= 4) out += digits[(u >> shift) & 15];
-    out += ' ';
-  }
-  return out;
-}
 
 Text Widen(const std::string& ascii) { return Text(ascii.begin(), ascii.end()); }
 

@@ -56,7 +56,7 @@ TEST_F(A2BTest, EveryRowRepairsTextGarbledTheWayItsCaptionSays) {
     window->SetOriginal(u"garbled");
     const std::int16_t before = window->History().nCur();
     Trigger(QStringLiteral("mnuA2B_%1").arg(c.index));
-    EXPECT_EQ(HexUnits(box().GetText()), HexUnits(c.clean));
+    EXPECT_EQ(Hex(box().GetText()), Hex(c.clean));
     const Text status = CommandName(kA2BTable[static_cast<std::size_t>(c.index)].caption);
     EXPECT_EQ(Say(), status);
     EXPECT_NE(window->History().nCur(), before);

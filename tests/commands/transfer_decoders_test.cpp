@@ -55,7 +55,7 @@ TEST_F(TransferDecodersTest, EachItemDecodesTheWholeTextWithItsStatus) {
     box().SetText(c.input);
     window->SetOriginal(u"start");
     Trigger(QString::fromLatin1(c.item));
-    EXPECT_EQ(HexUnits(box().GetText()), HexUnits(c.expected));
+    EXPECT_EQ(Hex(box().GetText()), Hex(c.expected));
     EXPECT_EQ(Say(), c.status);
     EXPECT_EQ(window->History().Current().say, c.status);
     EXPECT_TRUE(window->HistoryButton(1)->isEnabled());

@@ -15,6 +15,7 @@
 #include "app/main_window.h"
 #include "app/text_box.h"
 #include "codec/text_types.h"
+#include "tests/support/hex.h"
 #include "tests/support/scripted_prompts.h"
 
 namespace mok::testing {
@@ -24,16 +25,6 @@ inline QString Q(TextView text) {
 }
 
 inline Text T(const QString& text) { return Text(reinterpret_cast<const char16_t*>(text.utf16()), text.size()); }
-
-inline std::string HexUnits(TextView text) {
-  static const char* digits = "0123456789ABCDEF";
-  std::string out;
-  for (char16_t u : text) {
-    for (int shift = 12; shift >= 0; shift -= 4) out += digits[(u >> shift) & 15];
-    out += ' ';
-  }
-  return out;
-}
 
 class WindowTest : public ::testing::Test {
  protected:
