@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "codec/html_entities.h"
+#include "codec/hex_digits.h"
 
 namespace mok {
 namespace {
@@ -14,22 +15,6 @@ namespace {
 // 8081), so that it survives.
 constexpr char16_t kFirstMarker = 0x8080;
 constexpr char16_t kSecondMarker = 0x8081;
-
-// Values of the hexadecimal digits among ASCII characters, -1 for the others.
-struct HexDigitTable {
-  std::int8_t value[128];
-  constexpr HexDigitTable() : value() {
-    for (int c = 0; c < 128; ++c) value[c] = -1;
-    for (int d = 0; d < 10; ++d) value['0' + d] = static_cast<std::int8_t>(d);
-    for (int d = 0; d < 6; ++d) {
-      value['A' + d] = static_cast<std::int8_t>(10 + d);
-      value['a' + d] = static_cast<std::int8_t>(10 + d);
-    }
-  }
-};
-constexpr HexDigitTable kHexDigitValues;
-
-int HexValue(char16_t c) { return c < 128 ? kHexDigitValues.value[c] : -1; }
 
 // The ASCII characters the preparation of one notation looks at: openers,
 // what is replaced, NUL. All others reach the scan as they are.

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "codec/conversion_core.h"
+#include "codec/hex_digits.h"
 
 namespace mok {
 namespace {
@@ -127,22 +128,6 @@ std::size_t RemoveSoftLineBreaks(char16_t* data, std::size_t n) {
 }
 
 // ---- Decoding ---------------------------------------------------------------
-
-// Values of the hexadecimal digits among ASCII characters, -1 for the others.
-struct HexDigitTable {
-  std::int8_t value[128];
-  constexpr HexDigitTable() : value() {
-    for (int c = 0; c < 128; ++c) value[c] = -1;
-    for (int d = 0; d < 10; ++d) value['0' + d] = static_cast<std::int8_t>(d);
-    for (int d = 0; d < 6; ++d) {
-      value['A' + d] = static_cast<std::int8_t>(10 + d);
-      value['a' + d] = static_cast<std::int8_t>(10 + d);
-    }
-  }
-};
-constexpr HexDigitTable kHexDigitValues;
-
-int HexValue(char16_t c) { return c < 128 ? kHexDigitValues.value[c] : -1; }
 
 // Writes the result over the text behind the read position. A run of b bytes
 // came from at least 1.5 b characters and decodes to about b units at most;
