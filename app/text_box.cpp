@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -231,6 +232,14 @@ void TextBox::keyReleaseEvent(QKeyEvent* event) {
 void TextBox::mouseReleaseEvent(QMouseEvent* event) {
   QPlainTextEdit::mouseReleaseEvent(event);
   emit MouseReleased(event->button(), event->globalPosition().toPoint());
+}
+
+QMimeData* TextBox::createMimeDataFromSelection() const {
+  const std::size_t begin = TextIndexOf(SelStart());
+  const std::size_t end = TextIndexOf(SelStart() + SelLength());
+  auto* data = new QMimeData;
+  data->setText(QString(reinterpret_cast<const QChar*>(text_.data() + begin), static_cast<qsizetype>(end - begin)));
+  return data;
 }
 
 void TextBox::contextMenuEvent(QContextMenuEvent* event) {

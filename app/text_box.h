@@ -67,6 +67,9 @@ class TextBox : public QPlainTextEdit {
   void keyReleaseEvent(QKeyEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // Copying or dragging the selection gives the text itself (CR LF line
+  // breaks, every code unit as it is), not the view's stand-ins.
+  QMimeData* createMimeDataFromSelection() const override;
 
  private:
   // Index in text_ of a position in the line-break-counts-one scale.

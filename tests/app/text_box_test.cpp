@@ -1,5 +1,8 @@
 #include "app/text_box.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+
 #include <gtest/gtest.h>
 
 #include "tests/support/window_fixture.h"
@@ -70,6 +73,16 @@ TEST(TextBoxContract, MaxLengthCountsALineBreakAsTwo) {
   EXPECT_EQ(box.GetText(), u"123456789");
   box.SetSelText(u"\xD83D\xDE00");  // nor half a surrogate pair
   EXPECT_EQ(box.GetText(), u"123456789");
+}
+
+TEST(TextBoxContract, CopyGivesTheTextNotTheView) {
+  TextBox box;
+  const Text text(u"a\r\nb\0c\rd", 8);
+  box.SetText(text);
+  box.selectAll();
+  box.copy();
+  const QString copied = QGuiApplication::clipboard()->text();
+  EXPECT_EQ(Hex(T(copied)), Hex(text));
 }
 
 TEST(TextBoxContract, LockedAndViewOptions) {
