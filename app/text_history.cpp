@@ -11,8 +11,8 @@ namespace {
 
 constexpr std::int32_t kGbkCodePage = 936;
 
-// The text box shows NUL as nothing; the history stores and compares it as a
-// space, so a NUL where the state has a space is no change.
+// The history stores and compares a NUL as a space, so a NUL where the state
+// has a space is no change.
 bool SameAsStored(TextView text, const Text& stored) {
   if (text.size() != stored.size()) return false;
   for (std::size_t i = 0; i < text.size(); ++i) {
