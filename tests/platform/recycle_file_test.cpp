@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -11,22 +13,53 @@ namespace {
 
 Text ToText(const QString& s) { return Text(reinterpret_cast<const char16_t*>(s.utf16()), s.size()); }
 
-TEST(RecycleFile, RemovesAFileAndRefusesWhatIsNotOne) {
+void MakeFile(const QString& path) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+  f.write("x");
+}
+
+TEST(RecycleFile, MovesAFileIntoTheTrashWithWhereItCameFrom) {
+  const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
+  QDir(trash).removeRecursively();  // the tests' own data folder
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString file = dir.filePath(QStringLiteral("乱码.txt"));
-  {
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("x");
-  }
+  MakeFile(file);
   EXPECT_TRUE(RecycleFile(ToText(file)));
   EXPECT_FALSE(QFile::exists(file));
+  EXPECT_TRUE(QFile::exists(trash + QStringLiteral("/files/乱码.txt")));
+  QFile info(trash + QStringLiteral("/info/乱码.txt.trashinfo"));
+  ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+  const QByteArray text = info.readAll();
+  EXPECT_TRUE(text.startsWith("[Trash Info]\nPath=")) << text.toStdString();
+  EXPECT_TRUE(text.contains(QUrl::toPercentEncoding(QStringLiteral("乱码.txt")))) << text.toStdString();
+  EXPECT_TRUE(text.contains("\nDeletionDate=")) << text.toStdString();
 
-  EXPECT_FALSE(RecycleFile(ToText(file)));  // nothing there any more
+  // A second file of the same name takes another name in the trash.
+  MakeFile(file);
+  EXPECT_TRUE(RecycleFile(ToText(file)));
+  EXPECT_TRUE(QFile::exists(trash + QStringLiteral("/files/乱码.txt.2")));
+  EXPECT_TRUE(QFile::exists(trash + QStringLiteral("/info/乱码.txt.2.trashinfo")));
+  // A name taken in files/ without its info is skipped, never overwritten.
+  MakeFile(trash + QStringLiteral("/files/乱码.txt.3"));
+  MakeFile(file);
+  EXPECT_TRUE(RecycleFile(ToText(file)));
+  EXPECT_TRUE(QFile::exists(trash + QStringLiteral("/files/乱码.txt.4")));
+  EXPECT_FALSE(QFile::exists(trash + QStringLiteral("/info/乱码.txt.3.trashinfo")));
+  // Nothing lands in the current folder.
+  EXPECT_FALSE(QFile::exists(QDir::current().filePath(QStringLiteral("info"))));
+  QDir(trash).removeRecursively();
+}
+
+TEST(RecycleFile, RefusesWhatIsNotAFile) {
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  EXPECT_FALSE(RecycleFile(ToText(dir.filePath(QStringLiteral("missing.txt")))));
   EXPECT_FALSE(RecycleFile(ToText(dir.path())));  // a folder is not deleted
   EXPECT_TRUE(QDir(dir.path()).exists());
   EXPECT_FALSE(RecycleFile(Text(u"a\0b", 3)));  // a name with a NUL names no file
+  EXPECT_FALSE(RecycleFile(Text()));
 }
 
 }  // namespace
