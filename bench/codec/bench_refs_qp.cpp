@@ -30,6 +30,8 @@
 #include "codec/html_entities.h"
 #include "codec/numeric_refs.h"
 #include "codec/qp_url.h"
+#include "bench/support/icu_reference.h"
+#include "bench/support/prose.h"
 
 namespace {
 
@@ -42,16 +44,7 @@ constexpr std::int64_t kLarge = 1 << 20;
 // ---------------------------------------------------------------------------
 // ICU converters, opened once and reused.
 
-UConverter* Converter(const char* name) {
-  static std::map<std::string, UConverter*> cache;
-  auto found = cache.find(name);
-  if (found != cache.end()) return found->second;
-  UErrorCode err = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(name, &err);
-  if (U_FAILURE(err)) std::abort();
-  cache.emplace(name, converter);
-  return converter;
-}
+using mok::bench::Converter;
 
 std::int32_t IcuToUnicode(const char* name, const std::vector<std::uint8_t>& bytes, std::vector<UChar>& out) {
   UErrorCode err = U_ZERO_ERROR;
@@ -75,43 +68,11 @@ const char* IcuName(std::int32_t code_page) { return code_page == 936 ? "windows
 // Realistic input: Chinese prose with full-width punctuation, some ASCII words
 // and numbers, and a line break every forty-odd characters.
 
-Text Prose(std::size_t length) {
-  std::mt19937 rng(2024);
-  std::vector<char16_t> hanzi;
-  for (int lead = 0xB0; lead <= 0xD7; ++lead) {
-    for (int trail = 0xA1; trail <= 0xFE; ++trail) {
-      const Text one =
-          mok::CpBytesToText(Bytes{static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail)}, 936);
-      if (one.size() == 1 && (one[0] < 0xD800 || one[0] > 0xDFFF)) hanzi.push_back(one[0]);
-    }
-  }
-  static const char16_t* const kWords[] = {u"ICU ", u"mail ", u"2024", u"OK ", u"web ", u"v1.2 "};
-  Text text;
-  text.reserve(length + 64);
-  std::size_t line = 0;
-  while (text.size() < length) {
-    const unsigned pick = rng() % 100;
-    if (pick < 80) {
-      text += hanzi[rng() % hanzi.size()];
-    } else if (pick < 88) {
-      text += pick < 84 ? u'\uFF0C' : u'\u3002';
-    } else {
-      text += kWords[rng() % 6];
-    }
-    if (text.size() - line > 40 + rng() % 10) {
-      text += u"\r\n";
-      line = text.size();
-    }
-  }
-  text.resize(length);
-  return text;
-}
-
 const Text& Clean(std::size_t size) {
   static std::map<std::size_t, Text> cache;
   auto found = cache.find(size);
   if (found != cache.end()) return found->second;
-  return cache.emplace(size, Prose(size)).first->second;
+  return cache.emplace(size, mok::bench::Prose(size, mok::bench::CommonGbHanzi(), 2024)).first->second;
 }
 
 constexpr char16_t kHex[] = u"0123456789ABCDEF";
@@ -174,7 +135,7 @@ const Text& Encoded(Form form, std::size_t size) {
   const auto key = std::make_pair(static_cast<int>(form), size);
   auto found = cache.find(key);
   if (found != cache.end()) return found->second;
-  Text text = Prose(size);  // every form is at least as long as the prose
+  Text text = mok::bench::Prose(size, mok::bench::CommonGbHanzi(), 2024);  // every form is at least as long as the prose
   switch (form) {
     case Form::kQpGbk: mok::EncodeQpUrl(text, 0); break;
     case Form::kQpUtf8: mok::EncodeQpUrl(text, 9); break;

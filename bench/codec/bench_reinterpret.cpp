@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "codec/conversion_core.h"
+#include "bench/support/prose.h"
 
 namespace {
 
@@ -41,45 +42,6 @@ constexpr std::int64_t kLarge = 1 << 20;
 
 enum class Input { kMojibake, kGbProse };
 
-// Every character one double-byte pair of `code_page` gives for leads
-// [lead_lo, lead_hi] and trails [trail_lo, 0xFE], skipping what decodes to an escape.
-std::vector<char16_t> Hanzi(std::int32_t code_page, int lead_lo, int lead_hi, int trail_lo = 0xA1) {
-  std::vector<char16_t> hanzi;
-  for (int lead = lead_lo; lead <= lead_hi; ++lead) {
-    for (int trail = trail_lo; trail <= 0xFE; ++trail) {
-      const Text one =
-          mok::CpBytesToText(Bytes{static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail)}, code_page);
-      if (one.size() == 1 && (one[0] < 0xD800 || one[0] > 0xDFFF)) hanzi.push_back(one[0]);
-    }
-  }
-  return hanzi;
-}
-
-// Chinese prose with full-width punctuation, ASCII words and numbers, CR LF
-// every forty-odd characters.
-Text Prose(std::size_t length, const std::vector<char16_t>& hanzi, std::uint32_t seed) {
-  std::mt19937 rng(seed);
-  static const char16_t* const kWords[] = {u"Windows ", u"GB2312 ", u"2024", u"OK ", u"e-mail ", u"v4.3 "};
-  Text text;
-  text.reserve(length + 64);
-  std::size_t line = 0;
-  while (text.size() < length) {
-    const unsigned pick = rng() % 100;
-    if (pick < 82) {
-      text += hanzi[rng() % hanzi.size()];
-    } else if (pick < 90) {
-      text += pick < 86 ? u'\uFF0C' : u'\u3002';
-    } else {
-      text += kWords[rng() % 6];
-    }
-    if (text.size() - line > 40 + rng() % 10) {
-      text += u"\r\n";
-      line = text.size();
-    }
-  }
-  return text;
-}
-
 const Text& InputText(Input kind, std::size_t size) {
   static std::map<std::pair<int, std::size_t>, Text> cache;
   const auto key = std::make_pair(static_cast<int>(kind), size);
@@ -88,7 +50,7 @@ const Text& InputText(Input kind, std::size_t size) {
   Text text;
   if (kind == Input::kMojibake) {
     // Big5 common hanzi (leads A4..C6), encoded as Big5 and read as GBK.
-    const Text clean = Prose(size + size / 4, Hanzi(950, 0xA4, 0xC6), 950);
+    const Text clean = mok::bench::Prose(size + size / 4, mok::bench::Hanzi(950, 0xA4, 0xC6), 950);
     text = mok::CpBytesToText(mok::TextToCpBytes(clean, 950), 936);
     Text check = text;
     mok::ReinterpretByCp(check, 936, 950);
@@ -96,10 +58,10 @@ const Text& InputText(Input kind, std::size_t size) {
   } else {
     // GB2312 level 1 hanzi, and one in eight from GBK's first extension (leads
     // 81..A0, mostly traditional forms), whose bytes Big5 does not take.
-    std::vector<char16_t> hanzi = Hanzi(936, 0xB0, 0xD7);
-    const std::vector<char16_t> extension = Hanzi(936, 0x81, 0xA0, 0x40);
+    std::vector<char16_t> hanzi = mok::bench::Hanzi(936, 0xB0, 0xD7);
+    const std::vector<char16_t> extension = mok::bench::Hanzi(936, 0x81, 0xA0, 0x40);
     for (std::size_t i = 0; i < hanzi.size() / 7; ++i) hanzi.push_back(extension[(i * 37) % extension.size()]);
-    text = Prose(size, hanzi, 936);
+    text = mok::bench::Prose(size, hanzi, 936);
   }
   if (text.size() < size) std::abort();
   text.resize(size);

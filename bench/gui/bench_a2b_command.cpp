@@ -36,6 +36,7 @@
 #include "app/text_box.h"
 #include "codec/conversion_core.h"
 #include "platform/user_prompts.h"
+#include "bench/support/prose.h"
 
 namespace {
 
@@ -44,40 +45,14 @@ using mok::Text;
 
 constexpr std::size_t kLength = 16000;
 
-QString ToQString(const Text& text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+// Big5's common hanzi (leads A4..C6): traditional prose.
+const std::vector<char16_t>& Big5Hanzi() {
+  static const std::vector<char16_t> hanzi = mok::bench::Hanzi(950, 0xA4, 0xC6);
+  return hanzi;
 }
 
-// Traditional Chinese prose with punctuation, ASCII words and CR LF every
-// forty-odd characters, written with Big5's common hanzi.
-Text Big5Prose(std::size_t length, std::uint32_t seed) {
-  std::vector<char16_t> hanzi;
-  for (int lead = 0xA4; lead <= 0xC6; ++lead) {
-    for (int trail = 0xA1; trail <= 0xFE; ++trail) {
-      const Text one =
-          mok::CpBytesToText(Bytes{static_cast<std::uint8_t>(lead), static_cast<std::uint8_t>(trail)}, 950);
-      if (one.size() == 1 && (one[0] < 0xD800 || one[0] > 0xDFFF)) hanzi.push_back(one[0]);
-    }
-  }
-  std::mt19937 rng(seed);
-  static const char16_t* const kWords[] = {u"Windows ", u"Big5 ", u"2024", u"OK ", u"e-mail ", u"v4.3 "};
-  Text text;
-  std::size_t line = 0;
-  while (text.size() < length) {
-    const unsigned pick = rng() % 100;
-    if (pick < 82) {
-      text += hanzi[rng() % hanzi.size()];
-    } else if (pick < 90) {
-      text += pick < 86 ? u'\uFF0C' : u'\u3002';
-    } else {
-      text += kWords[rng() % 6];
-    }
-    if (text.size() - line > 40 + rng() % 10) {
-      text += u"\r\n";
-      line = text.size();
-    }
-  }
-  return text;
+QString ToQString(const Text& text) {
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 
 // One garbled text (Big5 bytes read as GBK, exactly kLength characters) and
@@ -91,7 +66,7 @@ const std::array<Sample, 2>& Samples() {
   static const std::array<Sample, 2> samples = [] {
     std::array<Sample, 2> made;
     for (std::size_t i = 0; i < made.size(); ++i) {
-      Text garbled = mok::CpBytesToText(mok::TextToCpBytes(Big5Prose(kLength + 200, 7 + i), 950), 936);
+      Text garbled = mok::CpBytesToText(mok::TextToCpBytes(mok::bench::Prose(kLength + 200, Big5Hanzi(), 7 + i), 950), 936);
       garbled.resize(kLength);
       Text clean = garbled;
       mok::ReinterpretByLid(clean, 2052, 1028);
