@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <memory>
+#include <algorithm>
 #include <array>
 
 namespace mok {
@@ -186,9 +187,14 @@ ConverterCache& Cache() {
 }
 
 bool IcuEncode(UConverter* converter, TextView text, Bytes& out) {
-  // 4n + 4 bytes hold any encoding of n code units; grow only if a converter
-  // ever needs more (then ICU reports the length it needs).
-  out.resize(4 * text.size() + 4);
+  // The output is allocated once at the most the encoding can take: 4n + 4
+  // bytes for n code units, or less where the converter's own bound is lower
+  // (2 bytes a unit for GBK, 3 for UTF-8), so a large text does not zero and
+  // page in memory it can never use. Should a converter ever need more, ICU
+  // reports the length and the conversion runs again.
+  const std::size_t units = text.size();
+  const std::size_t converter_bound = (units + 10) * static_cast<std::size_t>(ucnv_getMaxCharSize(converter));
+  out.resize(std::min(4 * units + 4, converter_bound));
   UErrorCode err = U_ZERO_ERROR;
   int32_t written = ucnv_fromUChars(converter, reinterpret_cast<char*>(out.data()), static_cast<int32_t>(out.size()),
                                     reinterpret_cast<const UChar*>(text.data()), static_cast<int32_t>(text.size()), &err);
