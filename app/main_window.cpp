@@ -240,6 +240,8 @@ void MainWindow::ReplaceSelection(TextView replacement) {
 
 void MainWindow::SetSay(TextView say) { lblSay_->setText(ToQString(say)); }
 
+void MainWindow::SetCaption(TextView name) { setWindowTitle(ToQString(name) + sTitle_); }
+
 QString MainWindow::Say() const { return lblSay_->text(); }
 
 void MainWindow::ShowHistoryButtons() {

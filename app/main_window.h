@@ -37,12 +37,15 @@ class MainWindow : public QMainWindow, public CommandHost {
   void RecordState(Text status) override;
   void ReplaceSelection(TextView replacement) override;
   void SetSay(TextView say) override;
+  TextHistory& History() override { return history_; }
+  // True when the user refused to discard unsaved text.
+  bool AskDiscard() override;
+  void SetOriginal(TextView status) override;
+  void SetCaption(TextView name) override;
+  FileState& File() override { return file_; }
 
   // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
   void cmdUd_Click(int index);
-  // True when the user refused to discard unsaved text.
-  bool AskDiscard();
-  void SetOriginal(TextView status);
 
   [[nodiscard]] const TextHistory& History() const { return history_; }
   [[nodiscard]] QString Say() const;
@@ -76,6 +79,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   std::unique_ptr<UserPrompts> own_prompts_;
   UserPrompts* prompts_;
   TextHistory history_;
+  FileState file_;
   QString sTitle_;
   ProcessStarter start_process_;
 

@@ -3,12 +3,22 @@
 // What a command of the main window may use: the text box, the status label,
 // the history commit and the user-interface seam. The main window implements it.
 
+#include <cstdint>
+
 #include "codec/text_types.h"
 #include "platform/user_prompts.h"
 
 namespace mok {
 
 class TextBox;
+class TextHistory;
+
+// The file the text belongs to: its full path (sFile, empty when the text came
+// from no file) and the file format number used for it (nFilePat, 0 for none).
+struct FileState {
+  Text sFile;
+  std::int16_t nFilePat = 0;
+};
 
 class CommandHost {
  public:
@@ -23,6 +33,15 @@ class CommandHost {
   virtual void ReplaceSelection(TextView replacement) = 0;
   // Writes the status label directly ("未经改动").
   virtual void SetSay(TextView say) = 0;
+  // The text history, for the saved slot (nSaved).
+  virtual TextHistory& History() = 0;
+  // True when the text is unsaved and the user refused to discard it.
+  virtual bool AskDiscard() = 0;
+  // Makes the text box's text the new original state with this status text.
+  virtual void SetOriginal(TextView status) = 0;
+  // The window caption: the name of the text followed by "  ~" and the product name.
+  virtual void SetCaption(TextView name) = 0;
+  virtual FileState& File() = 0;
 };
 
 }  // namespace mok

@@ -5,6 +5,7 @@
 // written back and committed to the history.
 
 #include "codec/text_types.h"
+#include "commands/menu_tables.h"
 
 namespace mok {
 
@@ -12,8 +13,6 @@ class CommandHost;
 
 inline constexpr std::u16string_view kNotChanged = u"未经改动";
 inline constexpr std::u16string_view kTooLong = u" 未成~ 文本过长";
-// The separator between a command name and its hint in a menu caption.
-inline constexpr std::u16string_view kCaptionSeparator = u" \uFF1A";
 inline constexpr std::u16string_view kDecodePrefix = u"解读 ";
 
 enum class WriteBack { WholeText, Selection };
