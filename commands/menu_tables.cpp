@@ -49,4 +49,49 @@ const std::array<std::u16string_view, 2> kJieACaptions = {
     u"HZ-GB ：如 ~{V;V'3V~}ASCII~{Bk5DO5M3~} 英文通顺",
 };
 
+const std::array<HalfCharRow, 4> kCabTable = {{
+    {u"GB+半字 ：英文通顺,部分中文通顺.建议光标放在乱码开头", 2052, false},
+    {u"ULE+半字 ：前半通顺,后半不通,多方框和中文,有空格和韩文", -2, false},
+    {u"UBE+半字 ：同上类似", -3, false},
+    {u"CP+半字 ：代码页+半字 [F7] …", 0, true},
+}};
+
+const std::array<std::u16string_view, 3> k2022Captions = {
+    u"Esc+中文(ISO-2022) ：同下类似,标志 $)A $)G",
+    u"Esc+日文(ISO-2022) ：如 $B$R$H$?$S 英文通顺,标志 $B (B",
+    u"Esc+韩文(ISO-2022) ：同上类似,标志 $)C",
+};
+
+const std::array<std::u16string_view, 5> kAskA2BCaptions = {
+    u"Trans-LCID ：传送格式-语文区号 [F8] …",
+    u"Trans-CP ：传送格式-代码页 [Ctrl+F8] …",
+    u"-",
+    u"LCID--LCID ：语文区号--语文区号 [F9] …",
+    u"CP--CP ：代码页--代码页 [Ctrl+F9] …",
+};
+
+const std::array<MakeRow, 21> kMakeTable = {{
+    {u"HTM(U)", MakeCodec::NumericRefs, 0},
+    {u"Num(UBE)", MakeCodec::NumericRefs, 1},
+    {u"-", MakeCodec::Separator, 0},
+    {u"QP-GBK", MakeCodec::QuotedPrintable, 0},
+    {u"QP-GB18030", MakeCodec::QuotedPrintable, 1},
+    {u"QP-Big5", MakeCodec::QuotedPrintable, 2},
+    {u"QP-CNS", MakeCodec::QuotedPrintable, 3},
+    {u"QP-ShiftJis", MakeCodec::QuotedPrintable, 4},
+    {u"QP-EucJis", MakeCodec::QuotedPrintable, 5},
+    {u"QP-KSC", MakeCodec::QuotedPrintable, 6},
+    {u"QP-Johab", MakeCodec::QuotedPrintable, 7},
+    {u"QP-Win1252", MakeCodec::QuotedPrintable, 8},
+    {u"QP-Utf8", MakeCodec::QuotedPrintable, 9},
+    {u"-", MakeCodec::Separator, 0},
+    {u"Base64-GBK", MakeCodec::Base64, 0},
+    {u"Base64-GB18030", MakeCodec::Base64, 1},
+    {u"Base64-Big5", MakeCodec::Base64, 2},
+    {u"Base64-Utf8", MakeCodec::Base64, 3},
+    {u"-", MakeCodec::Separator, 0},
+    {u"Utf7", MakeCodec::Utf7, 0},
+    {u"HZ-GB", MakeCodec::HzGb, 0},
+}};
+
 }  // namespace mok

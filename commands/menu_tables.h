@@ -45,4 +45,32 @@ extern const std::array<Base64Row, 3> kBase64Table;
 // Utf7 and HZ-GB.
 extern const std::array<std::u16string_view, 2> kJieACaptions;
 
+// Third decoding menu, first group: half-character repair from the caret on.
+struct HalfCharRow {
+  std::u16string_view caption;
+  std::int32_t code;    // language code passed to ShiftHalfChar
+  bool asks_code_page;  // the code page comes from the transfer-format dialog instead
+};
+extern const std::array<HalfCharRow, 4> kCabTable;
+inline constexpr int kCabCheckedIndex = 0;
+
+// Third decoding menu, second group: ISO-2022 text whose escapes were lost; the
+// index is DecodeIso2022's variant.
+extern const std::array<std::u16string_view, 3> k2022Captions;
+inline constexpr int k2022CheckedIndex = 1;
+
+// Third decoding menu, last group: conversions whose character sets are asked
+// in a dialog (item 2 is a separator).
+extern const std::array<std::u16string_view, 5> kAskA2BCaptions;
+
+// The makers of garbled text (edit menu, "编写“乱码” (&M)"): the codec each item
+// runs on the selection, and its mode or charset index.
+enum class MakeCodec { Separator, NumericRefs, QuotedPrintable, Base64, Utf7, HzGb };
+struct MakeRow {
+  std::u16string_view caption;  // "-" for a separator
+  MakeCodec codec;
+  std::int16_t argument;  // EncodeNumericRefs mode, EncodeQpUrl or EncodeBase64Text charset index
+};
+extern const std::array<MakeRow, 21> kMakeTable;
+
 }  // namespace mok
