@@ -6,6 +6,9 @@
 
 #include <iconv.h>
 
+#include "codec/charset_stream.h"
+#include "codec/conversion_core.h"
+
 #include <cerrno>
 #include <memory>
 #include <algorithm>
@@ -340,6 +343,190 @@ std::int32_t AnsiCodePageOfLocale(std::int32_t locale_id) {
     case 1025: return 1256;
     case 1037: return 1255;
     default: return -1;
+  }
+}
+
+// Streaming conversion. Each stream owns its converters (clones of the cached
+// ones, so the set-up is the same), because the whole-buffer functions reset the
+// cached converters on every call.
+
+namespace {
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+bool IcuDecodeChunk(UConverter* converter, BytesView chunk, bool last, Text& out) {
+  const char* source = reinterpret_cast<const char*>(chunk.data());
+  const char* const source_end = source + chunk.size();
+  std::size_t written = out.size();
+  // One unit per byte covers nearly every code page; the rest grows the buffer.
+  out.resize(written + chunk.size() + 16);
+  for (;;) {
+    UChar* const begin = reinterpret_cast<UChar*>(out.data());
+    UChar* target = begin + written;
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_toUnicode(converter, &target, begin + out.size(), &source, source_end, nullptr, last, &err);
+    written = static_cast<std::size_t>(target - begin);
+    if (err == U_BUFFER_OVERFLOW_ERROR) {
+      out.resize(out.size() + out.size() / 2 + 16);
+      continue;
+    }
+    out.resize(written);
+    return U_SUCCESS(err);
+  }
+}
+
+bool IcuEncodeChunk(UConverter* converter, TextView chunk, bool last, Bytes& out) {
+  const UChar* source = reinterpret_cast<const UChar*>(chunk.data());
+  const UChar* const source_end = source + chunk.size();
+  std::size_t written = out.size();
+  out.resize(written + (chunk.size() + 8) * static_cast<std::size_t>(ucnv_getMaxCharSize(converter)));
+  for (;;) {
+    char* const begin = reinterpret_cast<char*>(out.data());
+    char* target = begin + written;
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_fromUnicode(converter, &target, begin + out.size(), &source, source_end, nullptr, last, &err);
+    written = static_cast<std::size_t>(target - begin);
+    if (err == U_BUFFER_OVERFLOW_ERROR) {
+      out.resize(out.size() + out.size() / 2 + 16);
+      continue;
+    }
+    out.resize(written);
+    return U_SUCCESS(err);
+  }
+}
+
+// glibc iconv reports a character cut by the end of its input as EINVAL; before
+// the last chunk its bytes wait for the next one instead of being escaped.
+bool IconvDecodeChunk(iconv_t cd, Bytes& carry, BytesView chunk, bool last, Text& out) {
+  Bytes joined;
+  if (!carry.empty()) {
+    joined = carry;
+    joined += chunk;
+    chunk = joined;
+    carry.clear();
+  }
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(chunk.data()));
+  std::size_t in_left = chunk.size();
+  std::size_t written = out.size();
+  out.resize(written + chunk.size() + 1);
+  while (in_left > 0) {
+    char* dst = reinterpret_cast<char*>(out.data() + written);
+    std::size_t dst_left = (out.size() - written) * 2;
+    const std::size_t result = iconv(cd, &in, &in_left, &dst, &dst_left);
+    written = out.size() - dst_left / 2;
+    if (result != static_cast<std::size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+    } else if (errno == EINVAL && !last) {
+      carry.assign(reinterpret_cast<const std::uint8_t*>(in), in_left);
+      break;
+    } else {
+      if (written == out.size()) out.resize(out.size() * 2);
+      out[written++] = static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(*in));
+      ++in;
+      --in_left;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  out.resize(written);
+  return true;
+}
+
+// The iconv encoder works one code point at a time and keeps no state, so the
+// whole-buffer function serves; only a pair cut by the chunk end waits.
+bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes& out) {
+  Text joined;
+  if (!carry.empty()) {
+    joined = carry;
+    joined += chunk;
+    chunk = joined;
+    carry.clear();
+  }
+  if (!last && !chunk.empty() && IsHighSurrogate(chunk.back())) {
+    carry.assign(1, chunk.back());
+    chunk.remove_suffix(1);
+  }
+  if (chunk.empty()) return true;
+  Bytes piece;
+  if (!IconvEncode(cd, chunk, piece)) return false;
+  out += piece;
+  return true;
+}
+
+}  // namespace
+
+struct CodePageStream::Impl {
+  bool byte_view = false;  // 1200 and negative code pages: no converter
+  ConverterPtr icu;
+  std::unique_ptr<IconvPair> iconv;
+  Bytes byte_carry;  // an odd byte of the byte view, or a cut Johab character
+  Text unit_carry;   // a high surrogate waiting for its pair (Johab)
+};
+
+CodePageStream::CodePageStream(std::int32_t code_page) {
+  try {
+    auto impl = std::make_unique<Impl>();
+    if (code_page == 1200 || code_page < 0) {
+      impl->byte_view = true;
+    } else if (const CodePageName* entry = FindCodePage(code_page); entry == nullptr) {
+      return;
+    } else if (entry->icu_name != nullptr) {
+      UConverter* cached = Cache().Icu(*entry);
+      if (cached == nullptr) return;
+      UErrorCode err = U_ZERO_ERROR;
+      impl->icu.reset(ucnv_clone(cached, &err));
+      if (U_FAILURE(err) || !impl->icu) return;
+      ucnv_reset(impl->icu.get());
+    } else {
+      impl->iconv = std::make_unique<IconvPair>();
+      impl->iconv->encoder = iconv_open(entry->iconv_name, "UTF-16LE");
+      impl->iconv->decoder = iconv_open("UTF-16LE", entry->iconv_name);
+      if (impl->iconv->encoder == reinterpret_cast<iconv_t>(-1) ||
+          impl->iconv->decoder == reinterpret_cast<iconv_t>(-1)) {
+        return;
+      }
+    }
+    impl_ = std::move(impl);
+  } catch (...) {
+    impl_.reset();
+  }
+}
+
+CodePageStream::~CodePageStream() = default;
+
+bool CodePageStream::Usable() const { return impl_ != nullptr; }
+
+bool CodePageStream::Decode(BytesView chunk, bool last, Text& out) {
+  if (!impl_) return false;
+  try {
+    Impl& s = *impl_;
+    if (s.icu) return IcuDecodeChunk(s.icu.get(), chunk, last, out);
+    if (s.iconv) return IconvDecodeChunk(s.iconv->decoder, s.byte_carry, chunk, last, out);
+    // Byte view: a byte left over from the last chunk pairs with this one's first.
+    if (!s.byte_carry.empty() && !chunk.empty()) {
+      out += static_cast<char16_t>(s.byte_carry[0] | (chunk[0] << 8));
+      chunk.remove_prefix(1);
+      s.byte_carry.clear();
+    }
+    out += ByteViewToText(chunk);
+    if (chunk.size() % 2 != 0) s.byte_carry.assign(1, chunk.back());
+    if (last) s.byte_carry.clear();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool CodePageStream::Encode(TextView chunk, bool last, Bytes& out) {
+  if (!impl_) return false;
+  try {
+    Impl& s = *impl_;
+    if (s.icu) return IcuEncodeChunk(s.icu.get(), chunk, last, out);
+    if (s.iconv) return IconvEncodeChunk(s.iconv->encoder, s.unit_carry, chunk, last, out);
+    out += TextToByteView(chunk);
+    return true;
+  } catch (...) {
+    return false;
   }
 }
 
