@@ -10,6 +10,7 @@
 #include "codec/conversion_core.h"
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <algorithm>
 #include <array>
@@ -354,6 +355,104 @@ namespace {
 
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 
+// Written without branches so that the compiler vectorizes them.
+template <typename Unit>
+bool AllAscii(std::basic_string_view<Unit> units) {
+  unsigned seen = 0;
+  for (const Unit unit : units) seen |= unit;
+  return seen < 0x80;
+}
+
+template <typename To, typename From>
+void AppendAscii(std::basic_string_view<From> units, std::basic_string<To>& out) {
+  const std::size_t at = out.size();
+  out.resize(at + units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) out[at + i] = static_cast<To>(units[i]);
+}
+
+bool HasSurrogate(TextView text) {
+  unsigned found = 0;
+  for (const char16_t unit : text) found |= (unit & 0xF800) == 0xD800;
+  return found != 0;
+}
+
+// UTF-8 of text without surrogates: what the UTF-8 converter writes for it,
+// at a fraction of its cost (converted text is mostly written as UTF-8).
+// Chinese text comes in runs of three-byte characters and ASCII in runs of
+// one-byte ones, so four units of either kind go at once, without branches.
+void AppendUtf8(TextView text, Bytes& out) {
+  const std::size_t at = out.size();
+  out.resize(at + 3 * text.size());
+  std::uint8_t* o = out.data() + at;
+  const char16_t* p = text.data();
+  const char16_t* const end = p + text.size();
+  auto three = [&o](std::uint32_t u) {
+    o[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
+    o[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
+    o[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+    o += 3;
+  };
+  while (p != end) {
+    if (end - p >= 4) {
+      const std::uint32_t a = p[0], b = p[1], c = p[2], d = p[3];
+      if ((a >= 0x800) & (b >= 0x800) & (c >= 0x800) & (d >= 0x800)) {
+        three(a);
+        three(b);
+        three(c);
+        three(d);
+        p += 4;
+        continue;
+      }
+      if ((a | b | c | d) < 0x80) {
+        o[0] = static_cast<std::uint8_t>(a);
+        o[1] = static_cast<std::uint8_t>(b);
+        o[2] = static_cast<std::uint8_t>(c);
+        o[3] = static_cast<std::uint8_t>(d);
+        o += 4;
+        p += 4;
+        continue;
+      }
+    }
+    const std::uint32_t u = *p++;
+    if (u < 0x80) {
+      *o++ = static_cast<std::uint8_t>(u);
+    } else if (u < 0x800) {
+      *o++ = static_cast<std::uint8_t>(0xC0 | (u >> 6));
+      *o++ = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+    } else {
+      three(u);
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
+// Whether the converter reads and writes 0x00..0x7F as U+0000..U+007F, each
+// byte a character of its own, without shift states: then a chunk of ASCII
+// needs no converter at all while none has a character half done.
+bool IsAsciiTransparent(UConverter* converter) {
+  switch (ucnv_getType(converter)) {
+    case UCNV_SBCS:
+    case UCNV_DBCS:
+    case UCNV_MBCS:
+    case UCNV_LATIN_1:
+    case UCNV_UTF8:
+    case UCNV_US_ASCII: break;
+    default: return false;
+  }
+  char bytes[128];
+  UChar units[128];
+  for (int i = 0; i < 128; ++i) bytes[i] = static_cast<char>(i);
+  UErrorCode err = U_ZERO_ERROR;
+  const int32_t decoded = ucnv_toUChars(converter, units, 128, bytes, 128, &err);
+  bool same = U_SUCCESS(err) && decoded == 128;
+  for (int i = 0; same && i < 128; ++i) same = units[i] == i;
+  char again[256];
+  const int32_t encoded = same ? ucnv_fromUChars(converter, again, sizeof again, units, 128, &err) : 0;
+  same = same && U_SUCCESS(err) && encoded == 128 && std::equal(bytes, bytes + 128, again);
+  ucnv_reset(converter);
+  return same;
+}
+
 bool IcuDecodeChunk(UConverter* converter, BytesView chunk, bool last, Text& out) {
   const char* source = reinterpret_cast<const char*>(chunk.data());
   const char* const source_end = source + chunk.size();
@@ -458,6 +557,8 @@ bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes&
 struct CodePageStream::Impl {
   bool byte_view = false;  // 1200 and negative code pages: no converter
   ConverterPtr icu;
+  bool ascii_transparent = false;
+  bool utf8 = false;
   std::unique_ptr<IconvPair> iconv;
   Bytes byte_carry;  // an odd byte of the byte view, or a cut Johab character
   Text unit_carry;   // a high surrogate waiting for its pair (Johab)
@@ -477,6 +578,8 @@ CodePageStream::CodePageStream(std::int32_t code_page) {
       impl->icu.reset(ucnv_clone(cached, &err));
       if (U_FAILURE(err) || !impl->icu) return;
       ucnv_reset(impl->icu.get());
+      impl->ascii_transparent = IsAsciiTransparent(impl->icu.get());
+      impl->utf8 = code_page == 65001;
     } else {
       impl->iconv = std::make_unique<IconvPair>();
       impl->iconv->encoder = iconv_open(entry->iconv_name, "UTF-16LE");
@@ -500,6 +603,11 @@ bool CodePageStream::Decode(BytesView chunk, bool last, Text& out) {
   if (!impl_) return false;
   try {
     Impl& s = *impl_;
+    UErrorCode err = U_ZERO_ERROR;
+    if (s.ascii_transparent && AllAscii(chunk) && ucnv_toUCountPending(s.icu.get(), &err) == 0) {
+      AppendAscii(chunk, out);
+      return true;
+    }
     if (s.icu) return IcuDecodeChunk(s.icu.get(), chunk, last, out);
     if (s.iconv) return IconvDecodeChunk(s.iconv->decoder, s.byte_carry, chunk, last, out);
     // Byte view: a byte left over from the last chunk pairs with this one's first.
@@ -521,6 +629,15 @@ bool CodePageStream::Encode(TextView chunk, bool last, Bytes& out) {
   if (!impl_) return false;
   try {
     Impl& s = *impl_;
+    UErrorCode err = U_ZERO_ERROR;
+    if (s.ascii_transparent && AllAscii(chunk) && ucnv_fromUCountPending(s.icu.get(), &err) == 0) {
+      AppendAscii(chunk, out);
+      return true;
+    }
+    if (s.utf8 && !HasSurrogate(chunk) && ucnv_fromUCountPending(s.icu.get(), &err) == 0) {
+      AppendUtf8(chunk, out);
+      return true;
+    }
     if (s.icu) return IcuEncodeChunk(s.icu.get(), chunk, last, out);
     if (s.iconv) return IconvEncodeChunk(s.iconv->encoder, s.unit_carry, chunk, last, out);
     out += TextToByteView(chunk);

@@ -213,7 +213,21 @@ void Utf8Plausibility::Add(BytesView bytes) {
   int pending = pending_;
   int length = length_;
   std::uint8_t lower = lower_;
-  for (std::uint8_t b : bytes) {
+  const std::uint8_t* p = bytes.data();
+  const std::uint8_t* const end = p + bytes.size();
+  while (p != end) {
+    // Outside a sequence, eight ASCII bytes at once only count as ASCII.
+    if (pending == 0 && end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      if ((word & 0x8080808080808080u) == 0) {
+        ascii += 8;
+        length = 1;
+        p += 8;
+        continue;
+      }
+    }
+    const std::uint8_t b = *p++;
     if (b >= 0x80 && b <= 0xBF) {
       if (pending == 0) {
         ++badness;
@@ -273,7 +287,14 @@ void FileFormatSniffer::Add(BytesView bytes) {
       Unit(static_cast<std::uint16_t>(odd_byte_ | (bytes[0] << 8)));
       at = 1;
     }
-    for (; at + 1 < bytes.size(); at += 2) Unit(static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8)));
+    const size_t pairs_end = at + (bytes.size() - at) / 2 * 2;
+    if (first_nul_ < size_ + pairs_end) {
+      for (; at < pairs_end; at += 2) Unit(static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8)));
+    } else if (at < pairs_end) {
+      // Both line breaks hold a NUL byte; without one only the last unit matters.
+      previous_unit_ = static_cast<std::uint16_t>(bytes[pairs_end - 2] | (bytes[pairs_end - 1] << 8));
+      at = pairs_end;
+    }
     if (at < bytes.size()) odd_byte_ = bytes[at];
     utf8_.Add(bytes);
   }

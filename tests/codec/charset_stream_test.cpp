@@ -111,6 +111,29 @@ TEST(CodePageStream, OneStreamEncodesAndDecodesIndependently) {
   EXPECT_EQ(Hex(text), Hex(CpBytesToText(ToBytes("~{VP~}a"), 52936)));
 }
 
+TEST(CodePageStream, AsciiChunkCompletesAHalfCharacter) {
+  // A chunk of plain ASCII may still finish what the last chunk began: a GBK
+  // lead byte takes "@" as its trail byte, a UTF-8 sequence is cut short, a
+  // high surrogate waits for its pair.
+  struct Case {
+    std::int32_t code_page;
+    const char* first;
+    const char* second;
+  };
+  for (const Case& c : {Case{936, "\x81", "@@"}, Case{65001, "\xE4", "ab"}, Case{932, "\x82", "A"}}) {
+    CodePageStream stream(c.code_page);
+    Text text;
+    ASSERT_TRUE(stream.Decode(ToBytes(c.first), false, text));
+    ASSERT_TRUE(stream.Decode(ToBytes(c.second), true, text));
+    EXPECT_EQ(Hex(text), Hex(CpBytesToText(ToBytes(std::string(c.first) + c.second), c.code_page))) << c.code_page;
+  }
+  CodePageStream stream(65001);
+  Bytes bytes;
+  ASSERT_TRUE(stream.Encode(u"\xD83D", false, bytes));
+  ASSERT_TRUE(stream.Encode(u"a", true, bytes));
+  EXPECT_EQ(Hex(bytes), Hex(TextToCpBytes(u"\xD83D" u"a", 65001)));
+}
+
 TEST(CodePageStream, UnknownCodePageIsRefused) {
   CodePageStream stream(12345);
   EXPECT_FALSE(stream.Usable());
