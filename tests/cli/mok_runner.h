@@ -27,10 +27,10 @@ struct MokResult {
   std::string err;
 };
 
-// The mok under test: the path ctest passes in MOK_EXE.
+// The mok under test: the one built beside the tests, or MOK_EXE.
 inline std::string MokPath() {
   const char* path = std::getenv("MOK_EXE");
-  return path != nullptr ? path : "mok";
+  return path != nullptr ? path : MOK_BUILT_EXE;
 }
 
 inline std::string ReadFile(const std::filesystem::path& path) {
