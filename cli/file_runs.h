@@ -15,9 +15,9 @@ struct RunPlan {
   std::vector<Step> steps;
   FileEncoding input;
   FileEncoding output;
-  std::string output_file;  // empty: standard output
-  std::string output_dir;   // each input's name in this folder
-  unsigned jobs = 1;        // files converted at once with output_dir
+  std::string output_file;          // empty: standard output
+  std::string output_dir;           // each input's name in this folder
+  unsigned jobs = 1;                // files converted at once with output_dir
   std::vector<std::string> inputs;  // "-" is standard input
 };
 

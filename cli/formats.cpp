@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <charconv>
 
+#include "cli/words.h"
 #include "codec/charset_tables.h"
 #include "codec/text_files.h"
-#include "cli/words.h"
 
 namespace mok::cli {
 namespace {

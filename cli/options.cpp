@@ -15,11 +15,23 @@ struct OptionSpec {
 };
 
 constexpr OptionSpec kOptions[] = {
-    {'f', "input-format", true}, {'t', "output-format", true}, {'o', "output", true},
-    {'d', "output-dir", true},   {'j', "jobs", true},          {'h', "help", false},
-    {0, "version", false},       {0, "then", false},           {0, "format", true},
-    {0, "cp", true},             {0, "lcid", true},
+    {'f', "input-format", true}, {'t', "output-format", true},
+    {'o', "output", true},       {'d', "output-dir", true},
+    {'j', "jobs", true},         {'h', "help", false},
+    {0, "version", false},       {0, "then", false},
+    {0, "format", true},         {0, "cp", true},
+    {0, "lcid", true},
 };
+
+// Commands that print something instead of running steps; each has its
+// Action, which main() dispatches on. A new one is a row here, an Action and
+// its handler.
+struct OtherCommand {
+  std::string_view name;
+  Action action;
+};
+
+constexpr OtherCommand kOtherCommands[] = {{"list", Action::List}};
 
 class Parser {
  public:
@@ -108,8 +120,10 @@ bool Parser::Option(std::string_view word, std::string& error) {
       if (option.short_name != 0 && option.short_name == word[1]) spec = &option;
     }
     if (spec != nullptr && word.size() > 2) {
-      if (!spec->takes_value) spec = nullptr;  // no bundling of flags
-      else value = std::string(word.substr(2));
+      if (!spec->takes_value)
+        spec = nullptr;  // no bundling of flags
+      else
+        value = std::string(word.substr(2));
     }
   }
   if (spec == nullptr) {
@@ -182,10 +196,12 @@ bool Parser::StepValue(std::optional<std::string>& slot, std::string_view option
 bool Parser::Positional(const std::string& word, std::string& error) {
   if (command_.empty() || want_command_) {
     const bool first = command_.empty();
-    if (first && word == "list") {
-      command_ = word;
-      call_.action = Action::List;
-      return true;
+    for (const OtherCommand& other : kOtherCommands) {
+      if (first && word == other.name) {
+        command_ = word;
+        call_.action = other.action;
+        return true;
+      }
     }
     if (!IsStepCommand(word) || (!first && word == "convert")) {
       error = "未知的命令 “" + word + "”";
@@ -203,8 +219,8 @@ bool Parser::Positional(const std::string& word, std::string& error) {
       return true;
     }
   }
-  if (call_.action == Action::List) {
-    error = "list 不带参数";
+  if (call_.action != Action::Run) {
+    error = command_ + " 不带参数";
     return false;
   }
   call_.inputs.push_back(word);

@@ -16,12 +16,12 @@ enum class Action { Run, List, Help, Version };
 
 struct Invocation {
   Action action = Action::Run;
-  std::vector<StepRequest> steps;  // in order; "convert" adds none
-  FileEncoding input;              // detection unless -f
-  FileEncoding output{9, 0};       // utf8 unless -t
-  std::string output_file;         // -o
-  std::string output_dir;          // -d
-  unsigned jobs = 0;               // -j; 0: one per core
+  std::vector<StepRequest> steps;   // in order; "convert" adds none
+  FileEncoding input;               // detection unless -f
+  FileEncoding output{9, 0};        // utf8 unless -t
+  std::string output_file;          // -o
+  std::string output_dir;           // -d
+  unsigned jobs = 0;                // -j; 0: one per core
   std::vector<std::string> inputs;  // none: standard input; "-" is standard input too
 };
 

@@ -24,8 +24,8 @@ namespace {
 enum class Needs { Nothing, CodePage, FormatAndLcid, FormatAndCp, TwoLcids, TwoCps };
 
 struct Arguments {
-  int transfer = 0;         // --format: position in the transfer-format list
-  std::int32_t code = 0;    // --lcid or --cp
+  int transfer = 0;       // --format: position in the transfer-format list
+  std::int32_t code = 0;  // --lcid or --cp
   std::int32_t a = 0, b = 0;
 };
 
@@ -121,12 +121,11 @@ std::vector<Item> BuildCatalogue() {
     if (kAskA2BCaptions[i] == kSeparatorCaption) continue;
     const bool by_code_page = i == 1 || i == 4;
     if (i < 2) {
-      items.push_back({"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::FormatAndCp : Needs::FormatAndLcid,
-                       [by_code_page](const Arguments& args) {
-                         return Whole([args, by_code_page](Text& t) {
-                           DecodeTransfer(t, args.transfer, args.code, by_code_page);
-                         });
-                       }});
+      items.push_back(
+          {"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::FormatAndCp : Needs::FormatAndLcid,
+           [by_code_page](const Arguments& args) {
+             return Whole([args, by_code_page](Text& t) { DecodeTransfer(t, args.transfer, args.code, by_code_page); });
+           }});
     } else {
       items.push_back({"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::TwoCps : Needs::TwoLcids,
                        [by_code_page](const Arguments& args) { return Reinterpret(by_code_page, args.a, args.b); }});
@@ -249,8 +248,8 @@ const Item* PairItem(bool code_pages) {
 }  // namespace
 
 bool IsStepCommand(std::string_view command) {
-  return command == "convert" || command == "a2b" || command == "lcid" || command == "cp" ||
-         command == "decode" || command == "make";
+  return command == "convert" || command == "a2b" || command == "lcid" || command == "cp" || command == "decode" ||
+         command == "make";
 }
 
 std::size_t OperandCount(std::string_view command, const std::vector<std::string>& operands) {

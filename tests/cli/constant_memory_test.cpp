@@ -1,12 +1,11 @@
 // convert streams: 100 MB through mok take no more memory than a few.
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include <fstream>
 #include <string>
@@ -48,8 +47,9 @@ TEST(ConstantMemory, HundredMegabytesOfGbkConvertInAFewMegabytes) {
   std::string a[] = {mok, "convert", "-f", "gbk", "-t", "utf8"};
   char* argv[] = {a[0].data(), a[1].data(), a[2].data(), a[3].data(), a[4].data(), a[5].data(), nullptr};
   pid_t pid = -1;
-  ASSERT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ), 0);
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
+  ASSERT_EQ(spawned, 0);
   ::close(pipe_fds[0]);
 
   // GBK prose with line breaks, made here and streamed: nothing on disk.

@@ -1,9 +1,8 @@
 // mok as a user runs it: files and standard input, outputs, exit statuses
 // and the one-line messages on standard error.
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "codec/base64.h"
 #include "codec/conversion_core.h"
@@ -67,12 +66,16 @@ TEST_F(Mok, StepsRunTheWindowsCodecCalls) {
   const Case cases[] = {
       {{"decode", "QP-GBK"}, "=D6=D0=CE=C4 ok", [](Text& t) { DecodeQpUrl(t, 2052, 0); }},
       {{"decode", "Trans-CP", "--format", "QP", "--cp", "936"}, "=D6=D0", [](Text& t) { DecodeQpUrl(t, 936, 128); }},
-      {{"decode", "Trans-LCID", "--format", "Base64(_-)", "--lcid", "Utf8"}, "5Lit_-",
+      {{"decode", "Trans-LCID", "--format", "Base64(_-)", "--lcid", "Utf8"},
+       "5Lit_-",
        [](Text& t) { DecodeBase64Text(t, -4, 3); }},
       {{"decode", "Base64-Utf8"}, "5Lit\r\n5paH", [](Text& t) { DecodeBase64Text(t, -4, 0); }},
       {{"decode", "Esc+\xE6\x97\xA5\xE6\x96\x87(ISO-2022)"}, "$B$R$H(B", [](Text& t) { DecodeIso2022(t, 1); }},
-      {{"decode", "GB+\xE5\x8D\x8A\xE5\xAD\x97"}, "\xE4\xB8\xAD\xE6\x96\x87", [](Text& t) { ShiftHalfChar(t, 2052, false); }},
-      {{"decode", "CP+\xE5\x8D\x8A\xE5\xAD\x97", "--cp", "950"}, "\xE4\xB8\xAD\xE6\x96\x87",
+      {{"decode", "GB+\xE5\x8D\x8A\xE5\xAD\x97"},
+       "\xE4\xB8\xAD\xE6\x96\x87",
+       [](Text& t) { ShiftHalfChar(t, 2052, false); }},
+      {{"decode", "CP+\xE5\x8D\x8A\xE5\xAD\x97", "--cp", "950"},
+       "\xE4\xB8\xAD\xE6\x96\x87",
        [](Text& t) { ShiftHalfChar(t, 950, true); }},
       {{"make", "Utf7"}, "\xE4\xB8\xAD\xE6\x96\x87", [](Text& t) { ReinterpretByCp(t, 65000, 28591); }},
       {{"make", "QP-Big5"}, "\xE4\xB8\xAD\xE6\x96\x87", [](Text& t) { EncodeQpUrl(t, 2); }},
@@ -100,7 +103,9 @@ TEST_F(Mok, AStepThatGivesNothingLeavesNoOutputAndExitsWithOne) {
   WriteFile(Path("out.txt"), "old");
   const MokResult r = Run({"decode", "Base64-GBK", "-o", "out.txt"}, "!!! not base64");
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "mok: \xE6\xA0\x87\xE5\x87\x86\xE8\xBE\x93\xE5\x85\xA5: Base64-GBK \xE6\x9C\xAA\xE7\xBB\x8F\xE6\x94\xB9\xE5\x8A\xA8\n");
+  EXPECT_EQ(r.err,
+            "mok: \xE6\xA0\x87\xE5\x87\x86\xE8\xBE\x93\xE5\x85\xA5: Base64-GBK "
+            "\xE6\x9C\xAA\xE7\xBB\x8F\xE6\x94\xB9\xE5\x8A\xA8\n");
   EXPECT_EQ(ReadFile(Path("out.txt")), "old");  // the earlier file stays as it was
   EXPECT_EQ(Names(), (std::vector<std::string>{"out.txt"}));
   EXPECT_EQ(Run({"a2b", "GB--Big5"}, "").status, 1);  // empty input: nothing to reinterpret
@@ -165,7 +170,7 @@ TEST_F(Mok, OutputFileIsReplacedWholeAndNeverTheInput) {
   EXPECT_EQ(ReadFile(Path("out.txt")), kUtf8);
   struct stat st {};
   ::stat(Path("out.txt").c_str(), &st);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);  // the replaced file's permissions stay
+  EXPECT_EQ(st.st_mode & 0777, 0640u);                                  // the replaced file's permissions stay
   EXPECT_EQ(Names(), (std::vector<std::string>{"in.txt", "out.txt"}));  // no temporary left
 
   const MokResult same = Run({"convert", "-f", "gbk", "in.txt", "-o", "in.txt"});
@@ -210,8 +215,8 @@ TEST_F(Mok, HelpVersionAndList) {
   }
   const MokResult list = Run({"list"});
   EXPECT_EQ(list.status, 0);
-  for (const char* name : {"GB--Big5", "UBE--ULE", "HTM(U)", "QP-Utf8", "Trans-CP", "QP-Johab", "65001", "utf16be-bom",
-                           "Base64(_:)"}) {
+  for (const char* name :
+       {"GB--Big5", "UBE--ULE", "HTM(U)", "QP-Utf8", "Trans-CP", "QP-Johab", "65001", "utf16be-bom", "Base64(_:)"}) {
     EXPECT_NE(list.out.find(name), std::string::npos) << name;
   }
 }

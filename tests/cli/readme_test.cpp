@@ -48,12 +48,13 @@ std::string WithoutTrailingNewlines(std::string text) {
 using Readme = MokTest;
 
 TEST_F(Readme, ExamplesOfMokPrintWhatTheReadmeShows) {
-  const std::vector<Example> examples = ExamplesOfSection(ReadFile(MOK_README_PATH), "## \xE5\x91\xBD\xE4\xBB\xA4\xE8\xA1\x8C\xE5\xB7\xA5\xE5\x85\xB7 mok");
+  const std::vector<Example> examples = ExamplesOfSection(
+      ReadFile(MOK_README_PATH), "## \xE5\x91\xBD\xE4\xBB\xA4\xE8\xA1\x8C\xE5\xB7\xA5\xE5\x85\xB7 mok");
   ASSERT_GE(examples.size(), 8u);
   const std::string bin = std::filesystem::path(MokPath()).parent_path().string();
   for (const Example& example : examples) {
-    const std::string script = "export PATH='" + bin + "':\"$PATH\" LC_ALL=C.UTF-8; cd '" + dir_.string() +
-                               "' && { " + example.command + "; } > .out 2>&1";
+    const std::string script = "export PATH='" + bin + "':\"$PATH\" LC_ALL=C.UTF-8; cd '" + dir_.string() + "' && { " +
+                               example.command + "; } > .out 2>&1";
     EXPECT_EQ(std::system(script.c_str()), 0) << example.command;
     EXPECT_EQ(WithoutTrailingNewlines(ReadFile(Path(".out"))), WithoutTrailingNewlines(example.output))
         << example.command;

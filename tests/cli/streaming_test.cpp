@@ -18,8 +18,8 @@ namespace {
 using ::mok::testing::Hex;
 
 Text RandomText(std::mt19937& rng) {
-  static const Text pieces[] = {u"a", u" ", u"\r\n", u"\u4E2D", u"\u6587", u"\u00E9", u"\u0416", u"\uFEFF",
-                                u"\xDCB5", u"\xD83D\xDE00", u"\xD800", u"~{", u"+", Text(1, u'\0')};
+  static const Text pieces[] = {u"a",      u" ",      u"\r\n",         u"\u4E2D", u"\u6587", u"\u00E9", u"\u0416",
+                                u"\uFEFF", u"\xDCB5", u"\xD83D\xDE00", u"\xD800", u"~{",     u"+",      Text(1, u'\0')};
   Text text;
   for (int i = rng() % 40; i > 0; --i) text += pieces[rng() % std::size(pieces)];
   return text;

@@ -19,10 +19,33 @@ using ::mok::testing::Hex;
 // several code pages, characters most code pages lack, escaped bytes, lone and
 // paired surrogates.
 const std::vector<Text>& Pieces() {
-  static const std::vector<Text> pieces = {
-      u"a", u"Z9 ", u"\r\n", u"~", u"~{", u"~}", u"+", u"-", u"+-", u"\x1B$B", u"\x1B(B", u"\x1B$)A",
-      u"\u4E2D\u6587", u"\u7E41\u9AD4", u"\u3042\u30AB", u"\uD55C\uAE00", u"\u0416\u03A9", u"\u00E9\u00FC",
-      u"\u20AC", u"\u0E01", u"\xDCB0", u"\xDC41", u"\xDCFF", u"\xD83D\xDE00", u"\xD800", u"\uFEFF", u"?"};
+  static const std::vector<Text> pieces = {u"a",
+                                           u"Z9 ",
+                                           u"\r\n",
+                                           u"~",
+                                           u"~{",
+                                           u"~}",
+                                           u"+",
+                                           u"-",
+                                           u"+-",
+                                           u"\x1B$B",
+                                           u"\x1B(B",
+                                           u"\x1B$)A",
+                                           u"\u4E2D\u6587",
+                                           u"\u7E41\u9AD4",
+                                           u"\u3042\u30AB",
+                                           u"\uD55C\uAE00",
+                                           u"\u0416\u03A9",
+                                           u"\u00E9\u00FC",
+                                           u"\u20AC",
+                                           u"\u0E01",
+                                           u"\xDCB0",
+                                           u"\xDC41",
+                                           u"\xDCFF",
+                                           u"\xD83D\xDE00",
+                                           u"\xD800",
+                                           u"\uFEFF",
+                                           u"?"};
   return pieces;
 }
 
@@ -131,7 +154,9 @@ TEST(CodePageStream, AsciiChunkCompletesAHalfCharacter) {
   Bytes bytes;
   ASSERT_TRUE(stream.Encode(u"\xD83D", false, bytes));
   ASSERT_TRUE(stream.Encode(u"a", true, bytes));
-  EXPECT_EQ(Hex(bytes), Hex(TextToCpBytes(u"\xD83D" u"a", 65001)));
+  EXPECT_EQ(Hex(bytes), Hex(TextToCpBytes(u"\xD83D"
+                                          u"a",
+                                          65001)));
 }
 
 TEST(CodePageStream, UnknownCodePageIsRefused) {
