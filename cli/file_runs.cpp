@@ -7,10 +7,13 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -219,13 +222,130 @@ class OutputSink {
   mode_t mode_ = 0644;
 };
 
+// Encodes and writes the text of one input. On a large input it does so in a
+// thread of its own, so that decoding and encoding take a core each; at most
+// two chunks wait between them, so memory stays bounded.
+class Writer {
+ public:
+  Writer(OutputEncoder& encoder, OutputSink& sink) : encoder_(encoder), sink_(sink) {}
+  ~Writer() { (void)Finish(); }
+
+  void StartThread() {
+    try {
+      thread_ = std::thread([this] { Drain(); });
+    } catch (...) {
+      // No thread to be had: the text is written in this one.
+    }
+  }
+
+  // An empty text whose buffer a written chunk left behind, so that chunk
+  // after chunk reuses the same few buffers.
+  Text Spare() {
+    std::lock_guard lock(mutex_);
+    if (spare_.empty()) return Text();
+    Text text = std::move(spare_.back());
+    spare_.pop_back();
+    text.clear();
+    return text;
+  }
+
+  // False when encoding or writing has failed (Finish tells which).
+  bool Put(Text text, bool last) {
+    if (!thread_.joinable()) {
+      const bool written = Write(text, last);
+      spare_.push_back(std::move(text));
+      return written;
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.size() < 2 || failed_; });
+    if (failed_) return false;
+    queue_.push_back({std::move(text), last});
+    changed_.notify_all();
+    return true;
+  }
+
+  // Waits for the text to be written. 0, or -1 when the encoder failed, or
+  // the errno value of a failed write.
+  int Finish() {
+    if (thread_.joinable()) {
+      {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+      }
+      changed_.notify_all();
+      thread_.join();
+    }
+    return error_;
+  }
+
+ private:
+  bool Write(const Text& text, bool last) {
+    // A step on the whole text gives it all at once; it is encoded in pieces
+    // of a chunk's size all the same.
+    for (std::size_t from = 0; from < text.size() || from == 0; from += kChunkBytes) {
+      const bool last_piece = last && from + kChunkBytes >= text.size();
+      if (!encoder_.Encode(TextView(text).substr(from, kChunkBytes), last_piece, bytes_)) {
+        error_ = -1;
+        return false;
+      }
+      if (int error = sink_.Write(bytes_); error != 0) {
+        error_ = error;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void Drain() {
+    for (;;) {
+      std::pair<Text, bool> item;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !queue_.empty() || done_; });
+        if (queue_.empty()) return;
+        item = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      changed_.notify_all();
+      bool written = false;
+      try {
+        written = Write(item.first, item.second);
+      } catch (...) {
+        error_ = ENOMEM;
+      }
+      std::lock_guard lock(mutex_);
+      if (!written) {
+        failed_ = true;
+        queue_.clear();
+        changed_.notify_all();
+        return;
+      }
+      if (spare_.size() < 3) spare_.push_back(std::move(item.first));
+    }
+  }
+
+  OutputEncoder& encoder_;
+  OutputSink& sink_;
+  Bytes bytes_;
+  int error_ = 0;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::pair<Text, bool>> queue_;
+  std::vector<Text> spare_;
+  bool done_ = false;
+  bool failed_ = false;
+};
+
 int Failed(const std::string& shown, std::string_view operation, int error_number, const std::string& path) {
   Report(shown + ": " + std::string(operation) + " 未成~ " + Cause(error_number, path));
   return kExitFailed;
 }
 
-// Converts one input into output (empty: standard output).
-int ConvertOne(const RunPlan& plan, const std::string& input, const std::string& output, mode_t mask) {
+// Converts one input into output (empty: standard output); with
+// use_two_cores, a large input is encoded in a thread of its own.
+int ConvertOne(const RunPlan& plan, const std::string& input, const std::string& output, mode_t mask,
+               bool use_two_cores) {
   const std::string shown_in = input == "-" ? "标准输入" : input;
   const std::string shown_out = output.empty() ? "标准输出" : output;
   InputSource source;
@@ -263,8 +383,15 @@ int ConvertOne(const RunPlan& plan, const std::string& input, const std::string&
   if (!stages.empty() && S_ISREG(source.Stat().st_mode)) {
     stages.front()->Expect(static_cast<std::size_t>(source.Stat().st_size));
   }
+  Writer writer(encoder, sink);
+  if (use_two_cores && !at_end) writer.StartThread();
+  auto write_failed = [&] {
+    const int error = writer.Finish();
+    if (error > 0) return Failed(shown_out, "保存", error, output);
+    Report(shown_in + ": 转换 未成~ 转换器出错");
+    return kExitFailed;
+  };
   Text text, next;
-  Bytes bytes;
   for (;;) {
     bool converted = decoder.Decode(chunk, at_end, text);
     for (auto& stage : stages) {
@@ -272,36 +399,30 @@ int ConvertOne(const RunPlan& plan, const std::string& input, const std::string&
       text.swap(next);
     }
     if (!converted) {
+      (void)writer.Finish();
       Report(shown_in + ": 转换 未成~ 转换器出错");
       return kExitFailed;
     }
     if (at_end) {
       // A step that gave nothing leaves this input without a result: no file
       // is written for it (the window keeps its text and writes nothing).
-      bool unchanged = false;
       for (std::size_t i = 0; i < stages.size(); ++i) {
         if (stages[i]->Unchanged()) {
+          (void)writer.Finish();
           Report(shown_in + ": " + plan.steps[i].name + " 未经改动");
-          unchanged = true;
-          break;
+          return kExitUnchanged;
         }
       }
-      if (unchanged) return kExitUnchanged;
     }
-    // A step on the whole text gives it all at once; it is written in pieces
-    // of a chunk's size all the same.
-    for (std::size_t from = 0; from < text.size() || from == 0; from += kChunkBytes) {
-      const TextView piece = TextView(text).substr(from, kChunkBytes);
-      const bool last_piece = at_end && from + kChunkBytes >= text.size();
-      if (!encoder.Encode(piece, last_piece, bytes)) {
-        Report(shown_in + ": 转换 未成~ 转换器出错");
-        return kExitFailed;
-      }
-      if (int error = sink.Write(bytes); error != 0) return Failed(shown_out, "保存", error, output);
-    }
+    if (!writer.Put(std::move(text), at_end)) return write_failed();
+    text = writer.Spare();
     if (at_end) break;
-    if (int error = source.Next(chunk, at_end); error != 0) return Failed(shown_in, "打开", error, input);
+    if (int error = source.Next(chunk, at_end); error != 0) {
+      (void)writer.Finish();
+      return Failed(shown_in, "打开", error, input);
+    }
   }
+  if (writer.Finish() != 0) return write_failed();
   if (int error = sink.Commit(); error != 0) return Failed(shown_out, "保存", error, output);
   return kExitOk;
 }
@@ -356,7 +477,7 @@ int RunAll(const RunPlan& plan) {
       for (std::size_t i; (i = next++) < inputs.size();) {
         int status = kExitFailed;
         try {
-          status = ConvertOne(plan, inputs[i], outputs[i], mask);
+          status = ConvertOne(plan, inputs[i], outputs[i], mask, workers == 1);
         } catch (...) {
           Report(inputs[i] + ": 转换 未成~ 内存不足");
         }
