@@ -162,6 +162,16 @@ TEST_F(Mok, FileProblemsNameTheFileAndSpareTheOthers) {
   }
 }
 
+TEST_F(Mok, AFullDiskIsReportedForSmallAndLargeInputs) {
+  // A large input is written by a thread of its own; its failure ends the run
+  // all the same.
+  for (const std::size_t size : {std::size_t{10}, std::size_t{3} << 20}) {
+    const MokResult r = Run({"convert", "-f", "gbk", "-o", "/dev/full"}, std::string(size, 'a'));
+    EXPECT_EQ(r.status, 2) << size;
+    EXPECT_EQ(r.err.rfind("mok: /dev/full: ", 0), 0u) << r.err;
+  }
+}
+
 TEST_F(Mok, OutputFileIsReplacedWholeAndNeverTheInput) {
   WriteFile(Path("in.txt"), kGbk);
   WriteFile(Path("out.txt"), "previous content");
