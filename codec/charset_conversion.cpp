@@ -562,6 +562,10 @@ struct CodePageStream::Impl {
   std::unique_ptr<IconvPair> iconv;
   Bytes byte_carry;  // an odd byte of the byte view, or a cut Johab character
   Text unit_carry;   // a high surrogate waiting for its pair (Johab)
+  // Whether any input came yet: the whole-buffer functions give nothing for
+  // nothing, where a flushed ISO-2022-KR encoder would still write its header.
+  bool decoded_any = false;
+  bool encoded_any = false;
 };
 
 CodePageStream::CodePageStream(std::int32_t code_page) {
@@ -603,6 +607,8 @@ bool CodePageStream::Decode(BytesView chunk, bool last, Text& out) {
   if (!impl_) return false;
   try {
     Impl& s = *impl_;
+    if (chunk.empty() && (!last || !s.decoded_any)) return true;
+    s.decoded_any = true;
     UErrorCode err = U_ZERO_ERROR;
     if (s.ascii_transparent && AllAscii(chunk) && ucnv_toUCountPending(s.icu.get(), &err) == 0) {
       AppendAscii(chunk, out);
@@ -629,6 +635,8 @@ bool CodePageStream::Encode(TextView chunk, bool last, Bytes& out) {
   if (!impl_) return false;
   try {
     Impl& s = *impl_;
+    if (chunk.empty() && (!last || !s.encoded_any)) return true;
+    s.encoded_any = true;
     UErrorCode err = U_ZERO_ERROR;
     if (s.ascii_transparent && AllAscii(chunk) && ucnv_fromUCountPending(s.icu.get(), &err) == 0) {
       AppendAscii(chunk, out);

@@ -159,6 +159,21 @@ TEST(CodePageStream, AsciiChunkCompletesAHalfCharacter) {
                                           65001)));
 }
 
+TEST(CodePageStream, NothingInNothingOut) {
+  // Even the stateful encodings, whose flushed converters would write a
+  // header or a final shift, give nothing for empty input.
+  for (const NamedCode& entry : CodePages()) {
+    CodePageStream stream(entry.code);
+    Bytes bytes;
+    Text text;
+    ASSERT_TRUE(stream.Encode(u"", false, bytes));
+    ASSERT_TRUE(stream.Encode(u"", true, bytes));
+    ASSERT_TRUE(stream.Decode(BytesView(), true, text));
+    EXPECT_EQ(Hex(bytes), "") << entry.code;
+    EXPECT_EQ(Hex(text), "") << entry.code;
+  }
+}
+
 TEST(CodePageStream, UnknownCodePageIsRefused) {
   CodePageStream stream(12345);
   EXPECT_FALSE(stream.Usable());
