@@ -8,13 +8,13 @@ namespace mok::cli {
 namespace {
 
 // An option as written: its canonical long name and its value, if it takes one.
-struct OptionSpec {
+struct KnownOption {
   char short_name;  // 0: none
   std::string_view long_name;
   bool takes_value;
 };
 
-constexpr OptionSpec kOptions[] = {
+constexpr KnownOption kOptions[] = {
     {'f', "input-format", true}, {'t', "output-format", true},
     {'o', "output", true},       {'d', "output-dir", true},
     {'j', "jobs", true},         {'h', "help", false},
@@ -41,7 +41,7 @@ class Parser {
 
  private:
   bool Option(std::string_view word, std::string& error);
-  bool Apply(const OptionSpec& spec, const std::string& value, std::string& error);
+  bool Apply(const KnownOption& known, const std::string& value, std::string& error);
   bool Positional(const std::string& word, std::string& error);
   bool StepValue(std::optional<std::string>& slot, std::string_view option, const std::string& value,
                  std::string& error);
@@ -104,7 +104,7 @@ bool Parser::Run(std::string& error) {
 }
 
 bool Parser::Option(std::string_view word, std::string& error) {
-  const OptionSpec* spec = nullptr;
+  const KnownOption* known = nullptr;
   std::optional<std::string> value;
   if (word.substr(0, 2) == "--") {
     std::string_view name = word.substr(2);
@@ -112,39 +112,39 @@ bool Parser::Option(std::string_view word, std::string& error) {
       value = std::string(name.substr(equals + 1));
       name = name.substr(0, equals);
     }
-    for (const OptionSpec& option : kOptions) {
-      if (option.long_name == name) spec = &option;
+    for (const KnownOption& option : kOptions) {
+      if (option.long_name == name) known = &option;
     }
   } else {
-    for (const OptionSpec& option : kOptions) {
-      if (option.short_name != 0 && option.short_name == word[1]) spec = &option;
+    for (const KnownOption& option : kOptions) {
+      if (option.short_name != 0 && option.short_name == word[1]) known = &option;
     }
-    if (spec != nullptr && word.size() > 2) {
-      if (!spec->takes_value)
-        spec = nullptr;  // no bundling of flags
+    if (known != nullptr && word.size() > 2) {
+      if (!known->takes_value)
+        known = nullptr;  // no bundling of flags
       else
         value = std::string(word.substr(2));
     }
   }
-  if (spec == nullptr) {
+  if (known == nullptr) {
     error = "未知的选项 “" + std::string(word) + "”";
     return false;
   }
-  if (spec->takes_value && !value) {
+  if (known->takes_value && !value) {
     if (at_ + 1 >= words_.size()) {
       error = "选项 " + std::string(word) + " 缺少值";
       return false;
     }
     value = words_[++at_];
-  } else if (!spec->takes_value && value) {
-    error = "选项 --" + std::string(spec->long_name) + " 不带值";
+  } else if (!known->takes_value && value) {
+    error = "选项 --" + std::string(known->long_name) + " 不带值";
     return false;
   }
-  return Apply(*spec, value.value_or(std::string()), error);
+  return Apply(*known, value.value_or(std::string()), error);
 }
 
-bool Parser::Apply(const OptionSpec& spec, const std::string& value, std::string& error) {
-  const std::string_view name = spec.long_name;
+bool Parser::Apply(const KnownOption& known, const std::string& value, std::string& error) {
+  const std::string_view name = known.long_name;
   if (name == "help") {
     call_.action = Action::Help;
   } else if (name == "version") {
