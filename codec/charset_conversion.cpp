@@ -14,6 +14,7 @@
 #include <memory>
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace mok {
 namespace {
@@ -554,11 +555,120 @@ bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes&
 
 }  // namespace
 
+namespace {
+
+// The characters of a stateless code page of one- and two-byte characters,
+// read once from its converter, so that a large input decodes by table
+// lookup: ICU's general decoder takes several times as long per byte. Only
+// regular characters are in the table; everything else (malformed or
+// unassigned bytes, a character cut by the chunk's end) goes to the
+// converter from a clean state, so the result is the converter's own.
+struct DoubleByteTable {
+  std::array<char16_t, 256> single{};  // a byte that is a character by itself, or 0
+  std::vector<char16_t> pairs;         // [(lead - 0x80) * 256 + trail]; 0: not a character
+  std::uint8_t lowest_trail = 0xFF;    // a byte below it always ends a character
+};
+
+bool IsEscape(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDCFF; }
+
+std::unique_ptr<DoubleByteTable> ReadDoubleByteTable(UConverter* converter) {
+  const UConverterType type = ucnv_getType(converter);
+  if ((type != UCNV_SBCS && type != UCNV_DBCS && type != UCNV_MBCS) || ucnv_getMaxCharSize(converter) > 2) {
+    return nullptr;
+  }
+  auto table = std::make_unique<DoubleByteTable>();
+  table->pairs.assign(128 * 256, 0);
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    const char byte = static_cast<char>(b);
+    UChar unit[4];
+    UErrorCode err = U_ZERO_ERROR;
+    if (ucnv_toUChars(converter, unit, 4, &byte, 1, &err) == 1 && U_SUCCESS(err) && !IsEscape(unit[0])) {
+      table->single[b] = unit[0];
+      continue;
+    }
+    // Every trail byte after this lead, each pair followed by a line feed so
+    // that a malformed pair cannot run into the next: a pair is a character
+    // when exactly one unit comes from its first byte and none from its second.
+    char triples[256 * 3];
+    for (int t = 0; t < 256; ++t) {
+      triples[3 * t] = byte;
+      triples[3 * t + 1] = static_cast<char>(t);
+      triples[3 * t + 2] = '\n';
+    }
+    UChar units[256 * 6];
+    int32_t offsets[256 * 6];
+    UChar* target = units;
+    const char* source = triples;
+    err = U_ZERO_ERROR;
+    ucnv_resetToUnicode(converter);
+    ucnv_toUnicode(converter, &target, units + std::size(units), &source, triples + sizeof triples, offsets, true,
+                   &err);
+    if (U_FAILURE(err)) return nullptr;
+    const std::size_t count = static_cast<std::size_t>(target - units);
+    int from_first[256] = {}, from_second[256] = {};
+    char16_t first_unit[256] = {};
+    for (std::size_t i = 0; i < count; ++i) {
+      if (offsets[i] < 0) return nullptr;
+      const int t = offsets[i] / 3;
+      if (offsets[i] % 3 == 0) {
+        ++from_first[t];
+        first_unit[t] = units[i];
+      } else if (offsets[i] % 3 == 1) {
+        ++from_second[t];
+      }
+    }
+    for (int t = 0; t < 256; ++t) {
+      if (from_first[t] == 1 && from_second[t] == 0 && !IsEscape(first_unit[t]) && first_unit[t] != 0) {
+        table->pairs[(b - 0x80) * 256 + t] = first_unit[t];
+        table->lowest_trail = std::min(table->lowest_trail, static_cast<std::uint8_t>(t));
+      }
+    }
+  }
+  ucnv_reset(converter);
+  return table;
+}
+
+// Decodes the regular characters at the start of bytes by table; returns how
+// many bytes it took. It stops at anything else, and before a lead byte whose
+// trail byte is not in bytes.
+std::size_t DecodeByTable(const DoubleByteTable& table, BytesView bytes, Text& out) {
+  const std::size_t at = out.size();
+  out.resize(at + bytes.size());
+  char16_t* o = out.data() + at;
+  std::size_t i = 0;
+  const std::size_t n = bytes.size();
+  while (i < n) {
+    const std::uint8_t b = bytes[i];
+    if (b < 0x80) {
+      *o++ = b;
+      ++i;
+    } else if (table.single[b] != 0) {
+      *o++ = table.single[b];
+      ++i;
+    } else if (i + 1 < n && table.pairs[(b - 0x80) * 256 + bytes[i + 1]] != 0) {
+      *o++ = table.pairs[(b - 0x80) * 256 + bytes[i + 1]];
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  return i;
+}
+
+// Inputs smaller than this are decoded by the converter alone: reading the
+// table would take longer than it saves.
+constexpr std::size_t kTableWorthwhile = 64 * 1024;
+
+}  // namespace
+
 struct CodePageStream::Impl {
   bool byte_view = false;  // 1200 and negative code pages: no converter
   ConverterPtr icu;
   bool ascii_transparent = false;
   bool utf8 = false;
+  bool table_tried = false;
+  std::unique_ptr<DoubleByteTable> table;
   std::unique_ptr<IconvPair> iconv;
   Bytes byte_carry;  // an odd byte of the byte view, or a cut Johab character
   Text unit_carry;   // a high surrogate waiting for its pair (Johab)
@@ -567,6 +677,45 @@ struct CodePageStream::Impl {
   bool decoded_any = false;
   bool encoded_any = false;
 };
+
+namespace {
+
+// The regular characters by table, the rest by the converter; each part
+// begins where the converter holds nothing, so the joined result is what
+// the converter alone gives.
+bool DecodeWithTable(UConverter* converter, bool& table_tried, std::unique_ptr<DoubleByteTable>& table,
+                     BytesView chunk, bool last, Text& out) {
+  if (!table_tried) {
+    // The table is read with a copy, so that this converter keeps its state.
+    table_tried = true;
+    UErrorCode err = U_ZERO_ERROR;
+    ConverterPtr reader(ucnv_clone(converter, &err));
+    if (U_SUCCESS(err) && reader) table = ReadDoubleByteTable(reader.get());
+    if (!table) return IcuDecodeChunk(converter, chunk, last, out);
+  }
+  auto pending = [converter] {
+    UErrorCode err = U_ZERO_ERROR;
+    return ucnv_toUCountPending(converter, &err);
+  };
+  // A character the last chunk cut is completed by the converter first.
+  while (!chunk.empty() && pending() != 0) {
+    if (!IcuDecodeChunk(converter, chunk.substr(0, 1), last && chunk.size() == 1, out)) return false;
+    chunk.remove_prefix(1);
+  }
+  while (!chunk.empty() && pending() == 0) {
+    chunk.remove_prefix(DecodeByTable(*table, chunk, out));
+    // Something irregular: the converter takes it, up to and with the next
+    // byte that cannot be a trail byte, after which it holds nothing again.
+    std::size_t end = 1;
+    while (end < chunk.size() && chunk[end] >= table->lowest_trail) ++end;
+    if (end >= chunk.size()) break;
+    if (!IcuDecodeChunk(converter, chunk.substr(0, end + 1), false, out)) return false;
+    chunk.remove_prefix(end + 1);
+  }
+  return IcuDecodeChunk(converter, chunk, last, out);
+}
+
+}  // namespace
 
 CodePageStream::CodePageStream(std::int32_t code_page) {
   try {
@@ -613,6 +762,9 @@ bool CodePageStream::Decode(BytesView chunk, bool last, Text& out) {
     if (s.ascii_transparent && AllAscii(chunk) && ucnv_toUCountPending(s.icu.get(), &err) == 0) {
       AppendAscii(chunk, out);
       return true;
+    }
+    if (s.icu && s.ascii_transparent && (s.table || (!s.table_tried && chunk.size() >= kTableWorthwhile))) {
+      return DecodeWithTable(s.icu.get(), s.table_tried, s.table, chunk, last, out);
     }
     if (s.icu) return IcuDecodeChunk(s.icu.get(), chunk, last, out);
     if (s.iconv) return IconvDecodeChunk(s.iconv->decoder, s.byte_carry, chunk, last, out);

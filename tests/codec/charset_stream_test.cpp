@@ -120,6 +120,33 @@ TEST(CodePageStream, EqualsWholeBufferForEveryCodePageAndSplit) {
   }
 }
 
+TEST(CodePageStream, LargeInputsEqualWholeBufferToo) {
+  // Large chunks of one- and two-byte code pages decode by table: regular
+  // characters, malformed and unassigned bytes, and pairs cut between chunks
+  // must come out as the converter alone gives them.
+  std::mt19937 rng(9);
+  for (const NamedCode& entry : CodePages()) {
+    Bytes bytes;
+    while (bytes.size() < 150000) {
+      const unsigned pick = rng() % 10;
+      if (pick < 7) {
+        bytes += TextToCpBytes(RandomText(rng, 300), entry.code);
+      } else {
+        for (int i = rng() % 4; i >= 0; --i) bytes.push_back(static_cast<std::uint8_t>(0x80 + rng() % 0x80));
+        if (pick == 9) bytes.push_back(static_cast<std::uint8_t>(rng() % 0x40));
+      }
+    }
+    std::vector<std::size_t> cuts = {70000 + rng() % 3, 70001 + rng() % 2000, 140000, bytes.size()};
+    CodePageStream decoder(entry.code);
+    Text decoded;
+    ASSERT_TRUE(Stream(BytesView(bytes), cuts, decoded,
+                       [&](BytesView piece, bool last, Text& out) { return decoder.Decode(piece, last, out); }));
+    const Text whole = CpBytesToText(bytes, entry.code);
+    ASSERT_EQ(decoded.size(), whole.size()) << entry.code;
+    EXPECT_TRUE(decoded == whole) << "code page " << entry.code;
+  }
+}
+
 TEST(CodePageStream, OneStreamEncodesAndDecodesIndependently) {
   // Both directions of one stream keep separate states: a half-written shift
   // of the encoder does not disturb the decoder.
