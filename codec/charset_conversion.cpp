@@ -807,4 +807,27 @@ bool CodePageStream::Encode(TextView chunk, bool last, Bytes& out) {
   }
 }
 
+bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+  try {
+    // One table per code page and thread, read when first asked for.
+    thread_local std::array<std::unique_ptr<DoubleByteTable>, kCodePageCount> tables;
+    thread_local std::array<bool, kCodePageCount> tried{};
+    const CodePageName* entry = FindCodePage(code_page);
+    if (entry == nullptr || entry->icu_name == nullptr) return false;
+    const std::size_t slot = static_cast<std::size_t>(entry - kCodePageNames);
+    if (!tried[slot]) {
+      tried[slot] = true;
+      UConverter* converter = Cache().Icu(*entry);
+      if (converter != nullptr && IsAsciiTransparent(converter)) tables[slot] = ReadDoubleByteTable(converter);
+    }
+    if (!tables[slot]) return false;
+    Text text;
+    if (DecodeByTable(*tables[slot], bytes, text) != bytes.size()) return false;
+    out = std::move(text);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace mok

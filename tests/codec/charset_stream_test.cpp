@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "codec/charset_conversion.h"
 #include "codec/charset_tables.h"
 #include "codec/conversion_core.h"
 #include "tests/support/hex.h"
@@ -145,6 +146,25 @@ TEST(CodePageStream, LargeInputsEqualWholeBufferToo) {
     ASSERT_EQ(decoded.size(), whole.size()) << entry.code;
     EXPECT_TRUE(decoded == whole) << "code page " << entry.code;
   }
+}
+
+TEST(DecodeRegularCharacters, EqualsTheConverterOrDeclines) {
+  std::mt19937 rng(13);
+  int taken = 0;
+  for (const NamedCode& entry : CodePages()) {
+    for (int round = 0; round < 40; ++round) {
+      Bytes bytes = TextToCpBytes(RandomText(rng, 8), entry.code);
+      if (round % 3 == 0) bytes.push_back(static_cast<std::uint8_t>(0x80 + rng() % 0x80));
+      Text by_table = u"untouched";
+      if (DecodeRegularCharacters(bytes, entry.code, by_table)) {
+        ++taken;
+        EXPECT_EQ(Hex(by_table), Hex(CpBytesToText(bytes, entry.code))) << entry.code << ": " << Hex(bytes);
+      } else {
+        EXPECT_EQ(by_table, u"untouched");
+      }
+    }
+  }
+  EXPECT_GT(taken, 200);  // GBK, Big5, Shift-JIS, UHC and the single-byte pages take most
 }
 
 TEST(CodePageStream, OneStreamEncodesAndDecodesIndependently) {
