@@ -454,17 +454,17 @@ bool IsAsciiTransparent(UConverter* converter) {
   return same;
 }
 
-bool IcuDecodeChunk(UConverter* converter, BytesView chunk, bool last, Text& out) {
-  const char* source = reinterpret_cast<const char*>(chunk.data());
-  const char* const source_end = source + chunk.size();
+// Runs one of ICU's streaming calls (ucnv_toUnicode, ucnv_fromUnicode) over a
+// chunk and appends what it writes to out, growing out until it fits.
+template <typename Target, typename Source, typename Out, typename Call>
+bool ConvertChunk(Call call, const Source* source, const Source* source_end, std::size_t room, Out& out) {
   std::size_t written = out.size();
-  // One unit per byte covers nearly every code page; the rest grows the buffer.
-  out.resize(written + chunk.size() + 16);
+  out.resize(written + room);
   for (;;) {
-    UChar* const begin = reinterpret_cast<UChar*>(out.data());
-    UChar* target = begin + written;
+    Target* const begin = reinterpret_cast<Target*>(out.data());
+    Target* target = begin + written;
     UErrorCode err = U_ZERO_ERROR;
-    ucnv_toUnicode(converter, &target, begin + out.size(), &source, source_end, nullptr, last, &err);
+    call(&target, begin + out.size(), &source, source_end, &err);
     written = static_cast<std::size_t>(target - begin);
     if (err == U_BUFFER_OVERFLOW_ERROR) {
       out.resize(out.size() + out.size() / 2 + 16);
@@ -475,24 +475,24 @@ bool IcuDecodeChunk(UConverter* converter, BytesView chunk, bool last, Text& out
   }
 }
 
+bool IcuDecodeChunk(UConverter* converter, BytesView chunk, bool last, Text& out) {
+  const char* source = reinterpret_cast<const char*>(chunk.data());
+  // One unit per byte covers nearly every code page; the rest grows the buffer.
+  return ConvertChunk<UChar>(
+      [&](UChar** target, UChar* limit, const char** from, const char* from_end, UErrorCode* err) {
+        ucnv_toUnicode(converter, target, limit, from, from_end, nullptr, last, err);
+      },
+      source, source + chunk.size(), chunk.size() + 16, out);
+}
+
 bool IcuEncodeChunk(UConverter* converter, TextView chunk, bool last, Bytes& out) {
   const UChar* source = reinterpret_cast<const UChar*>(chunk.data());
-  const UChar* const source_end = source + chunk.size();
-  std::size_t written = out.size();
-  out.resize(written + (chunk.size() + 8) * static_cast<std::size_t>(ucnv_getMaxCharSize(converter)));
-  for (;;) {
-    char* const begin = reinterpret_cast<char*>(out.data());
-    char* target = begin + written;
-    UErrorCode err = U_ZERO_ERROR;
-    ucnv_fromUnicode(converter, &target, begin + out.size(), &source, source_end, nullptr, last, &err);
-    written = static_cast<std::size_t>(target - begin);
-    if (err == U_BUFFER_OVERFLOW_ERROR) {
-      out.resize(out.size() + out.size() / 2 + 16);
-      continue;
-    }
-    out.resize(written);
-    return U_SUCCESS(err);
-  }
+  return ConvertChunk<char>(
+      [&](char** target, char* limit, const UChar** from, const UChar* from_end, UErrorCode* err) {
+        ucnv_fromUnicode(converter, target, limit, from, from_end, nullptr, last, err);
+      },
+      source, source + chunk.size(), (chunk.size() + 8) * static_cast<std::size_t>(ucnv_getMaxCharSize(converter)),
+      out);
 }
 
 // glibc iconv reports a character cut by the end of its input as EINVAL; before

@@ -40,6 +40,16 @@ bool Pieces(View whole, std::mt19937& rng, Out& joined, Run run) {
   }
 }
 
+// The step's stage fed text in random pieces.
+Text Streamed(const Step& step, const Text& text, std::mt19937& rng, bool& unchanged) {
+  auto stage = step.MakeStage();
+  Text streamed;
+  EXPECT_TRUE(Pieces(TextView(text), rng, streamed,
+                     [&](TextView chunk, bool last, Text& out) { return stage->Run(chunk, last, out); }));
+  unchanged = stage->Unchanged();
+  return streamed;
+}
+
 TEST(ReinterpretStage, EqualsWholeTextForEveryPairOfLanguageCodes) {
   std::mt19937 rng(3);
   for (const NamedCode& a : LanguageCodes()) {
@@ -50,14 +60,12 @@ TEST(ReinterpretStage, EqualsWholeTextForEveryPairOfLanguageCodes) {
       step.code_b = b.code;
       for (int round = 0; round < 4; ++round) {
         const Text text = RandomText(rng);
-        auto stage = step.MakeStage();
-        Text streamed;
-        ASSERT_TRUE(Pieces(TextView(text), rng, streamed,
-                           [&](TextView chunk, bool last, Text& out) { return stage->Run(chunk, last, out); }));
+        bool unchanged = false;
+        const Text streamed = Streamed(step, text, rng, unchanged);
         Text whole = text;
         ReinterpretByLid(whole, a.code, b.code);
         EXPECT_EQ(Hex(streamed), Hex(whole)) << a.code << "->" << b.code << " on " << Hex(text);
-        EXPECT_EQ(stage->Unchanged(), whole.empty());
+        EXPECT_EQ(unchanged, whole.empty());
       }
     }
   }
@@ -73,10 +81,8 @@ TEST(ReinterpretStage, EqualsWholeTextForCodePages) {
     step.code_a = a.code;
     step.code_b = b;
     const Text text = RandomText(rng);
-    auto stage = step.MakeStage();
-    Text streamed;
-    ASSERT_TRUE(Pieces(TextView(text), rng, streamed,
-                       [&](TextView chunk, bool last, Text& out) { return stage->Run(chunk, last, out); }));
+    bool unchanged = false;
+    const Text streamed = Streamed(step, text, rng, unchanged);
     Text whole = text;
     ReinterpretByCp(whole, a.code, b);
     EXPECT_EQ(Hex(streamed), Hex(whole)) << a.code << "->" << b;
