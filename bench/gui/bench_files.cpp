@@ -20,7 +20,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 
@@ -40,6 +39,7 @@
 #include "files/file_commands.h"
 #include "platform/qt_text.h"
 #include "platform/user_prompts.h"
+#include "bench/support/bare_editor.h"
 
 namespace {
 
@@ -61,10 +61,6 @@ class PickingPrompts : public mok::UserPrompts {
   Text path;
   std::int16_t format = 0;
 };
-
-void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-}
 
 // Two different 48,002-byte GB18030 files and their texts.
 struct OpenSamples {
@@ -101,7 +97,7 @@ void BM_OpenCommand(benchmark::State& state) {
   mok::MainWindow window(&prompts);
   window.show();
   (void)window.frmB();  // built on first use, which is not what is measured
-  Settle();
+  mok::bench::Settle();
   std::size_t which = 0;
   for (auto _ : state) {
     which ^= 1;
@@ -118,21 +114,9 @@ void BM_OpenCommand(benchmark::State& state) {
 
 void BM_OpenBareEditor(benchmark::State& state) {
   const OpenSamples& samples = Samples();
-  QFont font;
-  QSize size;
-  {
-    PickingPrompts prompts;
-    mok::MainWindow window(&prompts);
-    font = window.Box().font();
-    size = window.Box().size();
-  }
-  QMainWindow window;
-  auto* editor = new QPlainTextEdit(&window);
-  editor->setFont(font);
-  window.setCentralWidget(editor);
-  window.resize(size);
-  window.show();
-  Settle();
+  PickingPrompts prompts;
+  mok::bench::BareEditorWindow bare(prompts);
+  QPlainTextEdit& editor = bare.Editor();
   const std::array<QString, 2> paths = {mok::ToQString(samples.paths[0]), mok::ToQString(samples.paths[1])};
   const std::array<QString, 2> texts = {mok::ToQString(samples.texts[0]), mok::ToQString(samples.texts[1])};
   std::size_t which = 0;
@@ -140,7 +124,7 @@ void BM_OpenBareEditor(benchmark::State& state) {
     which ^= 1;
     QFile file(paths[which]);
     if (!file.open(QIODevice::ReadOnly) || file.readAll().size() != 48002) std::abort();
-    editor->setPlainText(texts[which]);
+    editor.setPlainText(texts[which]);
     QCoreApplication::processEvents();
   }
 }
@@ -163,7 +147,7 @@ void BM_ListDialog(benchmark::State& state) {
   mok::FileBrowser browser(prompts);
   browser.bOpen = true;
   browser.show();
-  Settle();
+  mok::bench::Settle();
   browser.findChild<QLineEdit*>(QStringLiteral("txtPath"))->setText(folder);
   if (!browser.txtPath_Validate()) std::abort();
   QListWidget* list = browser.findChild<QListWidget*>(QStringLiteral("filA"));
@@ -182,7 +166,7 @@ void BM_ListBareWidget(benchmark::State& state) {
   QListWidget list;
   list.resize(mok::TwipsToPixels(4680), mok::TwipsToPixels(5610));
   list.show();
-  Settle();
+  mok::bench::Settle();
   for (auto _ : state) {
     list.clear();
     list.addItems(QDir(folder).entryList({QStringLiteral("*.txt")}, QDir::Files));
