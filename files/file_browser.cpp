@@ -265,6 +265,7 @@ void FileBrowser::txtA_Enter() {
 }
 
 bool FileBrowser::txtPath_Validate() {
+  if (txtPath_->text() == path_shown_) return true;
   int error = 0;
   switch (CheckPathBox(ToText(txtPath_->text()), listing_, error)) {
     case PathBoxResult::kMoved:
@@ -295,7 +296,7 @@ void FileBrowser::txtPath_Enter() {
 
 void FileBrowser::cmdDef_Click(int index) {
   filA_->setFocus();
-  if (!PathBoxSettled()) return;
+  if (!txtPath_Validate()) return;
   const Text target = FolderTarget(index);
   if (target.size() < 3 || target == listing_.Folder()) return;
   if (const int error = ChangeFolder(target); error != 0) {
@@ -311,7 +312,7 @@ void FileBrowser::cmdDef_Click(int index) {
 }
 
 void FileBrowser::cmdDelFile_Click() {
-  if (!PathBoxSettled()) return;
+  if (!txtPath_Validate()) return;
   const int row = filA_->currentRow();
   if (row < 0 || row >= static_cast<int>(listing_.Names().size())) return;
   const Text path = listing_.Folder() + listing_.Names()[static_cast<std::size_t>(row)];
@@ -333,7 +334,7 @@ void FileBrowser::cmdA_Click(int index) {
     done(QDialog::Rejected);
     return;
   }
-  if (!PathBoxSettled()) return;
+  if (!txtPath_Validate()) return;
   try {
     Text name;
     if (bOpen) {
@@ -406,7 +407,7 @@ bool FileBrowser::eventFilter(QObject* watched, QEvent* event) {
     const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
     if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
       QTimer::singleShot(0, this, [this] {
-        if (isVisible() && !txtPath_->hasFocus()) (void)PathBoxSettled();
+        if (isVisible() && !txtPath_->hasFocus()) (void)txtPath_Validate();
       });
     }
   }
@@ -431,7 +432,10 @@ void FileBrowser::FillList() {
   filA_->setCurrentRow(-1);
 }
 
-void FileBrowser::ShowFolder() { txtPath_->setText(ToQString(listing_.Folder())); }
+void FileBrowser::ShowFolder() {
+  txtPath_->setText(ToQString(listing_.Folder()));
+  path_shown_ = txtPath_->text();
+}
 
 void FileBrowser::ShowWay() {
   const std::size_t slash = sWay.rfind(u'/');
@@ -470,7 +474,6 @@ bool FileBrowser::MendName(bool make_unique) {
   return mended.changed;
 }
 
-bool FileBrowser::PathBoxSettled() { return ToText(txtPath_->text()) == listing_.Folder() || txtPath_Validate(); }
 
 Text FileBrowser::NameBox() const { return ToText(txtA_->text()); }
 

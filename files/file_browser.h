@@ -60,7 +60,8 @@ class FileBrowser : public QDialog, public ModalDialog {
   void filA_Enter();
   void txtA_Change();
   void txtA_Enter();
-  // The path box check; false when it failed and the focus stays in the box.
+  // The path box check, when the box holds something other than the folder it
+  // shows; false when it failed and the focus stays in the box.
   bool txtPath_Validate();
   void txtPath_Enter();
   void cmdDef_Click(int index);
@@ -88,7 +89,6 @@ class FileBrowser : public QDialog, public ModalDialog {
   void ShowWay();
   void SelectListName();
   [[nodiscard]] bool MendName(bool make_unique);
-  [[nodiscard]] bool PathBoxSettled();
   [[nodiscard]] Text NameBox() const;
   void SetNameBox(TextView name);
 
@@ -97,6 +97,9 @@ class FileBrowser : public QDialog, public ModalDialog {
   // The fixed targets of the folder buttons; "后退" follows the listing.
   std::array<Text, 4> targets_;
   bool closed_ = false;
+  // What ShowFolder put into the path box: a folder longer than the box takes
+  // shows cut short, and that is not a folder typed by the user.
+  QString path_shown_;
 
   QLineEdit* txtPath_ = nullptr;
   QLabel* lblGo_ = nullptr;

@@ -198,6 +198,26 @@ TEST_F(FileBrowserTest, FolderButtonsAndThePathBox) {
   EXPECT_EQ(browser->Listing().Folder(), folder.Path("sub2/"));
 }
 
+TEST_F(FileBrowserTest, AFolderLongerThanThePathBoxStaysWhereItIs) {
+  const std::string part(60, 'd');
+  std::string deep;
+  for (int i = 0; i < 4; ++i) {
+    deep += part + "/";
+    folder.MakeFolder(deep);
+  }
+  folder.Write(deep + "x.txt", "x");
+  Activate(true);
+  for (int i = 0; i < 4; ++i) {
+    PathBox()->setText(QString::fromStdString(part));  // one folder down
+    ASSERT_TRUE(browser->txtPath_Validate());
+  }
+  EXPECT_EQ(PathBox()->text().size(), 200);  // the box shows it cut short
+  Choose("x.txt");
+  browser->cmdA_Click(0);
+  EXPECT_EQ(browser->sWay, folder.Path(deep + "x.txt"));
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
 TEST_F(FileBrowserTest, AFolderDeletedWhileHiddenFallsBackToTheDefaultFolder) {
   folder.MakeFolder("doomed");
   Activate(true);
