@@ -79,6 +79,21 @@ class FileCommandsTest : public WindowTest {
   TempFolder folder;
 };
 
+TEST_F(FileCommandsTest, TheMenuAndTheOneFileBrowser) {
+  QStringList names;
+  for (QAction* item : window->menuBar()->findChild<QMenu*>(QStringLiteral("mnuFiles"))->actions()) {
+    names << item->objectName();
+  }
+  EXPECT_EQ(names, (QStringList{"mnuClear", "mnuOpen", "mnuBarF1", "mnuSave", "mnuAttr", "mnuBarF2", "mnuNewWin"}));
+  // OK and Cancel keep the dialog with what it holds; its close box ends it.
+  window->frmB().nPat = 7;
+  window->frmB().cmdA_Click(1);
+  EXPECT_EQ(window->frmB().nPat, 7);
+  window->frmB().close();
+  EXPECT_EQ(window->frmB().nPat, 0);
+  EXPECT_FALSE(window->frmB().Closed());
+}
+
 TEST_F(FileCommandsTest, ClearMakesTheEmptyTextTheSavedOriginal) {
   EXPECT_TRUE(Menu().save_checked);  // the empty original at start counts as saved
   EXPECT_FALSE(Menu().attributes_enabled);
