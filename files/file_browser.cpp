@@ -14,6 +14,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
+
 #include "app/main_window.h"
 #include "codec/file_attributes.h"
 #include "codec/text_files.h"
@@ -131,6 +133,9 @@ void FileBrowser::BuildWidgets() {
     widget->setFont(small);
   }
   for (QPushButton* button : cmdDef_) button->setFont(small);
+  // The design's widths were measured with another font: a check box's caption
+  // is never cut short.
+  for (QCheckBox* box : {chkFilter_, chkBom_}) box->resize(std::max(box->width(), box->sizeHint().width()), box->height());
   chkFilter_->setChecked(true);  // the listing starts with "*.txt"
   filA_->setUniformItemSizes(true);
 
