@@ -18,6 +18,8 @@
 #include "app/text_box.h"
 #include "commands/a2b_commands.h"
 #include "commands/transfer_decoders.h"
+#include "files/file_browser.h"
+#include "files/file_menu.h"
 #include "platform/qt_user_prompts.h"
 #include "platform/settings_store.h"
 
@@ -119,8 +121,7 @@ void MainWindow::BuildWindow() {
 void MainWindow::BuildMenus() {
   MenuBuilder build(*menuBar(), this);
 
-  QMenu* files = build.TopMenu(QStringLiteral("mnuFiles"), QStringLiteral(" 文件 (&F)"));
-  build.Item(files, QStringLiteral("mnuNewWin"), QStringLiteral("新窗口 (&W)"), [this] { mnuNewWin_Click(); });
+  BuildFileMenu(build, *this, [this] { mnuNewWin_Click(); });
 
   build.TopMenu(QStringLiteral("mnuEdits"), QStringLiteral(" 编辑 (&E)"));
 
@@ -241,6 +242,11 @@ void MainWindow::ReplaceSelection(TextView replacement) {
 void MainWindow::SetSay(TextView say) { lblSay_->setText(ToQString(say)); }
 
 void MainWindow::SetCaption(TextView name) { setWindowTitle(ToQString(name) + sTitle_); }
+
+FileBrowser& MainWindow::frmB() {
+  if (!frmB_ || frmB_->Closed()) frmB_ = std::make_unique<FileBrowser>(*prompts_);
+  return *frmB_;
+}
 
 QString MainWindow::Say() const { return lblSay_->text(); }
 

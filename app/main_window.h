@@ -19,6 +19,7 @@ class QPushButton;
 
 namespace mok {
 
+class FileBrowser;
 class StatusLabel;
 class TextBox;
 
@@ -43,6 +44,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   void SetOriginal(TextView status) override;
   void SetCaption(TextView name) override;
   FileState& File() override { return file_; }
+  FileBrowser& frmB() override;
 
   // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
   void cmdUd_Click(int index);
@@ -80,6 +82,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   UserPrompts* prompts_;
   TextHistory history_;
   FileState file_;
+  std::unique_ptr<FileBrowser> frmB_;
   QString sTitle_;
   ProcessStarter start_process_;
 
