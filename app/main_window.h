@@ -19,7 +19,9 @@ class QPushButton;
 
 namespace mok {
 
+class MenuBuilder;
 class StatusLabel;
+class SuggestDialog;
 class TextBox;
 
 class MainWindow : public QMainWindow, public CommandHost {
@@ -43,6 +45,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   void SetOriginal(TextView status) override;
   void SetCaption(TextView name) override;
   FileState& File() override { return file_; }
+  SuggestDialog& SuggestDialogBox() override;
 
   // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
   void cmdUd_Click(int index);
@@ -75,6 +78,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   void mnuLooks_Click();
   void mnuNewWin_Click();
   void mnuAbout_Click();
+  void AddSuggestItem(MenuBuilder& build);
 
   std::unique_ptr<UserPrompts> own_prompts_;
   UserPrompts* prompts_;
@@ -92,6 +96,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   QAction* mnuHScr_ = nullptr;
   QAction* mnuFont0_ = nullptr;
   QAction* mnuSize0_ = nullptr;
+  SuggestDialog* frmSuggest_ = nullptr;
 };
 
 // Twips of the window design to pixels: 15 twips per pixel.
