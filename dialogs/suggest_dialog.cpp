@@ -93,11 +93,11 @@ void SuggestDialog::Showing() {
     auto* item = new QTreeWidgetItem(lstSuggest_);
     item->setText(kPreview, Q(PreviewLine(s.text)));
     item->setToolTip(kPreview, Q(PreviewLine(s.text, 400)));
-    item->setText(kExplanation, Q(s.explanation));
-    const Text menu = MenuCommandsOf(s.steps);
-    item->setText(kMenu, menu.empty() ? QString() : QStringLiteral("菜单：") + Q(menu));
-    item->setText(kLanguage, Q(LanguageName(s.language)));
-    item->setText(kConfidence, Q(ConfidenceName(s)));
+    const SuggestionWords words = DescribeSuggestion(s);
+    item->setText(kExplanation, Q(words.explanation));
+    item->setText(kMenu, words.menu.empty() ? QString() : QStringLiteral("菜单：") + Q(words.menu));
+    item->setText(kLanguage, Q(words.language));
+    item->setText(kConfidence, Q(words.confidence));
   }
   for (int c = 0; c < kColumnCount; ++c) lstSuggest_->resizeColumnToContents(c);
   ChooseRow(suggestions_.empty() ? -1 : 0);

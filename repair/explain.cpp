@@ -2,6 +2,7 @@
 
 #include "codec/charset_conversion.h"
 #include "codec/charset_tables.h"
+#include "codec/text_functions.h"
 #include "commands/menu_tables.h"
 #include "repair/suggest.h"
 
@@ -58,19 +59,18 @@ bool RowDoes(const A2BRow& row, RepairStep step) {
   return row_step == step;
 }
 
-// The step's name in a status text: the A-to-B command name, or the CP--CP pair.
-Text StepName(RepairStep step) {
+// The item of the second decoding menu that does the step, or nullptr.
+const A2BRow* A2BRowDoing(RepairStep step) {
   for (const A2BRow& row : kA2BTable) {
-    if (RowDoes(row, step)) return Text(row.caption.substr(0, row.caption.find(kCaptionSeparator)));
+    if (RowDoes(row, step)) return &row;
   }
-  return FullName(step.code_page_a) + u"--" + FullName(step.code_page_b);
+  return nullptr;
 }
 
-bool HasA2BRow(RepairStep step) {
-  for (const A2BRow& row : kA2BTable) {
-    if (RowDoes(row, step)) return true;
-  }
-  return false;
+// The step's name in a status text: the A-to-B command name, or the CP--CP pair.
+Text StepName(RepairStep step) {
+  if (const A2BRow* row = A2BRowDoing(step)) return TextBefore(row->caption, kCaptionSeparator);
+  return FullName(step.code_page_a) + u"--" + FullName(step.code_page_b);
 }
 
 }  // namespace
@@ -87,8 +87,7 @@ Text ExplainSteps(std::span<const RepairStep> steps) {
 }
 
 Text MenuCommandOf(RepairStep step) {
-  if (HasA2BRow(step)) return StepName(step);
-  return u"CP--CP " + StepName(step);
+  return A2BRowDoing(step) != nullptr ? StepName(step) : u"CP--CP " + StepName(step);
 }
 
 Text MenuCommandsOf(std::span<const RepairStep> steps) {
@@ -128,6 +127,11 @@ bool IsClearChoice(const RepairSuggestion& suggestion) { return suggestion.margi
 
 std::u16string_view ConfidenceName(const RepairSuggestion& suggestion) {
   return IsClearChoice(suggestion) ? u"明确" : u"难分";
+}
+
+SuggestionWords DescribeSuggestion(const RepairSuggestion& suggestion) {
+  return {suggestion.explanation, MenuCommandsOf(suggestion.steps), RepairStatusText(suggestion.steps),
+          LanguageName(suggestion.language), IsClearChoice(suggestion), ConfidenceName(suggestion)};
 }
 
 }  // namespace mok

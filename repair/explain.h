@@ -41,4 +41,15 @@ inline constexpr double kClearMargin = 10.0;
 // "明确" (clear) or "难分" (close call).
 [[nodiscard]] std::u16string_view ConfidenceName(const RepairSuggestion& suggestion);
 
+// Everything a list of suggestions shows beside the text, in one call.
+struct SuggestionWords {
+  Text explanation;                 // ExplainSteps: "原为 Shift-JIS 编码，被当作 GBK 读出", "不改动"
+  Text menu;                        // MenuCommandsOf: "GB--日文"; empty for no change
+  Text status;                      // RepairStatusText: "自动解读 GB--日文"
+  std::u16string_view language;     // LanguageName: "日文"
+  bool clear = false;               // IsClearChoice
+  std::u16string_view confidence;   // ConfidenceName: "明确" or "难分"
+};
+[[nodiscard]] SuggestionWords DescribeSuggestion(const RepairSuggestion& suggestion);
+
 }  // namespace mok

@@ -235,6 +235,7 @@ Table Measure(const std::vector<Record>& samples) {
     if (!clean) {
       keys.push_back({"all", "all"});
       keys.push_back({"lang:" + ToUtf8(sample.at("lang")), cls});
+      keys.push_back({"lang:" + ToUtf8(sample.at("lang")), "all"});
       one.changed = one.top1 == 0 && !suggestions.empty() && !suggestions.front().steps.empty() ? 1 : 0;
     }
     for (const auto& key : keys) {
@@ -250,36 +251,46 @@ Table Measure(const std::vector<Record>& samples) {
 
 std::string FormatTable(const Table& table) {
   std::ostringstream out;
-  char buf[200];
+  char buf[256];
   auto rate = [](int n, int d) { return d ? static_cast<double>(n) / d : 0.0; };
-  auto garbled_rows = [&](bool languages) {
+  auto cell = [&](const std::string& row, const char* cls) -> std::string {
+    const auto found = table.find({row, cls});
+    if (found == table.end()) return "–";
+    std::snprintf(buf, sizeof buf, "%.3f (%d)", rate(found->second.top1, found->second.samples), found->second.samples);
+    return buf;
+  };
+  // One row per garbling (or per language, "lang:xx"): top-1 per class, then the totals.
+  auto rows = [&](bool languages) {
     out << (languages ? "| language" : "| garbling")
-        << " | class | samples | top-1 | top-3 | wrong repair |\n|---|---|---:|---:|---:|---:|\n";
+        << " | top-1 short | top-1 medium | top-1 long | samples | top-1 | top-3 | wrong repair |\n"
+           "|---|---:|---:|---:|---:|---:|---:|---:|\n";
     for (const auto& [key, t] : table) {
       const bool is_language = key.first.rfind("lang:", 0) == 0;
-      if (key.first == "clean" || key.first == "all" || is_language != languages) continue;
-      std::snprintf(buf, sizeof buf, "| %s | %s | %d | %.3f | %.3f | %.3f |\n",
-                    languages ? key.first.substr(5).c_str() : key.first.c_str(), key.second.c_str(), t.samples,
-                    rate(t.top1, t.samples), rate(t.top3, t.samples), rate(t.changed, t.samples));
+      if (key.second != "all" || key.first == "clean" || key.first == "all" || is_language != languages) continue;
+      out << "| " << (languages ? key.first.substr(5) : key.first) << " | " << cell(key.first, "short") << " | "
+          << cell(key.first, "medium") << " | " << cell(key.first, "long") << " | ";
+      std::snprintf(buf, sizeof buf, "%d | %.3f | %.3f | %.3f |\n", t.samples, rate(t.top1, t.samples),
+                    rate(t.top3, t.samples), rate(t.changed, t.samples));
       out << buf;
     }
   };
-  garbled_rows(false);
-  if (auto all = table.find({"all", "all"}); all != table.end()) {
+  rows(false);
+  if (const auto all = table.find({"all", "all"}); all != table.end()) {
     const Tally& t = all->second;
-    std::snprintf(buf, sizeof buf, "| **all garbled** | | %d | %.4f | %.4f | %.4f |\n", t.samples,
+    std::snprintf(buf, sizeof buf, "| **all garbled** | | | | %d | %.4f | %.4f | %.4f |\n", t.samples,
                   rate(t.top1, t.samples), rate(t.top3, t.samples), rate(t.changed, t.samples));
     out << buf;
   }
-  out << "\n| clean texts | class | samples | false repairs | rate |\n|---|---|---:|---:|---:|\n";
-  for (const auto& [key, t] : table) {
-    if (key.first != "clean") continue;
-    std::snprintf(buf, sizeof buf, "| clean | %s | %d | %d | %.4f |\n", key.second.c_str(), t.samples, t.changed,
-                  rate(t.changed, t.samples));
+  out << "\n| clean texts | samples | false repairs | rate |\n|---|---:|---:|---:|\n";
+  for (const char* cls : {"short", "medium", "long", "all"}) {
+    const auto found = table.find({"clean", cls});
+    if (found == table.end()) continue;
+    const Tally& t = found->second;
+    std::snprintf(buf, sizeof buf, "| %s | %d | %d | %.4f |\n", cls, t.samples, t.changed, rate(t.changed, t.samples));
     out << buf;
   }
   out << "\n";
-  garbled_rows(true);
+  rows(true);
   return out.str();
 }
 

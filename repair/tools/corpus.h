@@ -31,11 +31,12 @@ struct Tally {
   int samples = 0;
   int top1 = 0;    // garbled: the best suggestion is the clean text
   int top3 = 0;    // garbled: the clean text is among the first three
-  int changed = 0; // clean: the best suggestion changes the text (a false repair)
+  int changed = 0; // the best suggestion changes the text wrongly (clean: a false repair)
 };
 
-// Tallies per garbling and class ("short", "medium", "long"), and the totals
-// under the class "all" and the garbling "all" (garbled samples only).
+// Tallies per garbling and class ("short", "medium", "long", and "all"); the
+// garbled samples also per language ("lang:ru") and class, and all together
+// under ("all", "all"). Clean samples are the garbling "clean".
 using Table = std::map<std::pair<std::string, std::string>, Tally>;
 
 [[nodiscard]] Table Measure(const std::vector<Record>& samples);

@@ -3,9 +3,9 @@
 #include <QMenu>
 #include <QTreeWidget>
 
-#include "codec/conversion_core.h"
 #include "dialogs/suggest_dialog.h"
 #include "repair/explain.h"
+#include "tests/support/read_as.h"
 #include "tests/support/window_fixture.h"
 
 namespace mok::testing {
@@ -15,7 +15,7 @@ using SuggestCommandTest = WindowTest;
 
 // Japanese whose Shift-JIS bytes were read as GBK: "GB--日文" repairs it.
 const Text kClean = u"日本語のテキストを読む";
-Text Garbled() { return CpBytesToText(TextToCpBytes(kClean, 932), 936); }
+Text Garbled() { return ReadAs(kClean, 932, 936); }
 
 QString Cell(SuggestDialog& dialog, int row, int column) {
   return dialog.List()->topLevelItem(row)->text(column);

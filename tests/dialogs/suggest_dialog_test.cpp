@@ -6,14 +6,14 @@
 
 #include <gtest/gtest.h>
 
-#include "codec/conversion_core.h"
+#include "tests/support/read_as.h"
 #include "tests/support/window_fixture.h"
 
 namespace mok::testing {
 namespace {
 
 std::vector<RepairSuggestion> Rows() {
-  return SuggestRepairs(CpBytesToText(TextToCpBytes(u"한국어로 된 설명서입니다", 949), 936));
+  return SuggestRepairs(ReadAs(u"한국어로 된 설명서입니다", 949, 936));
 }
 
 // Runs the dialog modally as the program does and acts on it once it is up.

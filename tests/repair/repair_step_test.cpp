@@ -2,17 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "codec/conversion_core.h"
 #include "tests/support/hex.h"
+#include "tests/support/read_as.h"
 
 namespace mok::testing {
 namespace {
-
-// Text as it looks when bytes in code page `really` were decoded with `shown_as`
-// by the program's own (escaping) converters.
-Text ReadAs(TextView clean, std::int32_t really, std::int32_t shown_as) {
-  return CpBytesToText(TextToCpBytes(clean, really), shown_as);
-}
 
 TEST(RepairStepTest, UndoesAWrongDecoding) {
   const struct {

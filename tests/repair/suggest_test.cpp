@@ -4,16 +4,12 @@
 
 #include <set>
 
-#include "codec/conversion_core.h"
 #include "repair/explain.h"
 #include "tests/support/hex.h"
+#include "tests/support/read_as.h"
 
 namespace mok::testing {
 namespace {
-
-Text ReadAs(TextView clean, std::int32_t really, std::int32_t shown_as) {
-  return CpBytesToText(TextToCpBytes(clean, really), shown_as);
-}
 
 TEST(SuggestRepairsTest, RanksTheRightRepairFirst) {
   const struct {
@@ -138,6 +134,17 @@ TEST(ExplainTest, NamesStepsAsTheMenusDo) {
   row.margin = kClearMargin - 0.5;
   EXPECT_EQ(ConfidenceName(row), u"难分");
   EXPECT_EQ(LanguageName(Language::TraditionalChinese), u"繁体中文");
+
+  row.steps = {{936, 932}};
+  row.explanation = ExplainSteps(row.steps);
+  row.language = Language::Japanese;
+  const SuggestionWords words = DescribeSuggestion(row);
+  EXPECT_EQ(words.explanation, u"原为 Shift-JIS 编码，被当作 GBK 读出");
+  EXPECT_EQ(words.menu, u"GB--日文");
+  EXPECT_EQ(words.status, u"自动解读 GB--日文");
+  EXPECT_EQ(words.language, u"日文");
+  EXPECT_FALSE(words.clear);
+  EXPECT_EQ(words.confidence, u"难分");
 }
 
 }  // namespace
