@@ -6,6 +6,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "repair/explain.h"
 
 namespace mok {
@@ -15,7 +17,9 @@ QString Q(TextView text) {
   return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
 }
 
-enum Column { kPreview, kExplanation, kMenu, kLanguage, kConfidence, kColumnCount };
+// The long explanation comes last, so the short columns stay in view.
+enum Column { kPreview, kLanguage, kConfidence, kMenu, kExplanation, kColumnCount };
+constexpr int kPreviewWidth = 320;
 
 }  // namespace
 
@@ -45,8 +49,8 @@ SuggestDialog::SuggestDialog(QWidget* parent) : QDialog(parent) {
   lstSuggest_ = new QTreeWidget(this);
   lstSuggest_->setObjectName(QStringLiteral("lstSuggest"));
   lstSuggest_->setColumnCount(kColumnCount);
-  lstSuggest_->setHeaderLabels({QStringLiteral("预览"), QStringLiteral("说明"), QStringLiteral("菜单"),
-                                QStringLiteral("语言"), QStringLiteral("可信度")});
+  lstSuggest_->setHeaderLabels({QStringLiteral("预览"), QStringLiteral("语言"), QStringLiteral("可信度"),
+                                QStringLiteral("菜单"), QStringLiteral("说明")});
   lstSuggest_->setRootIsDecorated(false);
   lstSuggest_->setUniformRowHeights(true);
   lstSuggest_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -74,7 +78,7 @@ SuggestDialog::SuggestDialog(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(lstSuggest_);
   layout->addLayout(buttons);
-  resize(900, 260);
+  resize(1000, 260);
 }
 
 void SuggestDialog::SetSuggestions(std::vector<RepairSuggestion> suggestions) {
@@ -100,6 +104,7 @@ void SuggestDialog::Showing() {
     item->setText(kConfidence, Q(words.confidence));
   }
   for (int c = 0; c < kColumnCount; ++c) lstSuggest_->resizeColumnToContents(c);
+  lstSuggest_->setColumnWidth(kPreview, std::min(lstSuggest_->columnWidth(kPreview), kPreviewWidth));
   ChooseRow(suggestions_.empty() ? -1 : 0);
   lstSuggest_->setFocus();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 // frmSuggest: the repair suggestions for the text, best first, one row each
-// with a preview, what happened to the text, the menu command that does the
-// same, the language and how clear the choice is. OK (or a double-click on a
+// with a preview, the language, how clear the choice is, the menu command that
+// does the same and what happened to the text. OK (or a double-click on a
 // row) confirms the chosen row; Cancel or Escape changes nothing. Created on
 // first use and hidden, not destroyed, when closed.
 

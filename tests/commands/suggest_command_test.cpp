@@ -17,6 +17,12 @@ using SuggestCommandTest = WindowTest;
 const Text kClean = u"日本語のテキストを読む";
 Text Garbled() { return ReadAs(kClean, 932, 936); }
 
+// The dialog's columns: preview, language, clear or close call, menu, explanation.
+constexpr int kLanguageColumn = 1;
+constexpr int kConfidenceColumn = 2;
+constexpr int kMenuColumn = 3;
+constexpr int kExplanationColumn = 4;
+
 QString Cell(SuggestDialog& dialog, int row, int column) {
   return dialog.List()->topLevelItem(row)->text(column);
 }
@@ -49,10 +55,10 @@ TEST_F(SuggestCommandTest, ListsTheRepairsBestFirstWithTheirExplanations) {
     ASSERT_LE(dialog.List()->topLevelItemCount(), 5);
     EXPECT_EQ(dialog.nChosen(), 0);
     EXPECT_EQ(Cell(dialog, 0, 0), Q(kClean));
-    EXPECT_EQ(Cell(dialog, 0, 1), QStringLiteral("原为 Shift-JIS 编码，被当作 GBK 读出"));
-    EXPECT_EQ(Cell(dialog, 0, 2), QStringLiteral("菜单：GB--日文"));
-    EXPECT_EQ(Cell(dialog, 0, 3), QStringLiteral("日文"));
-    EXPECT_EQ(Cell(dialog, 0, 4), QStringLiteral("明确"));
+    EXPECT_EQ(Cell(dialog, 0, kLanguageColumn), QStringLiteral("日文"));
+    EXPECT_EQ(Cell(dialog, 0, kConfidenceColumn), QStringLiteral("明确"));
+    EXPECT_EQ(Cell(dialog, 0, kMenuColumn), QStringLiteral("菜单：GB--日文"));
+    EXPECT_EQ(Cell(dialog, 0, kExplanationColumn), QStringLiteral("原为 Shift-JIS 编码，被当作 GBK 读出"));
     dialog.Ok();
   });
   Trigger(QStringLiteral("mnuSuggest"));
@@ -87,8 +93,8 @@ TEST_F(SuggestCommandTest, TheNoChangeRowChangesNothing) {
   window->SetOriginal(u"garbled");
   Script(*prompts, [](SuggestDialog& dialog) {
     for (int row = 0; row < dialog.List()->topLevelItemCount(); ++row) {
-      if (Cell(dialog, row, 1) == QStringLiteral("不改动")) {
-        EXPECT_TRUE(Cell(dialog, row, 2).isEmpty());
+      if (Cell(dialog, row, kExplanationColumn) == QStringLiteral("不改动")) {
+        EXPECT_TRUE(Cell(dialog, row, kMenuColumn).isEmpty());
         dialog.ChooseRow(row);
       }
     }
@@ -155,7 +161,7 @@ TEST_F(SuggestCommandTest, ASelectionRepairThatWouldNotFitIsRefused) {
   box().SetSelStart(static_cast<std::int32_t>(filler.size()));
   box().SetSelLength(static_cast<std::int32_t>(garbled.size()));
   Script(*prompts, [](SuggestDialog& dialog) {
-    ASSERT_EQ(Cell(dialog, 0, 1), QStringLiteral("原为 UTF-16BE 编码，被当作 UTF-16LE 读出"));
+    ASSERT_EQ(Cell(dialog, 0, kExplanationColumn), QStringLiteral("原为 UTF-16BE 编码，被当作 UTF-16LE 读出"));
     dialog.Ok();
   });
   Trigger(QStringLiteral("mnuSuggest"));
