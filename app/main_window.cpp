@@ -190,7 +190,7 @@ void MainWindow::AddSuggestItem(MenuBuilder& build) {
   build.Item(third, QStringLiteral("mnuSuggest"), ToQString(kSuggestCaption), [this] { RunSuggest(*this); });
 }
 
-SuggestDialog& MainWindow::SuggestDialogBox() {
+SuggestDialog& MainWindow::frmSuggest() {
   if (frmSuggest_ == nullptr) frmSuggest_ = new SuggestDialog(this);
   return *frmSuggest_;
 }

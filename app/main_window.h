@@ -45,7 +45,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   void SetOriginal(TextView status) override;
   void SetCaption(TextView name) override;
   FileState& File() override { return file_; }
-  SuggestDialog& SuggestDialogBox() override;
+  SuggestDialog& frmSuggest() override;
 
   // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
   void cmdUd_Click(int index);

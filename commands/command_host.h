@@ -42,7 +42,7 @@ class CommandHost {
   // The window caption: the name of the text followed by "  ~" and the product name.
   virtual void SetCaption(TextView name) = 0;
   virtual FileState& File() = 0;
-  virtual class SuggestDialog& SuggestDialogBox() = 0;  // frmSuggest, created on first use
+  virtual class SuggestDialog& frmSuggest() = 0;  // the repair suggestions dialog, created on first use
 };
 
 }  // namespace mok

@@ -23,7 +23,7 @@ void RunSuggest(CommandHost& host) {
     return;
   }
 
-  SuggestDialog& dialog = host.SuggestDialogBox();
+  SuggestDialog& dialog = host.frmSuggest();
   dialog.SetSuggestions(suggestions);
   host.Prompts().ShowModal(dialog);
   if (!dialog.bOk() || dialog.nChosen() < 0 || dialog.nChosen() >= static_cast<int>(suggestions.size())) return;
