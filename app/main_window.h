@@ -20,7 +20,9 @@ class QPushButton;
 namespace mok {
 
 class FileBrowser;
+class MenuBuilder;
 class StatusLabel;
+class SuggestDialog;
 class TextBox;
 
 class MainWindow : public QMainWindow, public CommandHost {
@@ -45,6 +47,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   void SetCaption(TextView name) override;
   FileState& File() override { return file_; }
   FileBrowser& frmB() override;
+  SuggestDialog& frmSuggest() override;
 
   // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
   void cmdUd_Click(int index);
@@ -77,6 +80,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   void mnuLooks_Click();
   void mnuNewWin_Click();
   void mnuAbout_Click();
+  void AddSuggestItem(MenuBuilder& build);
 
   std::unique_ptr<UserPrompts> own_prompts_;
   UserPrompts* prompts_;
@@ -95,6 +99,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   QAction* mnuHScr_ = nullptr;
   QAction* mnuFont0_ = nullptr;
   QAction* mnuSize0_ = nullptr;
+  SuggestDialog* frmSuggest_ = nullptr;
 };
 
 // Twips of the window design to pixels: 15 twips per pixel.

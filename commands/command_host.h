@@ -43,6 +43,7 @@ class CommandHost {
   virtual void SetCaption(TextView name) = 0;
   virtual FileState& File() = 0;
   virtual class FileBrowser& frmB() = 0;  // the one file browser dialog, built again after its close box
+  virtual class SuggestDialog& frmSuggest() = 0;  // the repair suggestions dialog, created on first use
 };
 
 }  // namespace mok
