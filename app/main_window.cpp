@@ -17,7 +17,11 @@
 #include "app/status_label.h"
 #include "app/text_box.h"
 #include "commands/a2b_commands.h"
+#include "commands/suggest_command.h"
 #include "commands/transfer_decoders.h"
+#include "dialogs/suggest_dialog.h"
+#include "files/file_browser.h"
+#include "files/file_menu.h"
 #include "platform/qt_user_prompts.h"
 #include "platform/settings_store.h"
 
@@ -119,8 +123,7 @@ void MainWindow::BuildWindow() {
 void MainWindow::BuildMenus() {
   MenuBuilder build(*menuBar(), this);
 
-  QMenu* files = build.TopMenu(QStringLiteral("mnuFiles"), QStringLiteral(" 文件 (&F)"));
-  build.Item(files, QStringLiteral("mnuNewWin"), QStringLiteral("新窗口 (&W)"), [this] { mnuNewWin_Click(); });
+  BuildFileMenu(build, *this, [this] { mnuNewWin_Click(); });
 
   build.TopMenu(QStringLiteral("mnuEdits"), QStringLiteral(" 编辑 (&E)"));
 
@@ -152,6 +155,7 @@ void MainWindow::BuildMenus() {
   }
 
   build.TopMenu(QStringLiteral("mnuJiedusC"), QStringLiteral(" 解读乱码 (&3)"));
+  AddSuggestItem(build);
 
   mnuLooks_ = build.TopMenu(QStringLiteral("mnuLooks"), QStringLiteral(" 查看 (&L)"));
   connect(mnuLooks_, &QMenu::aboutToShow, this, &MainWindow::mnuLooks_Click);
@@ -178,6 +182,18 @@ void MainWindow::BuildMenus() {
   }
   build.Separator(mnuLooks_, QStringLiteral("mnuBarL3"));
   build.Item(mnuLooks_, QStringLiteral("mnuAbout"), QStringLiteral("关于 本软件 …"), [this] { mnuAbout_Click(); });
+}
+
+// The last item of the third decoding menu, after a separator of its own.
+void MainWindow::AddSuggestItem(MenuBuilder& build) {
+  QMenu* third = menuBar()->findChild<QMenu*>(QStringLiteral("mnuJiedusC"));
+  build.Separator(third, QStringLiteral("mnuBarC3"));
+  build.Item(third, QStringLiteral("mnuSuggest"), ToQString(kSuggestCaption), [this] { RunSuggest(*this); });
+}
+
+SuggestDialog& MainWindow::frmSuggest() {
+  if (frmSuggest_ == nullptr) frmSuggest_ = new SuggestDialog(this);
+  return *frmSuggest_;
 }
 
 void MainWindow::mnuLooks_Click() {
@@ -241,6 +257,11 @@ void MainWindow::ReplaceSelection(TextView replacement) {
 void MainWindow::SetSay(TextView say) { lblSay_->setText(ToQString(say)); }
 
 void MainWindow::SetCaption(TextView name) { setWindowTitle(ToQString(name) + sTitle_); }
+
+FileBrowser& MainWindow::frmB() {
+  if (!frmB_ || frmB_->Closed()) frmB_ = std::make_unique<FileBrowser>(*prompts_);
+  return *frmB_;
+}
 
 QString MainWindow::Say() const { return lblSay_->text(); }
 

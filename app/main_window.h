@@ -19,7 +19,10 @@ class QPushButton;
 
 namespace mok {
 
+class FileBrowser;
+class MenuBuilder;
 class StatusLabel;
+class SuggestDialog;
 class TextBox;
 
 class MainWindow : public QMainWindow, public CommandHost {
@@ -43,6 +46,8 @@ class MainWindow : public QMainWindow, public CommandHost {
   void SetOriginal(TextView status) override;
   void SetCaption(TextView name) override;
   FileState& File() override { return file_; }
+  FileBrowser& frmB() override;
+  SuggestDialog& frmSuggest() override;
 
   // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
   void cmdUd_Click(int index);
@@ -75,11 +80,13 @@ class MainWindow : public QMainWindow, public CommandHost {
   void mnuLooks_Click();
   void mnuNewWin_Click();
   void mnuAbout_Click();
+  void AddSuggestItem(MenuBuilder& build);
 
   std::unique_ptr<UserPrompts> own_prompts_;
   UserPrompts* prompts_;
   TextHistory history_;
   FileState file_;
+  std::unique_ptr<FileBrowser> frmB_;
   QString sTitle_;
   ProcessStarter start_process_;
 
@@ -92,6 +99,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   QAction* mnuHScr_ = nullptr;
   QAction* mnuFont0_ = nullptr;
   QAction* mnuSize0_ = nullptr;
+  SuggestDialog* frmSuggest_ = nullptr;
 };
 
 // Twips of the window design to pixels: 15 twips per pixel.

@@ -28,6 +28,17 @@ char16_t StandIn(char16_t unit) {
   return unit;
 }
 
+// Text as the box stores it: a lone CR is a line break and is stored as CR LF.
+Text StoredForm(TextView replacement) {
+  Text stored;
+  stored.reserve(replacement.size() + 16);
+  for (std::size_t i = 0; i < replacement.size(); ++i) {
+    stored.push_back(replacement[i]);
+    if (replacement[i] == kCr && (i + 1 >= replacement.size() || replacement[i + 1] != kLf)) stored.push_back(kLf);
+  }
+  return stored;
+}
+
 }  // namespace
 
 std::int32_t ScaleLengthOf(TextView text) {
@@ -149,18 +160,18 @@ Text TextBox::SelText() const {
   return selected;
 }
 
+std::size_t TextBox::LengthWithSelectionReplaced(TextView replacement) const {
+  const std::size_t begin = TextIndexOf(SelStart());
+  const std::size_t end = TextIndexOf(SelStart() + SelLength());
+  return text_.size() - (end - begin) + StoredForm(replacement).size();
+}
+
 void TextBox::SetSelText(TextView replacement) {
   const std::int32_t start = SelStart();
   const std::size_t begin = TextIndexOf(start);
   const std::size_t end = TextIndexOf(start + SelLength());
 
-  // A lone CR is a line break of the box and is stored as CR LF.
-  Text inserted;
-  inserted.reserve(replacement.size() + 16);
-  for (std::size_t i = 0; i < replacement.size(); ++i) {
-    inserted.push_back(replacement[i]);
-    if (replacement[i] == kCr && (i + 1 >= replacement.size() || replacement[i + 1] != kLf)) inserted.push_back(kLf);
-  }
+  Text inserted = StoredForm(replacement);
 
   // Whatever does not fit under MaxLength is left out, never half a line break
   // or half a surrogate pair.

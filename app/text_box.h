@@ -42,6 +42,8 @@ class TextBox : public QPlainTextEdit {
   // followed by LF is a line break and is stored as CR LF. What does not fit
   // under MaxLength is left out.
   void SetSelText(TextView replacement);
+  // The length Text() would have if SetSelText(replacement) had room for all of it.
+  [[nodiscard]] std::size_t LengthWithSelectionReplaced(TextView replacement) const;
 
   [[nodiscard]] bool Locked() const { return locked_; }
   void SetLocked(bool locked);

@@ -297,6 +297,11 @@ bool IconvDecode(iconv_t cd, BytesView bytes, Text& out) {
 
 bool IsKnownCodePage(std::int32_t code_page) { return FindCodePage(code_page) != nullptr; }
 
+const char* IcuConverterName(std::int32_t code_page) {
+  const CodePageName* entry = FindCodePage(code_page);
+  return entry == nullptr ? nullptr : entry->icu_name;
+}
+
 bool EncodeWithCodePage(TextView text, std::int32_t code_page, Bytes& out) {
   out.clear();
   try {

@@ -18,6 +18,11 @@ namespace mok {
 // values mean "no conversion" and are not converters).
 [[nodiscard]] bool IsKnownCodePage(std::int32_t code_page);
 
+// The name of the ICU converter that stands in for a code page, for callers that
+// need a converter with other error handling than the escaping one here; nullptr
+// for a code page that is unknown or converted with iconv.
+[[nodiscard]] const char* IcuConverterName(std::int32_t code_page);
+
 // Encodes text with a code page. Returns false (and leaves out empty) when the
 // code page is unknown or the converter fails.
 [[nodiscard]] bool EncodeWithCodePage(TextView text, std::int32_t code_page, Bytes& out);

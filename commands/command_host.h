@@ -42,6 +42,8 @@ class CommandHost {
   // The window caption: the name of the text followed by "  ~" and the product name.
   virtual void SetCaption(TextView name) = 0;
   virtual FileState& File() = 0;
+  virtual class FileBrowser& frmB() = 0;  // the one file browser dialog, built again after its close box
+  virtual class SuggestDialog& frmSuggest() = 0;  // the repair suggestions dialog, created on first use
 };
 
 }  // namespace mok

@@ -36,6 +36,7 @@
 #include "app/text_box.h"
 #include "codec/conversion_core.h"
 #include "platform/user_prompts.h"
+#include "bench/support/bare_editor.h"
 #include "bench/support/prose.h"
 
 namespace {
@@ -124,16 +125,12 @@ void Repaint(QWidget& window, Paint paint) {
   if (paint != Paint::kNone) QCoreApplication::processEvents();
 }
 
-void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-}
-
 void BM_A2BCommand(benchmark::State& state, Paint paint) {
   const auto& samples = Samples();
   NoPrompts prompts;
   mok::MainWindow window(&prompts);
   window.show();
-  Settle();
+  mok::bench::Settle();
   mok::TextBox& box = window.Box();
   QAction* gb_big5 = FindAction(window.menuBar(), QStringLiteral("mnuA2B_0"));
   PaintCounter paints(box.viewport());
@@ -143,7 +140,7 @@ void BM_A2BCommand(benchmark::State& state, Paint paint) {
     state.PauseTiming();
     which ^= 1;
     box.SetText(samples[which].garbled);
-    Settle();
+    mok::bench::Settle();
     const std::int64_t paints_before = paints.count;
     state.ResumeTiming();
 
@@ -165,22 +162,10 @@ void BM_A2BCommand(benchmark::State& state, Paint paint) {
 
 void BM_BareEditor(benchmark::State& state, Paint paint) {
   const auto& samples = Samples();
-  // Only the size and font of the text box are taken from the program's window.
-  QFont font;
-  QSize size;
-  {
-    NoPrompts prompts;
-    mok::MainWindow window(&prompts);
-    font = window.Box().font();
-    size = window.Box().size();
-  }
-  QMainWindow window;
-  auto* editor = new QPlainTextEdit(&window);
-  editor->setFont(font);
-  window.setCentralWidget(editor);
-  window.resize(size);
-  window.show();
-  Settle();
+  NoPrompts prompts;
+  mok::bench::BareEditorWindow bare(prompts);
+  QMainWindow& window = bare.Window();
+  QPlainTextEdit* editor = &bare.Editor();
   PaintCounter paints(editor->viewport());
   const std::array<QString, 2> garbled = {ToQString(samples[0].garbled), ToQString(samples[1].garbled)};
   const std::array<QString, 2> clean = {ToQString(samples[0].clean), ToQString(samples[1].clean)};
@@ -190,7 +175,7 @@ void BM_BareEditor(benchmark::State& state, Paint paint) {
     state.PauseTiming();
     which ^= 1;
     editor->setPlainText(garbled[which]);
-    Settle();
+    mok::bench::Settle();
     const std::int64_t paints_before = paints.count;
     state.ResumeTiming();
 

@@ -75,6 +75,18 @@ TEST(TextBoxContract, MaxLengthCountsALineBreakAsTwo) {
   EXPECT_EQ(box.GetText(), u"123456789");
 }
 
+TEST(TextBoxContract, LengthWithSelectionReplacedCountsStoredLineBreaks) {
+  TextBox box;
+  box.SetText(u"ab\r\ncd");
+  box.SetSelStart(1);
+  box.SetSelLength(2);  // "b", the line break
+  EXPECT_EQ(box.LengthWithSelectionReplaced(u"x"), 4u);
+  EXPECT_EQ(box.LengthWithSelectionReplaced(u"x\ry\r\n"), 9u);  // each line break stored as CR LF
+  box.SetMaxLength(5);
+  box.SetSelText(u"x\ry\r\n");
+  EXPECT_EQ(box.GetText(), u"axcd");  // what the check exists for: the rest was left out
+}
+
 TEST(TextBoxContract, CopyGivesTheTextNotTheView) {
   TextBox box;
   const Text text(u"a\r\nb\0c\rd", 8);

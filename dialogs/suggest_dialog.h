@@ -1,0 +1,64 @@
+#pragma once
+
+// frmSuggest: the repair suggestions for the text, best first, one row each
+// with a preview, the language, how clear the choice is, the menu command that
+// does the same and what happened to the text. OK (or a double-click on a
+// row) confirms the chosen row; Cancel or Escape changes nothing. Created on
+// first use and hidden, not destroyed, when closed.
+
+#include <QDialog>
+
+#include <vector>
+
+#include "platform/user_prompts.h"
+#include "repair/suggest.h"
+
+class QPushButton;
+class QTreeWidget;
+
+namespace mok {
+
+class SuggestDialog : public QDialog, public ModalDialog {
+  Q_OBJECT
+
+ public:
+  explicit SuggestDialog(QWidget* parent = nullptr);
+
+  // Set before showing: the rows to offer, best first.
+  void SetSuggestions(std::vector<RepairSuggestion> suggestions);
+
+  // ModalDialog: Showing, then the dialog runs until OK or Cancel hides it.
+  void RunModal() override;
+  [[nodiscard]] std::u16string DialogName() const override { return u"frmSuggest"; }
+
+  // Handlers. Showing fills the list, chooses the best row and clears bOk.
+  void Showing();
+  // A click on a row (0 is the best); a row outside the list chooses none.
+  void ChooseRow(int row);
+  // OK: with a row chosen, bOk becomes true and the dialog hides; with none it stays.
+  void Ok();
+  // Cancel (also Escape and the close box): hides, bOk stays false.
+  void Cancel();
+
+  // Results, read after the dialog hid.
+  [[nodiscard]] bool bOk() const { return ok_; }
+  [[nodiscard]] int nChosen() const { return chosen_; }
+
+  [[nodiscard]] QTreeWidget* List() const { return lstSuggest_; }
+
+  void reject() override { Cancel(); }
+
+ private:
+  std::vector<RepairSuggestion> suggestions_;
+  bool ok_ = false;
+  int chosen_ = -1;
+  QTreeWidget* lstSuggest_ = nullptr;
+  QPushButton* cmdOk_ = nullptr;
+  QPushButton* cmdCancel_ = nullptr;
+};
+
+// The one-line preview of a row: line breaks as "↵", at most `limit` characters
+// (then "…").
+[[nodiscard]] Text PreviewLine(TextView text, std::size_t limit = 60);
+
+}  // namespace mok

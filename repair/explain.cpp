@@ -1,0 +1,137 @@
+#include "repair/explain.h"
+
+#include "codec/charset_conversion.h"
+#include "codec/charset_tables.h"
+#include "codec/text_functions.h"
+#include "commands/menu_tables.h"
+#include "repair/suggest.h"
+
+namespace mok {
+namespace {
+
+constexpr std::u16string_view kNoChange = u"不改动";
+constexpr std::u16string_view kUtf16BeName = u"Unicode(UTF-16BE)";
+
+// The name the code-page list gives, "西里尔(KOI8-R)"; empty when it has none.
+Text FullName(std::int32_t code_page) {
+  if (code_page == kUtf16Swap.code_page_b) return Text(kUtf16BeName);
+  for (const NamedCode& entry : CodePages()) {
+    if (entry.code == code_page) return Text(entry.name);
+  }
+  return {};
+}
+
+std::u16string_view InParentheses(std::u16string_view name) {
+  const std::size_t open = name.find(u'(');
+  const std::size_t close = name.rfind(u')');
+  if (open == std::u16string_view::npos || close == std::u16string_view::npos || close < open) return {};
+  return name.substr(open + 1, close - open - 1);
+}
+
+// The part in parentheses when it names the character set alone ("GBK",
+// "Shift-JIS", "KOI8-R", "UTF-8"); the full name when other entries share it
+// ("西欧(Windows)", "西里尔(Windows)").
+Text ShortName(std::int32_t code_page) {
+  const Text full = FullName(code_page);
+  const std::u16string_view inner = InParentheses(full);
+  if (inner.empty()) return full;
+  int sharing = 0;
+  for (const NamedCode& entry : CodePages()) sharing += InParentheses(entry.name) == inner ? 1 : 0;
+  return sharing <= 1 ? Text(inner) : full;
+}
+
+// The code page an A-to-B row's language code converts with.
+std::int32_t CodePageOfLanguageCode(std::int32_t code) {
+  switch (code) {
+    case -1: return 28591;
+    case -2: return kUtf16Swap.code_page_a;
+    case -3: return kUtf16Swap.code_page_b;
+    case -4: return 65001;
+    default: return AnsiCodePageOfLocale(code);
+  }
+}
+
+bool RowDoes(const A2BRow& row, RepairStep step) {
+  if (row.caption == kSeparatorCaption) return false;
+  const RepairStep row_step{CodePageOfLanguageCode(row.code_a), CodePageOfLanguageCode(row.code_b)};
+  // Swapping the bytes of every pair is its own inverse.
+  if (step == kUtf16Swap) return row_step == step || row_step == RepairStep{step.code_page_b, step.code_page_a};
+  return row_step == step;
+}
+
+// The item of the second decoding menu that does the step, or nullptr.
+const A2BRow* A2BRowDoing(RepairStep step) {
+  for (const A2BRow& row : kA2BTable) {
+    if (RowDoes(row, step)) return &row;
+  }
+  return nullptr;
+}
+
+// The step's name in a status text: the A-to-B command name, or the CP--CP pair.
+Text StepName(RepairStep step) {
+  if (const A2BRow* row = A2BRowDoing(step)) return TextBefore(row->caption, kCaptionSeparator);
+  return FullName(step.code_page_a) + u"--" + FullName(step.code_page_b);
+}
+
+}  // namespace
+
+Text ExplainSteps(std::span<const RepairStep> steps) {
+  if (steps.empty()) return Text(kNoChange);
+  Text out;
+  // The last step applied undoes the first thing that happened to the text.
+  for (auto step = steps.rbegin(); step != steps.rend(); ++step) {
+    out += out.empty() ? u"原为 " : u"，再以 ";
+    out += ShortName(step->code_page_b) + u" 编码，被当作 " + ShortName(step->code_page_a) + u" 读出";
+  }
+  return out;
+}
+
+Text MenuCommandOf(RepairStep step) {
+  return A2BRowDoing(step) != nullptr ? StepName(step) : u"CP--CP " + StepName(step);
+}
+
+Text MenuCommandsOf(std::span<const RepairStep> steps) {
+  Text out;
+  for (const RepairStep step : steps) {
+    if (!out.empty()) out += u"，再 ";
+    out += MenuCommandOf(step);
+  }
+  return out;
+}
+
+Text RepairStatusText(std::span<const RepairStep> steps) {
+  Text out = u"自动解读 ";
+  if (steps.empty()) return out + Text(kNoChange);
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    if (i > 0) out += u" + ";
+    out += StepName(steps[i]);
+  }
+  return out;
+}
+
+std::u16string_view LanguageName(Language language) {
+  switch (language) {
+    case Language::SimplifiedChinese: return u"简体中文";
+    case Language::TraditionalChinese: return u"繁体中文";
+    case Language::Japanese: return u"日文";
+    case Language::Korean: return u"韩文";
+    case Language::Russian: return u"俄文";
+    case Language::German: return u"德文";
+    case Language::French: return u"法文";
+    case Language::English: return u"英文";
+  }
+  return u"";
+}
+
+bool IsClearChoice(const RepairSuggestion& suggestion) { return suggestion.margin >= kClearMargin; }
+
+std::u16string_view ConfidenceName(const RepairSuggestion& suggestion) {
+  return IsClearChoice(suggestion) ? u"明确" : u"难分";
+}
+
+SuggestionWords DescribeSuggestion(const RepairSuggestion& suggestion) {
+  return {suggestion.explanation, MenuCommandsOf(suggestion.steps), RepairStatusText(suggestion.steps),
+          LanguageName(suggestion.language), IsClearChoice(suggestion), ConfidenceName(suggestion)};
+}
+
+}  // namespace mok

@@ -1,0 +1,55 @@
+#pragma once
+
+// The words shown with a repair suggestion: what happened to the text, the menu
+// command that does the same, the language, and how clear the choice is.
+
+#include <span>
+#include <string_view>
+
+#include "codec/text_types.h"
+#include "repair/language_model.h"
+#include "repair/repair_step.h"
+
+namespace mok {
+
+struct RepairSuggestion;
+
+// "原为 Shift-JIS 编码，被当作 GBK 读出" for {936, 932}; a chain tells its steps in
+// the order they happened (the last step applied undoes the first garbling).
+// "不改动" for no steps.
+[[nodiscard]] Text ExplainSteps(std::span<const RepairStep> steps);
+
+// The menu command of one step: the A-to-B item's name ("GB--日文", "Eng--Utf8",
+// "UBE--ULE") or else the CP--CP dialog's name for the pair
+// ("CP--CP 西里尔(Windows)--西里尔(KOI8-R)").
+[[nodiscard]] Text MenuCommandOf(RepairStep step);
+
+// The menu commands of all steps in order, "Eng--Utf8，再 Eng--Utf8"; empty for
+// no steps.
+[[nodiscard]] Text MenuCommandsOf(std::span<const RepairStep> steps);
+
+// The status text of applying the steps: "自动解读 " and the steps' names
+// ("自动解读 GB--日文", "自动解读 Eng--Utf8 + Eng--Utf8"), "自动解读 不改动" for none.
+[[nodiscard]] Text RepairStatusText(std::span<const RepairStep> steps);
+
+// "简体中文", "繁体中文", "日文", "韩文", "俄文", "德文", "法文", "英文".
+[[nodiscard]] std::u16string_view LanguageName(Language language);
+
+// A margin of this many nats to the next row makes a choice clear.
+inline constexpr double kClearMargin = 10.0;
+[[nodiscard]] bool IsClearChoice(const RepairSuggestion& suggestion);
+// "明确" (clear) or "难分" (close call).
+[[nodiscard]] std::u16string_view ConfidenceName(const RepairSuggestion& suggestion);
+
+// Everything a list of suggestions shows beside the text, in one call.
+struct SuggestionWords {
+  Text explanation;                 // ExplainSteps: "原为 Shift-JIS 编码，被当作 GBK 读出", "不改动"
+  Text menu;                        // MenuCommandsOf: "GB--日文"; empty for no change
+  Text status;                      // RepairStatusText: "自动解读 GB--日文"
+  std::u16string_view language;     // LanguageName: "日文"
+  bool clear = false;               // IsClearChoice
+  std::u16string_view confidence;   // ConfidenceName: "明确" or "难分"
+};
+[[nodiscard]] SuggestionWords DescribeSuggestion(const RepairSuggestion& suggestion);
+
+}  // namespace mok

@@ -1,0 +1,297 @@
+#include "repair/tools/corpus.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "repair/suggest.h"
+
+namespace mok::corpus {
+namespace {
+
+class Parser {
+ public:
+  explicit Parser(std::string_view s) : s_(s) {}
+
+  std::optional<Record> Object() {
+    Record record;
+    Skip();
+    if (!Eat('{')) return std::nullopt;
+    Skip();
+    if (Eat('}')) return End(record);
+    for (;;) {
+      Skip();
+      auto key = String();
+      Skip();
+      if (!key || !Eat(':')) return std::nullopt;
+      Skip();
+      auto value = String();
+      if (!value) return std::nullopt;
+      record[ToUtf8(*key)] = std::move(*value);
+      Skip();
+      if (Eat('}')) return End(record);
+      if (!Eat(',')) return std::nullopt;
+    }
+  }
+
+ private:
+  std::optional<Record> End(Record& record) {
+    Skip();
+    if (at_ != s_.size()) return std::nullopt;
+    return std::move(record);
+  }
+  void Skip() {
+    while (at_ < s_.size() && (s_[at_] == ' ' || s_[at_] == '\t' || s_[at_] == '\r' || s_[at_] == '\n')) ++at_;
+  }
+  bool Eat(char c) {
+    if (at_ < s_.size() && s_[at_] == c) {
+      ++at_;
+      return true;
+    }
+    return false;
+  }
+  std::optional<unsigned> Hex4() {
+    if (s_.size() - at_ < 4) return std::nullopt;
+    unsigned v = 0;
+    for (int i = 0; i < 4; ++i) {
+      const char c = s_[at_++];
+      v <<= 4;
+      if (c >= '0' && c <= '9') v |= static_cast<unsigned>(c - '0');
+      else if (c >= 'a' && c <= 'f') v |= static_cast<unsigned>(c - 'a' + 10);
+      else if (c >= 'A' && c <= 'F') v |= static_cast<unsigned>(c - 'A' + 10);
+      else return std::nullopt;
+    }
+    return v;
+  }
+  std::optional<Text> String() {
+    if (!Eat('"')) return std::nullopt;
+    std::string raw;  // UTF-8 runs between escapes
+    Text out;
+    while (at_ < s_.size()) {
+      const char c = s_[at_++];
+      if (c == '"') {
+        out += FromUtf8(raw);
+        return out;
+      }
+      if (c != '\\') {
+        raw += c;
+        continue;
+      }
+      if (at_ >= s_.size()) return std::nullopt;
+      const char e = s_[at_++];
+      char16_t unit = 0;
+      switch (e) {
+        case '"': unit = u'"'; break;
+        case '\\': unit = u'\\'; break;
+        case '/': unit = u'/'; break;
+        case 'b': unit = u'\b'; break;
+        case 'f': unit = u'\f'; break;
+        case 'n': unit = u'\n'; break;
+        case 'r': unit = u'\r'; break;
+        case 't': unit = u'\t'; break;
+        case 'u': {
+          const auto v = Hex4();
+          if (!v) return std::nullopt;
+          unit = static_cast<char16_t>(*v);
+          break;
+        }
+        default: return std::nullopt;
+      }
+      out += FromUtf8(raw);
+      raw.clear();
+      out += unit;
+    }
+    return std::nullopt;
+  }
+
+  std::string_view s_;
+  std::size_t at_ = 0;
+};
+
+void AppendJsonString(std::string& out, TextView text) {
+  out += '"';
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    if (c == u'"' || c == u'\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == u'\n') {
+      out += "\\n";
+    } else if (c == u'\r') {
+      out += "\\r";
+    } else if (c == u'\t') {
+      out += "\\t";
+    } else if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF && !pair)) {
+      char buf[8];
+      std::snprintf(buf, sizeof buf, "\\u%04X", static_cast<unsigned>(c));
+      out += buf;
+    } else {
+      out += ToUtf8(text.substr(i, pair ? 2 : 1));
+      if (pair) ++i;
+    }
+  }
+  out += '"';
+}
+
+}  // namespace
+
+std::string ToUtf8(TextView text) {
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+Text FromUtf8(std::string_view s) {
+  Text out;
+  for (std::size_t i = 0; i < s.size();) {
+    const auto b = static_cast<unsigned char>(s[i]);
+    const int extra = b < 0x80 ? 0 : b < 0xE0 ? 1 : b < 0xF0 ? 2 : 3;
+    char32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+    ++i;
+    for (int k = 0; k < extra && i < s.size(); ++k, ++i) c = (c << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
+    if (c >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+std::optional<Record> ParseLine(std::string_view line) { return Parser(line).Object(); }
+
+std::string FormatLine(const Record& record, const std::vector<std::string>& keys) {
+  std::string out = "{";
+  for (const std::string& key : keys) {
+    const auto found = record.find(key);
+    if (found == record.end()) continue;
+    if (out.size() > 1) out += ',';
+    AppendJsonString(out, FromUtf8(key));
+    out += ':';
+    AppendJsonString(out, found->second);
+  }
+  return out + "}";
+}
+
+std::optional<std::vector<Record>> ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<Record> records;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty()) continue;
+    auto record = ParseLine(line);
+    if (!record) return std::nullopt;
+    records.push_back(std::move(*record));
+  }
+  return records;
+}
+
+Table Measure(const std::vector<Record>& samples) {
+  Table table;
+  for (const Record& sample : samples) {
+    const std::string garbling = ToUtf8(sample.at("garbling"));
+    const std::string cls = ToUtf8(sample.at("class"));
+    const Text& input = sample.at("input");
+    const std::vector<RepairSuggestion> suggestions = SuggestRepairs(input, 3);
+    const bool clean = garbling == "clean";
+    Tally one;
+    one.samples = 1;
+    if (clean) {
+      one.changed = !suggestions.empty() && !suggestions.front().steps.empty() ? 1 : 0;
+    } else {
+      const Text& expect = sample.at("expect");
+      for (std::size_t i = 0; i < suggestions.size(); ++i) {
+        if (suggestions[i].text != expect) continue;
+        one.top1 = i == 0 ? 1 : 0;
+        one.top3 = 1;
+        break;
+      }
+    }
+    std::vector<std::pair<std::string, std::string>> keys = {{garbling, cls}, {garbling, "all"}};
+    if (!clean) {
+      keys.push_back({"all", "all"});
+      keys.push_back({"lang:" + ToUtf8(sample.at("lang")), cls});
+      keys.push_back({"lang:" + ToUtf8(sample.at("lang")), "all"});
+      one.changed = one.top1 == 0 && !suggestions.empty() && !suggestions.front().steps.empty() ? 1 : 0;
+    }
+    for (const auto& key : keys) {
+      Tally& t = table[key];
+      t.samples += one.samples;
+      t.top1 += one.top1;
+      t.top3 += one.top3;
+      t.changed += one.changed;
+    }
+  }
+  return table;
+}
+
+std::string FormatTable(const Table& table) {
+  std::ostringstream out;
+  char buf[256];
+  auto rate = [](int n, int d) { return d ? static_cast<double>(n) / d : 0.0; };
+  auto cell = [&](const std::string& row, const char* cls) -> std::string {
+    const auto found = table.find({row, cls});
+    if (found == table.end()) return "–";
+    std::snprintf(buf, sizeof buf, "%.3f (%d)", rate(found->second.top1, found->second.samples), found->second.samples);
+    return buf;
+  };
+  // One row per garbling (or per language, "lang:xx"): top-1 per class, then the totals.
+  auto rows = [&](bool languages) {
+    out << (languages ? "| language" : "| garbling")
+        << " | top-1 short | top-1 medium | top-1 long | samples | top-1 | top-3 | wrong repair |\n"
+           "|---|---:|---:|---:|---:|---:|---:|---:|\n";
+    for (const auto& [key, t] : table) {
+      const bool is_language = key.first.rfind("lang:", 0) == 0;
+      if (key.second != "all" || key.first == "clean" || key.first == "all" || is_language != languages) continue;
+      out << "| " << (languages ? key.first.substr(5) : key.first) << " | " << cell(key.first, "short") << " | "
+          << cell(key.first, "medium") << " | " << cell(key.first, "long") << " | ";
+      std::snprintf(buf, sizeof buf, "%d | %.3f | %.3f | %.3f |\n", t.samples, rate(t.top1, t.samples),
+                    rate(t.top3, t.samples), rate(t.changed, t.samples));
+      out << buf;
+    }
+  };
+  rows(false);
+  if (const auto all = table.find({"all", "all"}); all != table.end()) {
+    const Tally& t = all->second;
+    std::snprintf(buf, sizeof buf, "| **all garbled** | | | | %d | %.4f | %.4f | %.4f |\n", t.samples,
+                  rate(t.top1, t.samples), rate(t.top3, t.samples), rate(t.changed, t.samples));
+    out << buf;
+  }
+  out << "\n| clean texts | samples | false repairs | rate |\n|---|---:|---:|---:|\n";
+  for (const char* cls : {"short", "medium", "long", "all"}) {
+    const auto found = table.find({"clean", cls});
+    if (found == table.end()) continue;
+    const Tally& t = found->second;
+    std::snprintf(buf, sizeof buf, "| %s | %d | %d | %.4f |\n", cls, t.samples, t.changed, rate(t.changed, t.samples));
+    out << buf;
+  }
+  out << "\n";
+  rows(true);
+  return out.str();
+}
+
+}  // namespace mok::corpus

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Rebuilds the language model tables and the benchmark corpus of the repair
+# suggestions from the Debian packages named in repair/model/SOURCES.md.
+# Usage: repair/tools/regenerate.sh [--new-manifest]
+#   Without --new-manifest it refuses to run when an installed package or file
+#   differs from repair/model/MANIFEST.txt.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+work="$root/build-model"
+python3 "$root/repair/tools/build_model.py" --work "$work" "$@"
+cmake -S "$root" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMOK_TESTS=OFF >/dev/null
+cmake --build "$work/build" --target make_corpus
+mkdir -p "$root/repair/corpus"
+"$work/build/repair/tools/make_corpus" "$work/passages.jsonl" "$root/repair/corpus/benchmark.jsonl"
