@@ -14,7 +14,7 @@ constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwx
 // Per variant, the pair of characters that stand for "+" and "/". Replacing the
 // first by "+" and then the second by "/" equals giving them the values 62 and
 // 63 directly: the two are never equal, never "+" or "/", and never alphanumeric.
-constexpr char kVariantChars[] = "*-!-_--_._.-_:";
+constexpr std::string_view kVariantChars = kBase64VariantPairs;
 
 constexpr std::int8_t kStop = -1;   // outside the alphabet: decoding ends
 constexpr std::int8_t kBlank = -2;  // space, tab, CR, LF: skipped by the text decoder

@@ -6,10 +6,15 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "codec/text_types.h"
 
 namespace mok {
+
+// The two characters that stand for "+" and "/" in each of the variants 1..7,
+// in order ("*-" for variant 1).
+inline constexpr std::string_view kBase64VariantPairs = "*-!-_--_._.-_:";
 
 // Decodes Base64. Variants 1..7 let two other characters stand for "+" and "/":
 //   1 "*" "-"   2 "!" "-"   3 "_" "-"   4 "-" "_"   5 "." "_"   6 "." "-"   7 "_" ":"

@@ -6,10 +6,15 @@
 
 #include <iconv.h>
 
+#include "codec/charset_stream.h"
+#include "codec/conversion_core.h"
+
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace mok {
 namespace {
@@ -345,6 +350,488 @@ std::int32_t AnsiCodePageOfLocale(std::int32_t locale_id) {
     case 1025: return 1256;
     case 1037: return 1255;
     default: return -1;
+  }
+}
+
+// Streaming conversion. Each stream owns its converters (clones of the cached
+// ones, so the set-up is the same), because the whole-buffer functions reset the
+// cached converters on every call.
+
+namespace {
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+
+// Written without branches so that the compiler vectorizes them.
+template <typename Unit>
+bool AllAscii(std::basic_string_view<Unit> units) {
+  unsigned seen = 0;
+  for (const Unit unit : units) seen |= unit;
+  return seen < 0x80;
+}
+
+template <typename To, typename From>
+void AppendAscii(std::basic_string_view<From> units, std::basic_string<To>& out) {
+  const std::size_t at = out.size();
+  out.resize(at + units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) out[at + i] = static_cast<To>(units[i]);
+}
+
+bool HasSurrogate(TextView text) {
+  unsigned found = 0;
+  for (const char16_t unit : text) found |= (unit & 0xF800) == 0xD800;
+  return found != 0;
+}
+
+// UTF-8 of text without surrogates: what the UTF-8 converter writes for it,
+// at a fraction of its cost (converted text is mostly written as UTF-8).
+// Chinese text comes in runs of three-byte characters and ASCII in runs of
+// one-byte ones, so four units of either kind go at once, without branches.
+void AppendUtf8(TextView text, Bytes& out) {
+  const std::size_t at = out.size();
+  out.resize(at + 3 * text.size());
+  std::uint8_t* o = out.data() + at;
+  const char16_t* p = text.data();
+  const char16_t* const end = p + text.size();
+  auto three = [&o](std::uint32_t u) {
+    o[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
+    o[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
+    o[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+    o += 3;
+  };
+  while (p != end) {
+    if (end - p >= 4) {
+      const std::uint32_t a = p[0], b = p[1], c = p[2], d = p[3];
+      if ((a >= 0x800) & (b >= 0x800) & (c >= 0x800) & (d >= 0x800)) {
+        three(a);
+        three(b);
+        three(c);
+        three(d);
+        p += 4;
+        continue;
+      }
+      if ((a | b | c | d) < 0x80) {
+        o[0] = static_cast<std::uint8_t>(a);
+        o[1] = static_cast<std::uint8_t>(b);
+        o[2] = static_cast<std::uint8_t>(c);
+        o[3] = static_cast<std::uint8_t>(d);
+        o += 4;
+        p += 4;
+        continue;
+      }
+    }
+    const std::uint32_t u = *p++;
+    if (u < 0x80) {
+      *o++ = static_cast<std::uint8_t>(u);
+    } else if (u < 0x800) {
+      *o++ = static_cast<std::uint8_t>(0xC0 | (u >> 6));
+      *o++ = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+    } else {
+      three(u);
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+}
+
+// Whether the converter reads and writes 0x00..0x7F as U+0000..U+007F, each
+// byte a character of its own, without shift states: then a chunk of ASCII
+// needs no converter at all while none has a character half done.
+bool IsAsciiTransparent(UConverter* converter) {
+  switch (ucnv_getType(converter)) {
+    case UCNV_SBCS:
+    case UCNV_DBCS:
+    case UCNV_MBCS:
+    case UCNV_LATIN_1:
+    case UCNV_UTF8:
+    case UCNV_US_ASCII: break;
+    default: return false;
+  }
+  char bytes[128];
+  UChar units[128];
+  for (int i = 0; i < 128; ++i) bytes[i] = static_cast<char>(i);
+  UErrorCode err = U_ZERO_ERROR;
+  const int32_t decoded = ucnv_toUChars(converter, units, 128, bytes, 128, &err);
+  bool same = U_SUCCESS(err) && decoded == 128;
+  for (int i = 0; same && i < 128; ++i) same = units[i] == i;
+  char again[256];
+  const int32_t encoded = same ? ucnv_fromUChars(converter, again, sizeof again, units, 128, &err) : 0;
+  same = same && U_SUCCESS(err) && encoded == 128 && std::equal(bytes, bytes + 128, again);
+  ucnv_reset(converter);
+  return same;
+}
+
+// Runs one of ICU's streaming calls (ucnv_toUnicode, ucnv_fromUnicode) over a
+// chunk and appends what it writes to out, growing out until it fits.
+template <typename Target, typename Source, typename Out, typename Call>
+bool ConvertChunk(Call call, const Source* source, const Source* source_end, std::size_t room, Out& out) {
+  std::size_t written = out.size();
+  out.resize(written + room);
+  for (;;) {
+    Target* const begin = reinterpret_cast<Target*>(out.data());
+    Target* target = begin + written;
+    UErrorCode err = U_ZERO_ERROR;
+    call(&target, begin + out.size(), &source, source_end, &err);
+    written = static_cast<std::size_t>(target - begin);
+    if (err == U_BUFFER_OVERFLOW_ERROR) {
+      out.resize(out.size() + out.size() / 2 + 16);
+      continue;
+    }
+    out.resize(written);
+    return U_SUCCESS(err);
+  }
+}
+
+bool IcuDecodeChunk(UConverter* converter, BytesView chunk, bool last, Text& out) {
+  const char* source = reinterpret_cast<const char*>(chunk.data());
+  // One unit per byte covers nearly every code page; the rest grows the buffer.
+  return ConvertChunk<UChar>(
+      [&](UChar** target, UChar* limit, const char** from, const char* from_end, UErrorCode* err) {
+        ucnv_toUnicode(converter, target, limit, from, from_end, nullptr, last, err);
+      },
+      source, source + chunk.size(), chunk.size() + 16, out);
+}
+
+bool IcuEncodeChunk(UConverter* converter, TextView chunk, bool last, Bytes& out) {
+  const UChar* source = reinterpret_cast<const UChar*>(chunk.data());
+  return ConvertChunk<char>(
+      [&](char** target, char* limit, const UChar** from, const UChar* from_end, UErrorCode* err) {
+        ucnv_fromUnicode(converter, target, limit, from, from_end, nullptr, last, err);
+      },
+      source, source + chunk.size(), (chunk.size() + 8) * static_cast<std::size_t>(ucnv_getMaxCharSize(converter)),
+      out);
+}
+
+// glibc iconv reports a character cut by the end of its input as EINVAL; before
+// the last chunk its bytes wait for the next one instead of being escaped.
+bool IconvDecodeChunk(iconv_t cd, Bytes& carry, BytesView chunk, bool last, Text& out) {
+  Bytes joined;
+  if (!carry.empty()) {
+    joined = carry;
+    joined += chunk;
+    chunk = joined;
+    carry.clear();
+  }
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(chunk.data()));
+  std::size_t in_left = chunk.size();
+  std::size_t written = out.size();
+  out.resize(written + chunk.size() + 1);
+  while (in_left > 0) {
+    char* dst = reinterpret_cast<char*>(out.data() + written);
+    std::size_t dst_left = (out.size() - written) * 2;
+    const std::size_t result = iconv(cd, &in, &in_left, &dst, &dst_left);
+    written = out.size() - dst_left / 2;
+    if (result != static_cast<std::size_t>(-1)) break;
+    if (errno == E2BIG) {
+      out.resize(out.size() * 2);
+    } else if (errno == EINVAL && !last) {
+      carry.assign(reinterpret_cast<const std::uint8_t*>(in), in_left);
+      break;
+    } else {
+      if (written == out.size()) out.resize(out.size() * 2);
+      out[written++] = static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(*in));
+      ++in;
+      --in_left;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  out.resize(written);
+  return true;
+}
+
+// The iconv encoder works one code point at a time and keeps no state, so the
+// whole-buffer function serves; only a pair cut by the chunk end waits.
+bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes& out) {
+  Text joined;
+  if (!carry.empty()) {
+    joined = carry;
+    joined += chunk;
+    chunk = joined;
+    carry.clear();
+  }
+  if (!last && !chunk.empty() && IsHighSurrogate(chunk.back())) {
+    carry.assign(1, chunk.back());
+    chunk.remove_suffix(1);
+  }
+  if (chunk.empty()) return true;
+  Bytes piece;
+  if (!IconvEncode(cd, chunk, piece)) return false;
+  out += piece;
+  return true;
+}
+
+}  // namespace
+
+namespace {
+
+// The characters of a stateless code page of one- and two-byte characters,
+// read once from its converter, so that a large input decodes by table
+// lookup: ICU's general decoder takes several times as long per byte. Only
+// regular characters are in the table; everything else (malformed or
+// unassigned bytes, a character cut by the chunk's end) goes to the
+// converter from a clean state, so the result is the converter's own.
+struct DoubleByteTable {
+  std::array<char16_t, 256> single{};  // a byte that is a character by itself, or 0
+  std::vector<char16_t> pairs;         // [(lead - 0x80) * 256 + trail]; 0: not a character
+  std::uint8_t lowest_trail = 0xFF;    // a byte below it always ends a character
+};
+
+bool IsEscape(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDCFF; }
+
+std::unique_ptr<DoubleByteTable> ReadDoubleByteTable(UConverter* converter) {
+  const UConverterType type = ucnv_getType(converter);
+  if ((type != UCNV_SBCS && type != UCNV_DBCS && type != UCNV_MBCS) || ucnv_getMaxCharSize(converter) > 2) {
+    return nullptr;
+  }
+  auto table = std::make_unique<DoubleByteTable>();
+  table->pairs.assign(128 * 256, 0);
+  for (int b = 0x80; b <= 0xFF; ++b) {
+    const char byte = static_cast<char>(b);
+    UChar unit[4];
+    UErrorCode err = U_ZERO_ERROR;
+    if (ucnv_toUChars(converter, unit, 4, &byte, 1, &err) == 1 && U_SUCCESS(err) && !IsEscape(unit[0])) {
+      table->single[b] = unit[0];
+      continue;
+    }
+    // Every trail byte after this lead, each pair followed by a line feed so
+    // that a malformed pair cannot run into the next: a pair is a character
+    // when exactly one unit comes from its first byte and none from its second.
+    char triples[256 * 3];
+    for (int t = 0; t < 256; ++t) {
+      triples[3 * t] = byte;
+      triples[3 * t + 1] = static_cast<char>(t);
+      triples[3 * t + 2] = '\n';
+    }
+    UChar units[256 * 6];
+    int32_t offsets[256 * 6];
+    UChar* target = units;
+    const char* source = triples;
+    err = U_ZERO_ERROR;
+    ucnv_resetToUnicode(converter);
+    ucnv_toUnicode(converter, &target, units + std::size(units), &source, triples + sizeof triples, offsets, true,
+                   &err);
+    if (U_FAILURE(err)) return nullptr;
+    const std::size_t count = static_cast<std::size_t>(target - units);
+    int from_first[256] = {}, from_second[256] = {};
+    char16_t first_unit[256] = {};
+    for (std::size_t i = 0; i < count; ++i) {
+      if (offsets[i] < 0) return nullptr;
+      const int t = offsets[i] / 3;
+      if (offsets[i] % 3 == 0) {
+        ++from_first[t];
+        first_unit[t] = units[i];
+      } else if (offsets[i] % 3 == 1) {
+        ++from_second[t];
+      }
+    }
+    for (int t = 0; t < 256; ++t) {
+      if (from_first[t] == 1 && from_second[t] == 0 && !IsEscape(first_unit[t]) && first_unit[t] != 0) {
+        table->pairs[(b - 0x80) * 256 + t] = first_unit[t];
+        table->lowest_trail = std::min(table->lowest_trail, static_cast<std::uint8_t>(t));
+      }
+    }
+  }
+  ucnv_reset(converter);
+  return table;
+}
+
+// Decodes the regular characters at the start of bytes by table; returns how
+// many bytes it took. It stops at anything else, and before a lead byte whose
+// trail byte is not in bytes.
+std::size_t DecodeByTable(const DoubleByteTable& table, BytesView bytes, Text& out) {
+  const std::size_t at = out.size();
+  out.resize(at + bytes.size());
+  char16_t* o = out.data() + at;
+  std::size_t i = 0;
+  const std::size_t n = bytes.size();
+  while (i < n) {
+    const std::uint8_t b = bytes[i];
+    if (b < 0x80) {
+      *o++ = b;
+      ++i;
+    } else if (table.single[b] != 0) {
+      *o++ = table.single[b];
+      ++i;
+    } else if (i + 1 < n && table.pairs[(b - 0x80) * 256 + bytes[i + 1]] != 0) {
+      *o++ = table.pairs[(b - 0x80) * 256 + bytes[i + 1]];
+      i += 2;
+    } else {
+      break;
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  return i;
+}
+
+// Inputs smaller than this are decoded by the converter alone: reading the
+// table would take longer than it saves.
+constexpr std::size_t kTableWorthwhile = 64 * 1024;
+
+}  // namespace
+
+struct CodePageStream::Impl {
+  bool byte_view = false;  // 1200 and negative code pages: no converter
+  ConverterPtr icu;
+  bool ascii_transparent = false;
+  bool utf8 = false;
+  bool table_tried = false;
+  std::unique_ptr<DoubleByteTable> table;
+  std::unique_ptr<IconvPair> iconv;
+  Bytes byte_carry;  // an odd byte of the byte view, or a cut Johab character
+  Text unit_carry;   // a high surrogate waiting for its pair (Johab)
+  // Whether any input came yet: the whole-buffer functions give nothing for
+  // nothing, where a flushed ISO-2022-KR encoder would still write its header.
+  bool decoded_any = false;
+  bool encoded_any = false;
+};
+
+namespace {
+
+// The regular characters by table, the rest by the converter; each part
+// begins where the converter holds nothing, so the joined result is what
+// the converter alone gives.
+bool DecodeWithTable(UConverter* converter, bool& table_tried, std::unique_ptr<DoubleByteTable>& table,
+                     BytesView chunk, bool last, Text& out) {
+  if (!table_tried) {
+    // The table is read with a copy, so that this converter keeps its state.
+    table_tried = true;
+    UErrorCode err = U_ZERO_ERROR;
+    ConverterPtr reader(ucnv_clone(converter, &err));
+    if (U_SUCCESS(err) && reader) table = ReadDoubleByteTable(reader.get());
+    if (!table) return IcuDecodeChunk(converter, chunk, last, out);
+  }
+  auto pending = [converter] {
+    UErrorCode err = U_ZERO_ERROR;
+    return ucnv_toUCountPending(converter, &err);
+  };
+  // A character the last chunk cut is completed by the converter first.
+  while (!chunk.empty() && pending() != 0) {
+    if (!IcuDecodeChunk(converter, chunk.substr(0, 1), last && chunk.size() == 1, out)) return false;
+    chunk.remove_prefix(1);
+  }
+  while (!chunk.empty() && pending() == 0) {
+    chunk.remove_prefix(DecodeByTable(*table, chunk, out));
+    // Something irregular: the converter takes it, up to and with the next
+    // byte that cannot be a trail byte, after which it holds nothing again.
+    std::size_t end = 1;
+    while (end < chunk.size() && chunk[end] >= table->lowest_trail) ++end;
+    if (end >= chunk.size()) break;
+    if (!IcuDecodeChunk(converter, chunk.substr(0, end + 1), false, out)) return false;
+    chunk.remove_prefix(end + 1);
+  }
+  return IcuDecodeChunk(converter, chunk, last, out);
+}
+
+}  // namespace
+
+CodePageStream::CodePageStream(std::int32_t code_page) {
+  try {
+    auto impl = std::make_unique<Impl>();
+    if (code_page == 1200 || code_page < 0) {
+      impl->byte_view = true;
+    } else if (const CodePageName* entry = FindCodePage(code_page); entry == nullptr) {
+      return;
+    } else if (entry->icu_name != nullptr) {
+      UConverter* cached = Cache().Icu(*entry);
+      if (cached == nullptr) return;
+      UErrorCode err = U_ZERO_ERROR;
+      impl->icu.reset(ucnv_clone(cached, &err));
+      if (U_FAILURE(err) || !impl->icu) return;
+      ucnv_reset(impl->icu.get());
+      impl->ascii_transparent = IsAsciiTransparent(impl->icu.get());
+      impl->utf8 = code_page == 65001;
+    } else {
+      impl->iconv = std::make_unique<IconvPair>();
+      impl->iconv->encoder = iconv_open(entry->iconv_name, "UTF-16LE");
+      impl->iconv->decoder = iconv_open("UTF-16LE", entry->iconv_name);
+      if (impl->iconv->encoder == reinterpret_cast<iconv_t>(-1) ||
+          impl->iconv->decoder == reinterpret_cast<iconv_t>(-1)) {
+        return;
+      }
+    }
+    impl_ = std::move(impl);
+  } catch (...) {
+    impl_.reset();
+  }
+}
+
+CodePageStream::~CodePageStream() = default;
+
+bool CodePageStream::Usable() const { return impl_ != nullptr; }
+
+bool CodePageStream::Decode(BytesView chunk, bool last, Text& out) {
+  if (!impl_) return false;
+  try {
+    Impl& s = *impl_;
+    if (chunk.empty() && (!last || !s.decoded_any)) return true;
+    s.decoded_any = true;
+    UErrorCode err = U_ZERO_ERROR;
+    if (s.ascii_transparent && AllAscii(chunk) && ucnv_toUCountPending(s.icu.get(), &err) == 0) {
+      AppendAscii(chunk, out);
+      return true;
+    }
+    if (s.icu && s.ascii_transparent && (s.table || (!s.table_tried && chunk.size() >= kTableWorthwhile))) {
+      return DecodeWithTable(s.icu.get(), s.table_tried, s.table, chunk, last, out);
+    }
+    if (s.icu) return IcuDecodeChunk(s.icu.get(), chunk, last, out);
+    if (s.iconv) return IconvDecodeChunk(s.iconv->decoder, s.byte_carry, chunk, last, out);
+    // Byte view: a byte left over from the last chunk pairs with this one's first.
+    if (!s.byte_carry.empty() && !chunk.empty()) {
+      out += static_cast<char16_t>(s.byte_carry[0] | (chunk[0] << 8));
+      chunk.remove_prefix(1);
+      s.byte_carry.clear();
+    }
+    out += ByteViewToText(chunk);
+    if (chunk.size() % 2 != 0) s.byte_carry.assign(1, chunk.back());
+    if (last) s.byte_carry.clear();
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool CodePageStream::Encode(TextView chunk, bool last, Bytes& out) {
+  if (!impl_) return false;
+  try {
+    Impl& s = *impl_;
+    if (chunk.empty() && (!last || !s.encoded_any)) return true;
+    s.encoded_any = true;
+    UErrorCode err = U_ZERO_ERROR;
+    if (s.ascii_transparent && AllAscii(chunk) && ucnv_fromUCountPending(s.icu.get(), &err) == 0) {
+      AppendAscii(chunk, out);
+      return true;
+    }
+    if (s.utf8 && !HasSurrogate(chunk) && ucnv_fromUCountPending(s.icu.get(), &err) == 0) {
+      AppendUtf8(chunk, out);
+      return true;
+    }
+    if (s.icu) return IcuEncodeChunk(s.icu.get(), chunk, last, out);
+    if (s.iconv) return IconvEncodeChunk(s.iconv->encoder, s.unit_carry, chunk, last, out);
+    out += TextToByteView(chunk);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+  try {
+    // One table per code page and thread, read when first asked for.
+    thread_local std::array<std::unique_ptr<DoubleByteTable>, kCodePageCount> tables;
+    thread_local std::array<bool, kCodePageCount> tried{};
+    const CodePageName* entry = FindCodePage(code_page);
+    if (entry == nullptr || entry->icu_name == nullptr) return false;
+    const std::size_t slot = static_cast<std::size_t>(entry - kCodePageNames);
+    if (!tried[slot]) {
+      tried[slot] = true;
+      UConverter* converter = Cache().Icu(*entry);
+      if (converter != nullptr && IsAsciiTransparent(converter)) tables[slot] = ReadDoubleByteTable(converter);
+    }
+    if (!tables[slot]) return false;
+    Text text;
+    if (DecodeByTable(*tables[slot], bytes, text) != bytes.size()) return false;
+    out = std::move(text);
+    return true;
+  } catch (...) {
+    return false;
   }
 }
 

@@ -31,6 +31,14 @@ namespace mok {
 // code page is unknown or the converter fails.
 [[nodiscard]] bool DecodeWithCodePage(BytesView bytes, std::int32_t code_page, Text& out);
 
+// Decodes bytes that are all regular characters of a stateless code page of
+// one- and two-byte characters (GBK, Big5, Shift-JIS, UHC, the Windows and
+// DOS code pages) by a table read once from its converter: the same text as
+// DecodeWithCodePage, in a fraction of the time for short runs. False, with
+// out unchanged, for any other code page or when a byte is malformed,
+// unassigned or a character is cut short; the caller then uses the converter.
+[[nodiscard]] bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out);
+
 // The ANSI code page Windows uses for a locale identifier of the language-code
 // table, or -1 for a locale this program does not know.
 [[nodiscard]] std::int32_t AnsiCodePageOfLocale(std::int32_t locale_id);

@@ -22,6 +22,19 @@ void CleanUpReinterpreted(Text& text) {
   for (char16_t& c : text) c = c == 0 ? u' ' : c;
 }
 
+// One decoded value of the tolerant UTF-8 decoder: a unit, a surrogate pair, or
+// a space for a value below 0x20 or beyond U+10FFFF.
+void EmitUtf8Value(std::uint32_t value, char16_t* out, std::size_t& written) {
+  if (value >= 0x20 && value < 0x10000) {
+    out[written++] = static_cast<char16_t>(value);
+  } else if (value >= 0x10000 && value < 0x110000) {
+    out[written++] = static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10));
+    out[written++] = static_cast<char16_t>(0xDC00 + ((value - 0x10000) & 0x3FF));
+  } else {
+    out[written++] = u' ';
+  }
+}
+
 }  // namespace
 
 Bytes TextToLatin1Bytes(TextView text) {
@@ -77,23 +90,17 @@ Text CpBytesToText(BytesView bytes, std::int32_t code_page) {
   return text;
 }
 
-Text Utf8BytesToText(BytesView bytes) {
-  Text out(bytes.size(), 0);
-  std::size_t written = 0;
-  std::uint32_t value = 0;
-  int pending = 0;
-  bool clean = true;
+void TolerantUtf8Decoder::Decode(BytesView bytes, Text& out) {
+  std::size_t written = out.size();
   // Every emit comes from at least one byte and writes at most two units; a
-  // two-unit emit needs four bytes, so b units always suffice.
+  // two-unit emit needs four bytes, so b units suffice, plus two for a
+  // sequence begun in an earlier piece.
+  out.resize(written + bytes.size() + 2);
+  std::uint32_t value = value_;
+  int pending = pending_;
+  bool clean = clean_;
   auto emit = [&] {
-    if (value >= 0x20 && value < 0x10000) {
-      out[written++] = static_cast<char16_t>(value);
-    } else if (value >= 0x10000 && value < 0x110000) {
-      out[written++] = static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10));
-      out[written++] = static_cast<char16_t>(0xDC00 + ((value - 0x10000) & 0x3FF));
-    } else {
-      out[written++] = u' ';
-    }
+    EmitUtf8Value(value, out.data(), written);
     value = 0;
   };
   for (const std::uint8_t b : bytes) {
@@ -135,8 +142,28 @@ Text Utf8BytesToText(BytesView bytes) {
       pending = 0;
     }
   }
-  if (pending > 0 && clean) emit();
   out.resize(written);
+  value_ = value;
+  pending_ = pending;
+  clean_ = clean;
+}
+
+void TolerantUtf8Decoder::Finish(Text& out) {
+  if (pending_ > 0 && clean_) {
+    // A sequence cut short by the end yields its partial value.
+    std::size_t written = out.size();
+    out.resize(written + 2);
+    EmitUtf8Value(value_, out.data(), written);
+    out.resize(written);
+  }
+  *this = TolerantUtf8Decoder();
+}
+
+Text Utf8BytesToText(BytesView bytes) {
+  TolerantUtf8Decoder decoder;
+  Text out;
+  decoder.Decode(bytes, out);
+  decoder.Finish(out);
   return out;
 }
 

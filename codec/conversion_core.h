@@ -37,6 +37,21 @@ void SwapByteOrder(Text& text);
 // run with one character, decodes overlong forms and encoded surrogates by value.
 [[nodiscard]] Text Utf8BytesToText(BytesView bytes);
 
+// The same decoder fed piece by piece: the pieces' texts joined equal
+// Utf8BytesToText of the bytes joined.
+class TolerantUtf8Decoder {
+ public:
+  // Appends the text of the next bytes to out.
+  void Decode(BytesView bytes, Text& out);
+  // Ends the input (a sequence cut short yields its partial value) and starts over.
+  void Finish(Text& out);
+
+ private:
+  std::uint32_t value_ = 0;
+  int pending_ = 0;    // continuation bytes still expected
+  bool clean_ = true;  // the last unit was decoded cleanly
+};
+
 // Encodes by language code. Sets ok to false (and returns empty) for an invalid
 // pseudo code or a failing conversion.
 [[nodiscard]] Bytes LidTextToBytes(TextView text, std::int32_t language_code, bool& ok);

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string_view>
 
+#include "codec/charset_conversion.h"
 #include "codec/conversion_core.h"
 #include "codec/hex_digits.h"
 
@@ -179,6 +180,11 @@ class OverwritingOutput {
 };
 
 Text DecodeRun(BytesView run, std::int32_t code, bool by_code_page) {
+  // Runs are short and many: the regular characters of a double-byte code
+  // page go by table, without a converter call each.
+  const std::int32_t code_page = by_code_page ? code : code >= 0 ? AnsiCodePageOfLocale(code) : -1;
+  Text text;
+  if (code_page > 0 && code_page != 1200 && DecodeRegularCharacters(run, code_page, text)) return text;
   return by_code_page ? CpBytesToText(run, code) : LidBytesToText(run, code);
 }
 

@@ -214,32 +214,27 @@ bool SaveOperation::FailWith(Text cause) {
 
 }  // namespace
 
-std::int16_t DetectFileFormat(BytesView bytes) {
-  const size_t n = bytes.size();
-  if (n < 2) return 0;
-  if (n >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) return kFormatUtf8Bom;
-  if (bytes[0] == 0xFF && bytes[1] == 0xFE) return kFormatUtf16LeBom;
-  if (bytes[0] == 0xFE && bytes[1] == 0xFF) return kFormatUtf16BeBom;
-  // CR LF as 16-bit units, looked for at even offsets only; an odd last byte is no unit.
-  const size_t units_end = n & ~size_t{1};
-  for (size_t k = 0; k + 4 <= units_end; k += 2) {
-    if (bytes[k] == 0x0D && bytes[k + 1] == 0 && bytes[k + 2] == 0x0A && bytes[k + 3] == 0) return kFormatUtf16Le;
-  }
-  for (size_t k = 0; k + 4 <= units_end; k += 2) {
-    if (bytes[k] == 0 && bytes[k + 1] == 0x0D && bytes[k + 2] == 0 && bytes[k + 3] == 0x0A) return kFormatUtf16Be;
-  }
-  if (std::memchr(bytes.data(), 0, n - 1) != nullptr) return kFormatUtf16Le;
-  if (IsValidUtf8(bytes)) return kFormatUtf8;
-  return 0;
-}
-
-bool IsValidUtf8(BytesView bytes) {
-  size_t ascii = 0;
-  size_t badness = 0;
-  int pending = 0;        // continuation bytes still expected
-  int length = 0;         // length of the current sequence
-  std::uint8_t lower = 0; // the least next continuation byte that is not overlong
-  for (std::uint8_t b : bytes) {
+void Utf8Plausibility::Add(BytesView bytes) {
+  std::size_t ascii = ascii_;
+  std::size_t badness = badness_;
+  int pending = pending_;
+  int length = length_;
+  std::uint8_t lower = lower_;
+  const std::uint8_t* p = bytes.data();
+  const std::uint8_t* const end = p + bytes.size();
+  while (p != end) {
+    // Outside a sequence, eight ASCII bytes at once only count as ASCII.
+    if (pending == 0 && end - p >= 8) {
+      std::uint64_t word;
+      std::memcpy(&word, p, 8);
+      if ((word & 0x8080808080808080u) == 0) {
+        ascii += 8;
+        length = 1;
+        p += 8;
+        continue;
+      }
+    }
+    const std::uint8_t b = *p++;
     if (b >= 0x80 && b <= 0xBF) {
       if (pending == 0) {
         ++badness;
@@ -269,9 +264,80 @@ bool IsValidUtf8(BytesView bytes) {
     }
     length = pending + 1;
   }
-  if (pending > 0) badness += static_cast<size_t>(length - pending);
-  const size_t non_ascii = bytes.size() - ascii;
+  size_ += bytes.size();
+  ascii_ = ascii;
+  badness_ = badness;
+  pending_ = pending;
+  length_ = length;
+  lower_ = lower;
+}
+
+bool Utf8Plausibility::Result() const {
+  std::size_t badness = badness_;
+  if (pending_ > 0) badness += static_cast<size_t>(length_ - pending_);
+  const size_t non_ascii = size_ - ascii_;
   return non_ascii >= 6 && badness <= non_ascii / 16;
+}
+
+void FileFormatSniffer::Add(BytesView bytes) {
+  for (size_t i = 0; size_ + i < sizeof head_ && i < bytes.size(); ++i) head_[size_ + i] = bytes[i];
+  // Once CR LF is seen as UTF-16LE units nothing later can change the answer.
+  if (!le_line_break_) {
+    if (first_nul_ == kNone && !bytes.empty()) {
+      if (const void* nul = std::memchr(bytes.data(), 0, bytes.size())) {
+        first_nul_ = size_ + static_cast<size_t>(static_cast<const std::uint8_t*>(nul) - bytes.data());
+      }
+    }
+    // Units are pairs at even offsets from the start of the whole input.
+    size_t at = 0;
+    if (size_ % 2 == 1 && !bytes.empty()) {
+      Unit(static_cast<std::uint16_t>(odd_byte_ | (bytes[0] << 8)));
+      at = 1;
+    }
+    const size_t pairs_end = at + (bytes.size() - at) / 2 * 2;
+    if (first_nul_ < size_ + pairs_end) {
+      for (; at < pairs_end; at += 2) Unit(static_cast<std::uint16_t>(bytes[at] | (bytes[at + 1] << 8)));
+    } else if (at < pairs_end) {
+      // Both line breaks hold a NUL byte; without one only the last unit matters.
+      previous_unit_ = static_cast<std::uint16_t>(bytes[pairs_end - 2] | (bytes[pairs_end - 1] << 8));
+      at = pairs_end;
+    }
+    if (at < bytes.size()) odd_byte_ = bytes[at];
+    utf8_.Add(bytes);
+  }
+  size_ += bytes.size();
+}
+
+void FileFormatSniffer::Unit(std::uint16_t unit) {
+  // CR LF read as little-endian units: 0D 00 0A 00, or 00 0D 00 0A for big-endian.
+  le_line_break_ |= previous_unit_ == 0x000D && unit == 0x000A;
+  be_line_break_ |= previous_unit_ == 0x0D00 && unit == 0x0A00;
+  previous_unit_ = unit;
+}
+
+std::int16_t FileFormatSniffer::Result() const {
+  const size_t n = size_;
+  if (n < 2) return 0;
+  if (n >= 3 && head_[0] == 0xEF && head_[1] == 0xBB && head_[2] == 0xBF) return kFormatUtf8Bom;
+  if (head_[0] == 0xFF && head_[1] == 0xFE) return kFormatUtf16LeBom;
+  if (head_[0] == 0xFE && head_[1] == 0xFF) return kFormatUtf16BeBom;
+  if (le_line_break_) return kFormatUtf16Le;
+  if (be_line_break_) return kFormatUtf16Be;
+  if (first_nul_ < n - 1) return kFormatUtf16Le;  // a NUL anywhere but the last byte
+  if (utf8_.Result()) return kFormatUtf8;
+  return 0;
+}
+
+std::int16_t DetectFileFormat(BytesView bytes) {
+  FileFormatSniffer sniffer;
+  sniffer.Add(bytes);
+  return sniffer.Result();
+}
+
+bool IsValidUtf8(BytesView bytes) {
+  Utf8Plausibility check;
+  check.Add(bytes);
+  return check.Result();
 }
 
 bool DecodeFileBytes(BytesView bytes, std::int16_t& format, Text& text) {

@@ -36,6 +36,42 @@ inline constexpr std::int16_t kFormatUtf8 = 9;
 // bytes are not ASCII and at most one in sixteen of those is malformed.
 [[nodiscard]] bool IsValidUtf8(BytesView bytes);
 
+// IsValidUtf8 fed piece by piece: Result() answers for all bytes added so far.
+class Utf8Plausibility {
+ public:
+  void Add(BytesView bytes);
+  [[nodiscard]] bool Result() const;
+
+ private:
+  std::size_t size_ = 0;
+  std::size_t ascii_ = 0;
+  std::size_t badness_ = 0;
+  int pending_ = 0;         // continuation bytes still expected
+  int length_ = 0;          // length of the current sequence
+  std::uint8_t lower_ = 0;  // the least next continuation byte that is not overlong
+};
+
+// DetectFileFormat fed piece by piece, so a file of any size is detected in
+// bounded memory: Result() answers for all bytes added so far.
+class FileFormatSniffer {
+ public:
+  void Add(BytesView bytes);
+  [[nodiscard]] std::int16_t Result() const;
+
+ private:
+  void Unit(std::uint16_t unit);
+
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  std::size_t size_ = 0;
+  std::uint8_t head_[3] = {};
+  std::uint8_t odd_byte_ = 0;             // first byte of a unit the last piece cut
+  std::uint16_t previous_unit_ = 0xFFFF;  // neither half of a line break
+  bool le_line_break_ = false;
+  bool be_line_break_ = false;
+  std::size_t first_nul_ = kNone;
+  Utf8Plausibility utf8_;
+};
+
 // Decodes the bytes of a whole file. format is the requested format on entry (0
 // asks for detection; 4..6 fall back to 7..9 when the file lacks that mark) and
 // the format used on return. The byte order mark of 4..6 is dropped and NULs

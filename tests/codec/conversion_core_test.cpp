@@ -42,6 +42,26 @@ TEST(Utf8BytesToText, DecodesTolerantly) {
   EXPECT_EQ(surrogate[0], 0xD800);
 }
 
+TEST(Utf8BytesToText, PiecewiseEqualsWhole) {
+  // The decoder's state (a sequence begun, the clean flag) carries across
+  // pieces, including a piece that ends inside a sequence or holds nothing.
+  const char kAlphabet[] = "\x41\x80\xA9\xBF\xC0\xC3\xE4\xB8\xAD\xED\xF0\x9F\xF7\xF8\xFF";
+  std::mt19937 random(11);
+  for (int trial = 0; trial < 300; ++trial) {
+    Bytes bytes(random() % 24, 0);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(kAlphabet[random() % (sizeof kAlphabet - 1)]);
+    TolerantUtf8Decoder decoder;
+    Text pieces;
+    for (std::size_t at = 0; at < bytes.size();) {
+      const std::size_t n = std::min<std::size_t>(random() % 4, bytes.size() - at);
+      decoder.Decode(BytesView(bytes).substr(at, n), pieces);
+      at += n;
+    }
+    decoder.Finish(pieces);
+    EXPECT_EQ(Hex(pieces), Hex(Utf8BytesToText(bytes))) << "input " << Hex(bytes);
+  }
+}
+
 TEST(ByteFunctions, Latin1SwapAndByteView) {
   EXPECT_EQ(Hex(TextToLatin1Bytes(u"\u4E2D")), "2D ");
   EXPECT_TRUE(TextToLatin1Bytes(u"").empty());

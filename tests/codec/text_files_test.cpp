@@ -184,6 +184,31 @@ TEST(IsValidUtf8, OnlyTheFirstContinuationHasALowerBound) {
   }
 }
 
+TEST(FileFormatSniffer, PiecewiseEqualsWhole) {
+  // Marks, line breaks as units at odd or even offsets, NULs and UTF-8, cut
+  // anywhere (a unit or a UTF-8 sequence split between pieces included).
+  using namespace std::string_view_literals;
+  const std::string_view kAlphabets[] = {"\x00\x0D\x0A\xEF\xBB\xBF\xFF\xFE\x41\xC3\xA4\xE4\xB8\xAD\x80\xF8"sv,
+                                         "\x00\x0D\x0A\x41"sv};
+  std::mt19937 random(5);
+  for (int trial = 0; trial < 2000; ++trial) {
+    const std::string_view alphabet = kAlphabets[trial % 2];
+    Bytes bytes(random() % 20, 0);
+    for (auto& b : bytes) b = static_cast<std::uint8_t>(alphabet[random() % alphabet.size()]);
+    if (trial % 3 == 0) bytes += ToBytes("\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD");  // enough for UTF-8
+    FileFormatSniffer sniffer;
+    Utf8Plausibility utf8;
+    for (std::size_t at = 0; at < bytes.size();) {
+      const std::size_t n = std::min<std::size_t>(random() % 4, bytes.size() - at);
+      sniffer.Add(BytesView(bytes).substr(at, n));
+      utf8.Add(BytesView(bytes).substr(at, n));
+      at += n;
+    }
+    EXPECT_EQ(sniffer.Result(), DetectFileFormat(bytes)) << Hex(bytes);
+    EXPECT_EQ(utf8.Result(), IsValidUtf8(bytes)) << Hex(bytes);
+  }
+}
+
 TEST(DecodeFileBytes, CombinesRequestedAndDetectedFormat) {
   struct Case {
     std::string bytes;

@@ -1,0 +1,316 @@
+#include "cli/file_runs.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "cli/file_io.h"
+#include "cli/words.h"
+#include "codec/file_attributes.h"
+#include "codec/text_files.h"
+
+namespace mok::cli {
+namespace {
+
+// One line on standard error, written in one call so that lines of files
+// converted at once do not mix.
+void Report(const std::string& line) {
+  const std::string text = "mok: " + line + "\n";
+  (void)!::write(STDERR_FILENO, text.data(), text.size());
+}
+
+std::string Cause(int error_number, const std::string& path) {
+  return ToUtf8(FileErrorText(error_number, FromUtf8(path)));
+}
+
+// Encodes and writes the text of one input. On a large input it does so in a
+// thread of its own, so that decoding and encoding take a core each; at most
+// two chunks wait between them, so memory stays bounded.
+class Writer {
+ public:
+  Writer(OutputEncoder& encoder, OutputSink& sink) : encoder_(encoder), sink_(sink) {}
+  ~Writer() { (void)Finish(); }
+
+  void StartThread() {
+    try {
+      thread_ = std::thread([this] { Drain(); });
+    } catch (...) {
+      // No thread to be had: the text is written in this one.
+    }
+  }
+
+  // An empty text whose buffer a written chunk left behind, so that chunk
+  // after chunk reuses the same few buffers.
+  Text Spare() {
+    std::lock_guard lock(mutex_);
+    if (spare_.empty()) return Text();
+    Text text = std::move(spare_.back());
+    spare_.pop_back();
+    text.clear();
+    return text;
+  }
+
+  // False when encoding or writing has failed (Finish tells which).
+  bool Put(Text text, bool last) {
+    if (!thread_.joinable()) {
+      const bool written = Write(text, last);
+      spare_.push_back(std::move(text));
+      return written;
+    }
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [this] { return queue_.size() < 2 || failed_; });
+    if (failed_) return false;
+    queue_.push_back({std::move(text), last});
+    changed_.notify_all();
+    return true;
+  }
+
+  // Waits for the text to be written. 0, or -1 when the encoder failed, or
+  // the errno value of a failed write.
+  int Finish() {
+    if (thread_.joinable()) {
+      {
+        std::lock_guard lock(mutex_);
+        done_ = true;
+      }
+      changed_.notify_all();
+      thread_.join();
+    }
+    return error_;
+  }
+
+ private:
+  bool Write(const Text& text, bool last) {
+    // A step on the whole text gives it all at once; it is encoded in pieces
+    // of a chunk's size all the same.
+    for (std::size_t from = 0; from < text.size() || from == 0; from += kChunkBytes) {
+      const bool last_piece = last && from + kChunkBytes >= text.size();
+      if (!encoder_.Encode(TextView(text).substr(from, kChunkBytes), last_piece, bytes_)) {
+        error_ = -1;
+        return false;
+      }
+      if (int error = sink_.Write(bytes_); error != 0) {
+        error_ = error;
+        return false;
+      }
+    }
+    return true;
+  }
+
+  void Drain() {
+    for (;;) {
+      std::pair<Text, bool> item;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return !queue_.empty() || done_; });
+        if (queue_.empty()) return;
+        item = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      changed_.notify_all();
+      bool written = false;
+      try {
+        written = Write(item.first, item.second);
+      } catch (...) {
+        error_ = ENOMEM;
+      }
+      std::lock_guard lock(mutex_);
+      if (!written) {
+        failed_ = true;
+        queue_.clear();
+        changed_.notify_all();
+        return;
+      }
+      if (spare_.size() < 3) spare_.push_back(std::move(item.first));
+    }
+  }
+
+  OutputEncoder& encoder_;
+  OutputSink& sink_;
+  Bytes bytes_;
+  int error_ = 0;
+  std::thread thread_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::pair<Text, bool>> queue_;
+  std::vector<Text> spare_;
+  bool done_ = false;
+  bool failed_ = false;
+};
+
+int Failed(const std::string& shown, std::string_view operation, int error_number, const std::string& path) {
+  Report(shown + ": " + std::string(operation) + " 未成~ " + Cause(error_number, path));
+  return kExitFailed;
+}
+
+// Converts one input into output (empty: standard output); with
+// use_two_cores, a large input is encoded in a thread of its own.
+int ConvertOne(const RunPlan& plan, const std::string& input, const std::string& output, mode_t mask,
+               bool use_two_cores) {
+  const std::string shown_in = input == "-" ? "标准输入" : input;
+  const std::string shown_out = output.empty() ? "标准输出" : output;
+  InputSource source;
+  if (int error = source.Open(input); error != 0) return Failed(shown_in, "打开", error, input);
+  std::int16_t detected = 0;
+  if (NeedsWholeDetection(plan.input)) {
+    if (int error = source.Detect(detected); error != 0) return Failed(shown_in, "打开", error, input);
+  }
+  BytesView chunk;
+  bool at_end = false;
+  if (int error = source.Next(chunk, at_end); error != 0) return Failed(shown_in, "打开", error, input);
+  // A requested byte order mark is checked against the first bytes only.
+  if (plan.input.format >= kFormatUtf16LeBom && plan.input.format <= kFormatUtf8Bom) {
+    detected = DetectFileFormat(chunk.substr(0, 3));
+  }
+
+  OutputSink sink;
+  if (!output.empty()) {
+    bool same = false;
+    if (int error = sink.Open(output, source.Stat(), mask, same); error != 0) {
+      return Failed(shown_out, "保存", error, output);
+    }
+    if (same) {
+      Report(shown_out + ": 保存 未成~ 输出文件就是输入文件");
+      return kExitFailed;
+    }
+  }
+
+  InputDecoder decoder(plan.input, detected);
+  OutputEncoder encoder(plan.output);
+  std::vector<std::unique_ptr<Stage>> stages;
+  for (const Step& step : plan.steps) stages.push_back(step.MakeStage());
+  // A file decodes to at most one unit a byte; a step on the whole text holds
+  // it in one buffer, sized once.
+  if (!stages.empty() && S_ISREG(source.Stat().st_mode)) {
+    stages.front()->Expect(static_cast<std::size_t>(source.Stat().st_size));
+  }
+  Writer writer(encoder, sink);
+  if (use_two_cores && !at_end) writer.StartThread();
+  auto write_failed = [&] {
+    const int error = writer.Finish();
+    if (error > 0) return Failed(shown_out, "保存", error, output);
+    Report(shown_in + ": 转换 未成~ 转换器出错");
+    return kExitFailed;
+  };
+  Text text, next;
+  for (;;) {
+    bool converted = decoder.Decode(chunk, at_end, text);
+    for (auto& stage : stages) {
+      converted = converted && stage->Run(text, at_end, next);
+      text.swap(next);
+    }
+    if (!converted) {
+      (void)writer.Finish();
+      Report(shown_in + ": 转换 未成~ 转换器出错");
+      return kExitFailed;
+    }
+    if (at_end) {
+      // A step that gave nothing leaves this input without a result: no file
+      // is written for it (the window keeps its text and writes nothing).
+      for (std::size_t i = 0; i < stages.size(); ++i) {
+        if (stages[i]->Unchanged()) {
+          (void)writer.Finish();
+          Report(shown_in + ": " + plan.steps[i].name + " 未经改动");
+          return kExitUnchanged;
+        }
+      }
+    }
+    if (!writer.Put(std::move(text), at_end)) return write_failed();
+    text = writer.Spare();
+    if (at_end) break;
+    if (int error = source.Next(chunk, at_end); error != 0) {
+      (void)writer.Finish();
+      return Failed(shown_in, "打开", error, input);
+    }
+  }
+  if (writer.Finish() != 0) return write_failed();
+  if (int error = sink.Commit(); error != 0) return Failed(shown_out, "保存", error, output);
+  return kExitOk;
+}
+
+// The output of each input in the folder: its own name there. Two inputs of
+// the same name would overwrite each other, so that is refused up front.
+bool OutputNames(const RunPlan& plan, std::vector<std::string>& outputs) {
+  std::set<std::string> seen;
+  for (const std::string& input : plan.inputs) {
+    const std::string name = std::filesystem::path(input).filename().string();
+    if (name.empty() || name == "." || name == "..") {
+      Report(input + ": 不是文件的名字");
+      return false;
+    }
+    if (!seen.insert(name).second) {
+      Report(input + ": 与另一个输入文件同名，-d 里会互相覆盖");
+      return false;
+    }
+    outputs.push_back((std::filesystem::path(plan.output_dir) / name).string());
+  }
+  std::error_code error;
+  std::filesystem::create_directories(plan.output_dir, error);
+  if (error) {
+    Report(plan.output_dir + ": 创建文件夹 未成~ " + Cause(error.value(), plan.output_dir));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int RunAll(const RunPlan& plan) {
+  try {
+    std::vector<std::string> inputs = plan.inputs;
+    if (inputs.empty()) inputs.push_back("-");
+    std::vector<std::string> outputs;
+    if (!plan.output_dir.empty()) {
+      if (!OutputNames(plan, outputs)) return kExitFailed;
+    } else {
+      outputs.assign(inputs.size(), plan.output_file == "-" ? std::string() : plan.output_file);
+    }
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    RemoveTemporaryFilesOnInterrupt();
+
+    // Files in a folder are independent and convert at once; anything bound
+    // for one output goes in order.
+    const std::size_t workers = plan.output_dir.empty() ? 1 : std::min<std::size_t>(plan.jobs, inputs.size());
+    std::atomic<std::size_t> next{0};
+    std::atomic<int> worst{kExitOk};
+    auto work = [&] {
+      for (std::size_t i; (i = next++) < inputs.size();) {
+        int status = kExitFailed;
+        try {
+          status = ConvertOne(plan, inputs[i], outputs[i], mask, workers == 1);
+        } catch (...) {
+          Report(inputs[i] + ": 转换 未成~ 内存不足");
+        }
+        for (int seen = worst.load(); status > seen && !worst.compare_exchange_weak(seen, status);) {
+        }
+      }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t t = 1; t < workers; ++t) {
+      try {
+        threads.emplace_back(work);
+      } catch (...) {
+        break;  // fewer threads than asked: the others take the files
+      }
+    }
+    work();
+    for (auto& thread : threads) thread.join();
+    return worst.load();
+  } catch (...) {
+    Report("内存不足");
+    return kExitFailed;
+  }
+}
+
+}  // namespace mok::cli

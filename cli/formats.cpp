@@ -1,0 +1,98 @@
+#include "cli/formats.h"
+
+#include <algorithm>
+#include <charconv>
+
+#include "cli/words.h"
+#include "codec/charset_tables.h"
+#include "codec/text_files.h"
+
+namespace mok::cli {
+namespace {
+
+// The character set a file format is written in; UTF-16BE is the language
+// code UBE, the others are code pages (1200: the UTF-16LE byte view).
+std::unique_ptr<CharsetStream> CharsetOfFormat(std::int16_t format) {
+  switch (format) {
+    case kFormatGbk: return CharsetStream::ByCodePage(936);
+    case kFormatGb18030: return CharsetStream::ByCodePage(54936);
+    case kFormatLatin1: return CharsetStream::ByCodePage(28591);
+    case kFormatUtf16LeBom:
+    case kFormatUtf16Le: return CharsetStream::ByCodePage(1200);
+    case kFormatUtf16BeBom:
+    case kFormatUtf16Be: return CharsetStream::ByLanguageCode(-3);
+    default: return CharsetStream::ByCodePage(65001);
+  }
+}
+
+bool HasMark(std::int16_t format) { return format >= kFormatUtf16LeBom && format <= kFormatUtf8Bom; }
+
+}  // namespace
+
+bool ParseFileEncoding(std::string_view word, FileEncoding& encoding) {
+  for (std::size_t i = 0; i < kFormatNames.size(); ++i) {
+    if (EqualsIgnoringCase(word, kFormatNames[i])) {
+      encoding = {static_cast<std::int16_t>(i + 1), 0};
+      return true;
+    }
+  }
+  std::int32_t number = 0;
+  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
+  if (error != std::errc() || end != word.data() + word.size()) return false;
+  for (const NamedCode& entry : CodePages()) {
+    if (entry.code == number) {
+      encoding = {0, number};
+      return true;
+    }
+  }
+  return false;
+}
+
+bool NeedsWholeDetection(const FileEncoding& encoding) { return encoding.format == 0 && encoding.code_page == 0; }
+
+InputDecoder::InputDecoder(const FileEncoding& requested, std::int16_t detected) {
+  if (requested.format == 0 && requested.code_page != 0) {
+    charset_ = CharsetStream::ByCodePage(requested.code_page);
+    return;
+  }
+  // The same combination as DecodeFileBytes: a requested mark the file lacks
+  // means the same encoding without it; no request takes the detected format.
+  if (detected < 1 || detected > 9) detected = kFormatGbk;
+  std::int16_t used = requested.format;
+  if (HasMark(used)) {
+    if (detected != used) used += 3;
+  } else if (used < 1 || used > 9) {
+    used = detected;
+  }
+  charset_ = CharsetOfFormat(used);
+  if (HasMark(used)) mark_left_ = used == kFormatUtf8Bom ? 3 : 2;
+}
+
+bool InputDecoder::Decode(BytesView chunk, bool last, Text& out) {
+  out.clear();
+  const std::size_t skipped = std::min(mark_left_, chunk.size());
+  mark_left_ -= skipped;
+  if (!charset_->Decode(chunk.substr(skipped), last, out)) return false;
+  ReplaceNulBySpace(out);
+  return true;
+}
+
+OutputEncoder::OutputEncoder(const FileEncoding& encoding) {
+  if (encoding.format == 0) {
+    charset_ = CharsetStream::ByCodePage(encoding.code_page);
+  } else {
+    charset_ = CharsetOfFormat(encoding.format);
+    mark_pending_ = HasMark(encoding.format);
+  }
+}
+
+bool OutputEncoder::Encode(TextView chunk, bool last, Bytes& out) {
+  out.clear();
+  if (mark_pending_) {
+    mark_pending_ = false;
+    if (!charset_->Encode(u"\uFEFF", false, out)) return false;
+  }
+  return charset_->Encode(chunk, last, out);
+}
+
+}  // namespace mok::cli

@@ -1,0 +1,62 @@
+#pragma once
+
+// The encodings of the files mok reads and writes: the nine file formats of
+// the window's open and save, or a code page of the code-page table.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "cli/charset_stream.h"
+#include "codec/text_types.h"
+
+namespace mok::cli {
+
+struct FileEncoding {
+  std::int16_t format = 0;     // 1..9; 0 with code_page 0 asks for detection
+  std::int32_t code_page = 0;  // used when format is 0
+};
+
+// The names of the formats 1..9, in that order.
+inline constexpr std::array<std::string_view, 9> kFormatNames = {
+    "gbk", "gb18030", "latin1", "utf16le-bom", "utf16be-bom", "utf8-bom", "utf16le", "utf16be", "utf8"};
+
+// A format name (letters in any case) or the number of a code page of the
+// table. False for anything else.
+[[nodiscard]] bool ParseFileEncoding(std::string_view word, FileEncoding& encoding);
+
+// Whether reading with this encoding needs the format detected from all of the
+// input (DetectFileFormat), or from its first three bytes at most.
+[[nodiscard]] bool NeedsWholeDetection(const FileEncoding& encoding);
+
+// Reads an input as the window's open does (DecodeFileBytes): the requested
+// format combined with the detected one, the byte order mark dropped, NULs
+// read as spaces. A code page decodes as CpBytesToText, NULs read as spaces.
+class InputDecoder {
+ public:
+  // detected: DetectFileFormat of the whole input, or of its first bytes when
+  // NeedsWholeDetection is false.
+  InputDecoder(const FileEncoding& requested, std::int16_t detected);
+  // Replaces out with the text of the next chunk.
+  [[nodiscard]] bool Decode(BytesView chunk, bool last, Text& out);
+
+ private:
+  std::unique_ptr<CharsetStream> charset_;
+  std::size_t mark_left_ = 0;  // bytes of the byte order mark still to drop
+};
+
+// Writes text as the window's save does (EncodeFileText), or by a code page
+// (TextToCpBytes).
+class OutputEncoder {
+ public:
+  explicit OutputEncoder(const FileEncoding& encoding);
+  // Replaces out with the bytes of the next chunk.
+  [[nodiscard]] bool Encode(TextView chunk, bool last, Bytes& out);
+
+ private:
+  std::unique_ptr<CharsetStream> charset_;
+  bool mark_pending_ = false;
+};
+
+}  // namespace mok::cli

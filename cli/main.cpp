@@ -1,0 +1,93 @@
+#include <unistd.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "cli/file_runs.h"
+#include "cli/options.h"
+#include "cli/steps.h"
+
+namespace {
+
+constexpr std::string_view kHelp = R"(用法: mok [选项] 命令 [参数…] [--then 命令 [参数…]]… [文件…]
+
+读懂乱码和传送编码的文字：用窗口程序 mokrin 各菜单项的名字，成批处理文件。
+没有文件或文件为 - 时读标准输入；结果默认写到标准输出，编码为 UTF-8。
+
+命令:
+  convert                 只换文件编码，不改文字（-f、-t）
+  a2b 名字                第二个解读菜单的一项，如 GB--Big5、GB--Utf8
+  lcid A B                按语文区号 A 编码、按语文区号 B 解码（数字或名字，如 GB Big5）
+  cp A B                  按代码页 A 编码、按代码页 B 解码（数字或名字，如 936 950）
+  decode 名字             第一、三个解读菜单的一项，如 QP-GBK、Base64-Utf8、HZ-GB、
+                          Esc+日文(ISO-2022)、GB+半字；
+                          CP+半字 --cp 代码页；Trans-LCID --format 格式 --lcid 语文区号；
+                          Trans-CP --format 格式 --cp 代码页；LCID--LCID A B；CP--CP A B
+  make 名字               编写“乱码”的一项，如 QP-GBK、Base64-Utf8、Utf7、HZ-GB
+  list                    列出可用的名字、编号和格式
+
+选项:
+  -f, --input-format 格式   输入文件的编码：gbk gb18030 latin1 utf16le-bom utf16be-bom
+                            utf8-bom utf16le utf16be utf8，或代码页的数字（如 950）；
+                            默认像窗口的“打开”一样识别
+  -t, --output-format 格式  输出的编码，名字同上；默认 utf8
+  -o, --output 文件         写到这个文件（写完才换上，不留半截文件）
+  -d, --output-dir 文件夹   每个输入文件以原名写到这个文件夹，多个文件同时处理
+  -j, --jobs N              同时处理的文件数，默认为处理器核数
+      --then 命令           接着做下一步，可以多次
+      --format, --cp, --lcid  前一个命令的参数（见上）
+  -h, --help                显示本说明
+      --version             显示版本
+
+退出状态: 0 成功；1 某一步未经改动（结果为空，这个输入不写结果）；
+          2 用法不对，或文件读不了、写不了。
+convert、a2b、lcid、cp 分块流式处理，文件多大都只占少量内存；其他命令一次读入一个文件。
+)";
+
+void Print(std::string_view text, int fd = STDOUT_FILENO) {
+  while (!text.empty()) {
+    const ssize_t written = ::write(fd, text.data(), text.size());
+    if (written <= 0) return;
+    text.remove_prefix(static_cast<std::size_t>(written));
+  }
+}
+
+int UsageError(const std::string& message) {
+  Print("mok: " + message + "（mok --help 列出用法）\n", STDERR_FILENO);
+  return mok::cli::kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace mok::cli;
+  try {
+    const std::vector<std::string> words(argv + (argc > 0 ? 1 : argc), argv + argc);
+    Invocation call;
+    std::string error;
+    if (!ParseInvocation(words, call, error)) return UsageError(error);
+    switch (call.action) {
+      case Action::Help: Print(kHelp); return kExitOk;
+      case Action::Version: Print("mok " MOK_VERSION "\n"); return kExitOk;
+      case Action::List: Print(ListText()); return kExitOk;
+      case Action::Run: break;
+    }
+    RunPlan plan;
+    for (const StepRequest& request : call.steps) {
+      std::optional<Step> step = BuildStep(request, error);
+      if (!step) return UsageError(error);
+      plan.steps.push_back(std::move(*step));
+    }
+    plan.input = call.input;
+    plan.output = call.output;
+    plan.output_file = call.output_file;
+    plan.output_dir = call.output_dir;
+    plan.jobs = call.jobs != 0 ? call.jobs : std::max(1u, std::thread::hardware_concurrency());
+    plan.inputs = call.inputs;
+    return RunAll(plan);
+  } catch (...) {
+    Print("mok: 内存不足\n", STDERR_FILENO);
+    return kExitFailed;
+  }
+}

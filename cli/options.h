@@ -1,0 +1,32 @@
+#pragma once
+
+// The command line of mok: a command with its operands, more steps after
+// --then, options anywhere, and the input files.
+
+#include <span>
+#include <string>
+#include <vector>
+
+#include "cli/formats.h"
+#include "cli/steps.h"
+
+namespace mok::cli {
+
+enum class Action { Run, List, Help, Version };
+
+struct Invocation {
+  Action action = Action::Run;
+  std::vector<StepRequest> steps;   // in order; "convert" adds none
+  FileEncoding input;               // detection unless -f
+  FileEncoding output{9, 0};        // utf8 unless -t
+  std::string output_file;          // -o
+  std::string output_dir;           // -d
+  unsigned jobs = 0;                // -j; 0: one per core
+  std::vector<std::string> inputs;  // none: standard input; "-" is standard input too
+};
+
+// Reads the words after the program's name. False with a one-line message in
+// error when the words are not a valid call.
+[[nodiscard]] bool ParseInvocation(std::span<const std::string> words, Invocation& call, std::string& error);
+
+}  // namespace mok::cli

@@ -1,0 +1,322 @@
+#include "cli/steps.h"
+
+#include <charconv>
+#include <span>
+
+#include "cli/charset_stream.h"
+#include "cli/formats.h"
+#include "cli/words.h"
+#include "codec/base64.h"
+#include "codec/charset_conversion.h"
+#include "codec/charset_tables.h"
+#include "codec/half_char_shift.h"
+#include "codec/iso2022.h"
+#include "codec/numeric_refs.h"
+#include "codec/qp_url.h"
+#include "codec/text_functions.h"
+#include "codec/utf7_hz.h"
+#include "commands/menu_tables.h"
+
+namespace mok::cli {
+namespace {
+
+// What an item needs from the command line besides its name.
+enum class Needs { Nothing, CodePage, FormatAndLcid, FormatAndCp, TwoLcids, TwoCps };
+
+struct Arguments {
+  int transfer = 0;       // --format: position in the transfer-format list
+  std::int32_t code = 0;  // --lcid or --cp
+  std::int32_t a = 0, b = 0;
+};
+
+struct Item {
+  std::string_view command;  // a2b, decode or make
+  std::string name;          // the caption's command name, UTF-8
+  Needs needs;
+  std::function<Step(const Arguments&)> build;
+};
+
+std::string NameOf(std::u16string_view caption) { return ToUtf8(TextBefore(caption, kCaptionSeparator)); }
+
+Step Whole(std::function<void(Text&)> run) {
+  Step step;
+  step.whole = std::move(run);
+  return step;
+}
+
+Step Reinterpret(bool by_code_page, std::int32_t a, std::int32_t b) {
+  Step step;
+  step.streams = true;
+  step.by_code_page = by_code_page;
+  step.code_a = a;
+  step.code_b = b;
+  return step;
+}
+
+// The transfer formats of the Trans items, as their dialog lists them.
+std::vector<std::string> TransferFormatNames() {
+  std::vector<std::string> names = {"URL", "QP", "Base64"};
+  for (std::size_t i = 0; i + 1 < kBase64VariantPairs.size(); i += 2) {
+    names.push_back("Base64(" + std::string(kBase64VariantPairs.substr(i, 2)) + ")");
+  }
+  return names;
+}
+
+// Trans-LCID (by_code_page false) and Trans-CP: URL and QP decode with
+// DecodeQpUrl, the Base64 forms with DecodeBase64Text; 128 in the mode says
+// that the number is a code page.
+void DecodeTransfer(Text& text, int transfer, std::int32_t code, bool by_code_page) {
+  const int base = by_code_page ? 128 : 0;
+  if (transfer <= 1) {
+    DecodeQpUrl(text, code, static_cast<std::int16_t>(base + 1 - transfer));
+  } else {
+    DecodeBase64Text(text, code, static_cast<std::int16_t>(base + transfer - 2));
+  }
+}
+
+std::vector<Item> BuildCatalogue() {
+  std::vector<Item> items;
+  for (const A2BRow& row : kA2BTable) {
+    if (row.caption == kSeparatorCaption) continue;
+    items.push_back({"a2b", NameOf(row.caption), Needs::Nothing,
+                     [row](const Arguments&) { return Reinterpret(false, row.code_a, row.code_b); }});
+  }
+  // First decoding menu.
+  for (std::size_t i = 0; i < kNumUCaptions.size(); ++i) {
+    const auto mode = static_cast<std::int16_t>(i);
+    items.push_back({"decode", NameOf(kNumUCaptions[i]), Needs::Nothing,
+                     [mode](const Arguments&) { return Whole([mode](Text& t) { DecodeNumericRefs(t, mode); }); }});
+  }
+  for (const QpUrlRow& row : kReadQpTable) {
+    if (row.caption == kSeparatorCaption) continue;
+    items.push_back({"decode", NameOf(row.caption), Needs::Nothing, [row](const Arguments&) {
+                       return Whole([row](Text& t) { DecodeQpUrl(t, row.code, row.mode); });
+                     }});
+  }
+  for (const Base64Row& row : kBase64Table) {
+    items.push_back({"decode", NameOf(row.caption), Needs::Nothing,
+                     [row](const Arguments&) { return Whole([row](Text& t) { DecodeBase64Text(t, row.code, 0); }); }});
+  }
+  items.push_back({"decode", NameOf(kJieACaptions[0]), Needs::Nothing,
+                   [](const Arguments&) { return Whole([](Text& t) { DecodeUtf7(t); }); }});
+  items.push_back({"decode", NameOf(kJieACaptions[1]), Needs::Nothing,
+                   [](const Arguments&) { return Whole([](Text& t) { DecodeHzGb(t); }); }});
+  // Third decoding menu. The half-character repair works on the whole text,
+  // as in the window with the caret at its start.
+  for (const HalfCharRow& row : kCabTable) {
+    items.push_back({"decode", NameOf(row.caption), row.asks_code_page ? Needs::CodePage : Needs::Nothing,
+                     [row](const Arguments& args) {
+                       const std::int32_t code = row.asks_code_page ? args.code : row.code;
+                       return Whole([row, code](Text& t) { ShiftHalfChar(t, code, row.asks_code_page); });
+                     }});
+  }
+  for (std::size_t i = 0; i < k2022Captions.size(); ++i) {
+    const auto variant = static_cast<std::int16_t>(i);
+    items.push_back({"decode", NameOf(k2022Captions[i]), Needs::Nothing,
+                     [variant](const Arguments&) { return Whole([variant](Text& t) { DecodeIso2022(t, variant); }); }});
+  }
+  // The asked conversions, by their place in the menu: 0 Trans-LCID,
+  // 1 Trans-CP, 3 LCID--LCID, 4 CP--CP.
+  for (std::size_t i = 0; i < kAskA2BCaptions.size(); ++i) {
+    if (kAskA2BCaptions[i] == kSeparatorCaption) continue;
+    const bool by_code_page = i == 1 || i == 4;
+    if (i < 2) {
+      items.push_back(
+          {"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::FormatAndCp : Needs::FormatAndLcid,
+           [by_code_page](const Arguments& args) {
+             return Whole([args, by_code_page](Text& t) { DecodeTransfer(t, args.transfer, args.code, by_code_page); });
+           }});
+    } else {
+      items.push_back({"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::TwoCps : Needs::TwoLcids,
+                       [by_code_page](const Arguments& args) { return Reinterpret(by_code_page, args.a, args.b); }});
+    }
+  }
+  // The makers of garbled text: NULs become spaces first, as in the window.
+  for (const MakeRow& row : kMakeTable) {
+    if (row.codec == MakeCodec::Separator) continue;
+    items.push_back({"make", NameOf(row.caption), Needs::Nothing, [row](const Arguments&) {
+                       return Whole([row](Text& t) {
+                         ReplaceNulBySpace(t);
+                         switch (row.codec) {
+                           case MakeCodec::NumericRefs: EncodeNumericRefs(t, row.argument); break;
+                           case MakeCodec::QuotedPrintable: EncodeQpUrl(t, row.argument); break;
+                           case MakeCodec::Base64: EncodeBase64Text(t, row.argument); break;
+                           case MakeCodec::Utf7: ReinterpretByCp(t, 65000, 28591); break;
+                           case MakeCodec::HzGb: EncodeHzGb(t); break;
+                           case MakeCodec::Separator: break;
+                         }
+                       });
+                     }});
+  }
+  return items;
+}
+
+const std::vector<Item>& Catalogue() {
+  static const std::vector<Item> items = BuildCatalogue();
+  return items;
+}
+
+const Item* FindItem(std::string_view command, std::string_view name) {
+  for (const Item& item : Catalogue()) {
+    if (item.command == command && EqualsIgnoringCase(item.name, name)) return &item;
+  }
+  return nullptr;
+}
+
+bool ParseNumber(std::string_view word, std::int32_t& number) {
+  const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
+  return error == std::errc() && end == word.data() + word.size() && !word.empty();
+}
+
+// A name or number of one of the two character-set tables.
+bool ParseTableCode(std::string_view word, std::span<const NamedCode> table, std::int32_t& code) {
+  std::int32_t number = 0;
+  const bool numeric = ParseNumber(word, number);
+  for (const NamedCode& entry : table) {
+    if (numeric ? entry.code == number : EqualsIgnoringCase(ToUtf8(entry.name), word)) {
+      code = entry.code;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ParseTransfer(std::string_view word, int& transfer) {
+  const std::vector<std::string> names = TransferFormatNames();
+  std::int32_t number = 0;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (EqualsIgnoringCase(names[i], word) || (ParseNumber(word, number) && number == static_cast<int>(i))) {
+      transfer = static_cast<int>(i);
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string Quoted(std::string_view word) { return "“" + std::string(word) + "”"; }
+
+// Fills the arguments an item needs from the request; false with a message
+// when one is missing, unknown, or not for this item.
+bool ReadArguments(const Item& item, const StepRequest& request, std::size_t first, Arguments& args,
+                   std::string& error) {
+  const bool wants_format = item.needs == Needs::FormatAndLcid || item.needs == Needs::FormatAndCp;
+  const bool wants_cp = item.needs == Needs::FormatAndCp || item.needs == Needs::CodePage;
+  const bool wants_lcid = item.needs == Needs::FormatAndLcid;
+  auto refuse = [&](std::string_view option, bool wanted, const std::optional<std::string>& value) {
+    if (wanted && !value) error = item.name + " 需要选项 " + std::string(option);
+    if (!wanted && value) error = item.name + " 不用选项 " + std::string(option);
+    return error.empty();
+  };
+  if (!refuse("--format", wants_format, request.format) || !refuse("--cp", wants_cp, request.cp) ||
+      !refuse("--lcid", wants_lcid, request.lcid)) {
+    return false;
+  }
+  if (request.format && !ParseTransfer(*request.format, args.transfer)) {
+    error = "未知的传送格式 " + Quoted(*request.format);
+    return false;
+  }
+  if (request.cp && !ParseTableCode(*request.cp, CodePages(), args.code)) {
+    error = "未知的代码页 " + Quoted(*request.cp);
+    return false;
+  }
+  if (request.lcid && !ParseTableCode(*request.lcid, LanguageCodes(), args.code)) {
+    error = "未知的语文区号 " + Quoted(*request.lcid);
+    return false;
+  }
+  if (item.needs == Needs::TwoLcids || item.needs == Needs::TwoCps) {
+    const bool cps = item.needs == Needs::TwoCps;
+    for (std::size_t i = 0; i < 2; ++i) {
+      const std::string& word = request.operands[first + i];
+      if (!ParseTableCode(word, cps ? CodePages() : LanguageCodes(), i == 0 ? args.a : args.b)) {
+        error = (cps ? "未知的代码页 " : "未知的语文区号 ") + Quoted(word);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// The decode item that takes two character sets, as lcid and cp do.
+const Item* PairItem(bool code_pages) {
+  const Needs needs = code_pages ? Needs::TwoCps : Needs::TwoLcids;
+  for (const Item& item : Catalogue()) {
+    if (item.needs == needs) return &item;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+bool IsStepCommand(std::string_view command) {
+  return command == "convert" || command == "a2b" || command == "lcid" || command == "cp" || command == "decode" ||
+         command == "make";
+}
+
+std::size_t OperandCount(std::string_view command, const std::vector<std::string>& operands) {
+  if (command == "lcid" || command == "cp") return 2;
+  if (command == "a2b" || command == "make") return 1;
+  if (command == "decode") {
+    if (operands.empty()) return 1;
+    const Item* item = FindItem("decode", operands[0]);
+    const bool pair = item != nullptr && (item->needs == Needs::TwoLcids || item->needs == Needs::TwoCps);
+    return pair ? 3 : 1;
+  }
+  return 0;
+}
+
+std::optional<Step> BuildStep(const StepRequest& request, std::string& error) {
+  error.clear();
+  const Item* item = nullptr;
+  std::size_t first = 1;  // the operand after the name
+  if (request.command == "lcid" || request.command == "cp") {
+    item = PairItem(request.command == "cp");
+    first = 0;
+  } else if (!request.operands.empty()) {
+    item = FindItem(request.command, request.operands[0]);
+  }
+  if (item == nullptr) {
+    const std::string name = request.operands.empty() ? std::string() : request.operands[0];
+    error = "未知的 " + request.command + " 名字 " + Quoted(name) + "（mok list 列出可用的名字）";
+    return std::nullopt;
+  }
+  Arguments args;
+  if (!ReadArguments(*item, request, first, args, error)) return std::nullopt;
+  Step step = item->build(args);
+  step.name = item->name;
+  return step;
+}
+
+std::string ListText() {
+  std::string text = "文件格式（-f、-t）：\n ";
+  for (std::string_view name : kFormatNames) text += " " + std::string(name);
+  text += "\n\n代码页（cp、-f、-t、--cp）：\n";
+  for (const NamedCode& entry : CodePages()) {
+    text += "  " + std::to_string(entry.code) + "\t" + ToUtf8(entry.name) + "\n";
+  }
+  text += "\n语文区号（lcid、--lcid）：\n";
+  for (const NamedCode& entry : LanguageCodes()) {
+    text += "  " + std::to_string(entry.code) + "\t" + ToUtf8(entry.name) + "\n";
+  }
+  text += "\n传送格式（--format）：\n";
+  const std::vector<std::string> transfers = TransferFormatNames();
+  for (std::size_t i = 0; i < transfers.size(); ++i) text += "  " + std::to_string(i) + "\t" + transfers[i] + "\n";
+  for (std::string_view command : {"a2b", "decode", "make"}) {
+    text += "\n" + std::string(command) + "：\n";
+    for (const Item& item : Catalogue()) {
+      if (item.command != command) continue;
+      text += "  " + item.name;
+      switch (item.needs) {
+        case Needs::CodePage: text += " --cp 代码页"; break;
+        case Needs::FormatAndLcid: text += " --format 格式 --lcid 语文区号"; break;
+        case Needs::FormatAndCp: text += " --format 格式 --cp 代码页"; break;
+        case Needs::TwoLcids: text += " 语文区号A 语文区号B"; break;
+        case Needs::TwoCps: text += " 代码页A 代码页B"; break;
+        case Needs::Nothing: break;
+      }
+      text += "\n";
+    }
+  }
+  return text;
+}
+
+}  // namespace mok::cli

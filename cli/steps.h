@@ -1,0 +1,66 @@
+#pragma once
+
+// The steps mok applies to a text, named after the window's commands: their
+// names and codec calls are read from the menus' tables, so the tool offers
+// exactly what the menus offer.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec/text_types.h"
+
+namespace mok::cli {
+
+// What the command line said for one step: "decode QP-GBK", "lcid GB Big5",
+// "decode Trans-CP --format QP --cp 936".
+struct StepRequest {
+  std::string command;  // a2b, lcid, cp, decode, make
+  std::vector<std::string> operands;
+  std::optional<std::string> format, cp, lcid;
+};
+
+// One step running over a stream of text chunks.
+class Stage {
+ public:
+  virtual ~Stage() = default;
+  // How many code units the input will have at most, when it is known.
+  virtual void Expect(std::size_t /*units*/) {}
+  // Replaces out with the result of the next chunk; last marks the end.
+  [[nodiscard]] virtual bool Run(TextView chunk, bool last, Text& out) = 0;
+  // After the last chunk: the step gave the empty text ("未经改动"), so the
+  // input has no result.
+  [[nodiscard]] virtual bool Unchanged() const = 0;
+};
+
+struct Step {
+  std::string name;  // the menu item's name, for messages
+  // Reinterpretations stream: encode by a, decode by b, then the clean-up of
+  // ReinterpretByLid (language codes) or ReinterpretByCp (code pages).
+  bool streams = false;
+  bool by_code_page = false;
+  std::int32_t code_a = 0, code_b = 0;
+  // Every other step: the codec call on the whole text.
+  std::function<void(Text&)> whole;
+
+  [[nodiscard]] std::unique_ptr<Stage> MakeStage() const;
+};
+
+// The step commands: the names that may follow "mok" or "--then".
+[[nodiscard]] bool IsStepCommand(std::string_view command);
+
+// How many operands the command takes, given those read so far (decode takes
+// two more after LCID--LCID and CP--CP).
+[[nodiscard]] std::size_t OperandCount(std::string_view command, const std::vector<std::string>& operands);
+
+// The step asked for, or nothing and a one-line message in error.
+[[nodiscard]] std::optional<Step> BuildStep(const StepRequest& request, std::string& error);
+
+// What `mok list` prints: every name and number the steps accept.
+[[nodiscard]] std::string ListText();
+
+}  // namespace mok::cli

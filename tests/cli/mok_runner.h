@@ -1,0 +1,101 @@
+#pragma once
+
+// Runs the built mok as a user would: arguments, standard input, a working
+// folder; gives back its exit status and what it wrote.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace mok::testing {
+
+struct MokResult {
+  int status = -1;  // exit status, or -1 when mok did not exit normally
+  std::string out;
+  std::string err;
+};
+
+// The mok under test: the one built beside the tests, or MOK_EXE.
+inline std::string MokPath() {
+  const char* path = std::getenv("MOK_EXE");
+  return path != nullptr ? path : MOK_BUILT_EXE;
+}
+
+inline std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline void WriteFile(const std::filesystem::path& path, std::string_view bytes) {
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A fresh folder per test, removed afterwards.
+class MokTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (std::filesystem::temp_directory_path() / "mok-test-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ignored);
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
+
+  // Runs mok in the test's folder with the arguments and standard input.
+  MokResult Run(const std::vector<std::string>& args, std::string_view input = {}) const {
+    WriteFile(Path(".stdin"), input);
+    std::vector<std::string> argv_strings = {MokPath()};
+    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& s : argv_strings) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, Path(".stdin").c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, Path(".stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, Path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+    pid_t pid = -1;
+    MokResult result;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    result.out = ReadFile(Path(".stdout"));
+    result.err = ReadFile(Path(".stderr"));
+    for (const char* name : {".stdin", ".stdout", ".stderr"}) std::filesystem::remove(Path(name));
+    return result;
+  }
+
+  // The names in the folder other than the test's own.
+  std::vector<std::string> Names(const std::string& folder = ".") const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_ / folder)) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  std::filesystem::path dir_;
+};
+
+}  // namespace mok::testing

@@ -1,0 +1,136 @@
+// The streaming pieces of mok against the whole-text functions the window
+// uses: for any split of the input into chunks the result must be the same.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "cli/formats.h"
+#include "cli/steps.h"
+#include "codec/charset_tables.h"
+#include "codec/conversion_core.h"
+#include "codec/text_files.h"
+#include "tests/support/hex.h"
+
+namespace mok::cli {
+namespace {
+
+using ::mok::testing::Hex;
+
+Text RandomText(std::mt19937& rng) {
+  static const Text pieces[] = {u"a",      u" ",      u"\r\n",         u"\u4E2D", u"\u6587", u"\u00E9", u"\u0416",
+                                u"\uFEFF", u"\xDCB5", u"\xD83D\xDE00", u"\xD800", u"~{",     u"+",      Text(1, u'\0')};
+  Text text;
+  for (int i = rng() % 40; i > 0; --i) text += pieces[rng() % std::size(pieces)];
+  return text;
+}
+
+// Feeds whole in random pieces (some empty) to run, the last one marked.
+template <typename View, typename Out, typename Run>
+bool Pieces(View whole, std::mt19937& rng, Out& joined, Run run) {
+  Out piece;
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t n = std::min<std::size_t>(rng() % 7, whole.size() - at);
+    const bool last = at + n == whole.size() && rng() % 2 == 0;
+    if (!run(whole.substr(at, n), last, piece)) return false;
+    joined += piece;
+    at += n;
+    if (last) return true;
+  }
+}
+
+// The step's stage fed text in random pieces.
+Text Streamed(const Step& step, const Text& text, std::mt19937& rng, bool& unchanged) {
+  auto stage = step.MakeStage();
+  Text streamed;
+  EXPECT_TRUE(Pieces(TextView(text), rng, streamed,
+                     [&](TextView chunk, bool last, Text& out) { return stage->Run(chunk, last, out); }));
+  unchanged = stage->Unchanged();
+  return streamed;
+}
+
+TEST(ReinterpretStage, EqualsWholeTextForEveryPairOfLanguageCodes) {
+  std::mt19937 rng(3);
+  for (const NamedCode& a : LanguageCodes()) {
+    for (const NamedCode& b : LanguageCodes()) {
+      Step step;
+      step.streams = true;
+      step.code_a = a.code;
+      step.code_b = b.code;
+      for (int round = 0; round < 4; ++round) {
+        const Text text = RandomText(rng);
+        bool unchanged = false;
+        const Text streamed = Streamed(step, text, rng, unchanged);
+        Text whole = text;
+        ReinterpretByLid(whole, a.code, b.code);
+        EXPECT_EQ(Hex(streamed), Hex(whole)) << a.code << "->" << b.code << " on " << Hex(text);
+        EXPECT_EQ(unchanged, whole.empty());
+      }
+    }
+  }
+}
+
+TEST(ReinterpretStage, EqualsWholeTextForCodePages) {
+  std::mt19937 rng(4);
+  for (const NamedCode& a : CodePages()) {
+    const std::int32_t b = CodePages()[rng() % CodePages().size()].code;
+    Step step;
+    step.streams = true;
+    step.by_code_page = true;
+    step.code_a = a.code;
+    step.code_b = b;
+    const Text text = RandomText(rng);
+    bool unchanged = false;
+    const Text streamed = Streamed(step, text, rng, unchanged);
+    Text whole = text;
+    ReinterpretByCp(whole, a.code, b);
+    EXPECT_EQ(Hex(streamed), Hex(whole)) << a.code << "->" << b;
+  }
+}
+
+TEST(FileEncodings, ReadAndWriteAsTheWindowsOpenAndSave) {
+  // Every requested format against DecodeFileBytes with the detection of the
+  // whole input, on files of every format with and without a mark.
+  std::mt19937 rng(5);
+  for (int round = 0; round < 30; ++round) {
+    const Text text = RandomText(rng);
+    for (std::int16_t written = 1; written <= 9; ++written) {
+      std::int16_t saved_as = written;
+      Bytes bytes;
+      ASSERT_TRUE(EncodeFileText(text, saved_as, bytes));
+      OutputEncoder encoder(FileEncoding{written, 0});
+      Bytes streamed_bytes;
+      ASSERT_TRUE(Pieces(TextView(text), rng, streamed_bytes,
+                         [&](TextView chunk, bool last, Bytes& out) { return encoder.Encode(chunk, last, out); }));
+      EXPECT_EQ(Hex(streamed_bytes), Hex(bytes)) << "format " << written;
+
+      for (std::int16_t requested = 0; requested <= 9; ++requested) {
+        std::int16_t used = requested;
+        Text whole;
+        ASSERT_TRUE(DecodeFileBytes(bytes, used, whole));
+        const FileEncoding encoding{requested, 0};
+        const std::int16_t detected =
+            DetectFileFormat(NeedsWholeDetection(encoding) ? BytesView(bytes) : BytesView(bytes).substr(0, 3));
+        InputDecoder decoder(encoding, detected);
+        Text streamed;
+        ASSERT_TRUE(Pieces(BytesView(bytes), rng, streamed,
+                           [&](BytesView chunk, bool last, Text& out) { return decoder.Decode(chunk, last, out); }));
+        EXPECT_EQ(Hex(streamed), Hex(whole)) << "written " << written << ", requested " << requested;
+      }
+    }
+  }
+}
+
+TEST(FileEncodings, NamesAndCodePagesOfTheTable) {
+  FileEncoding encoding;
+  EXPECT_TRUE(ParseFileEncoding("UTF16BE-BOM", encoding));
+  EXPECT_EQ(encoding.format, 5);
+  EXPECT_TRUE(ParseFileEncoding("950", encoding));
+  EXPECT_EQ(encoding.format, 0);
+  EXPECT_EQ(encoding.code_page, 950);
+  for (const char* bad : {"", "utf-8", "1256", "936x", "-4"}) EXPECT_FALSE(ParseFileEncoding(bad, encoding)) << bad;
+}
+
+}  // namespace
+}  // namespace mok::cli
