@@ -12,6 +12,7 @@
 
 #include "app/text_history.h"
 #include "commands/command_host.h"
+#include "commands/find_replace.h"
 
 class QAction;
 class QMenu;
@@ -43,6 +44,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   void SetOriginal(TextView status) override;
   void SetCaption(TextView name) override;
   FileState& File() override { return file_; }
+  InputDialog& frmInp() override;
 
   // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
   void cmdUd_Click(int index);
@@ -80,6 +82,8 @@ class MainWindow : public QMainWindow, public CommandHost {
   UserPrompts* prompts_;
   TextHistory history_;
   FileState file_;
+  FindReplace find_;
+  InputDialog* frmInp_ = nullptr;
   QString sTitle_;
   ProcessStarter start_process_;
 

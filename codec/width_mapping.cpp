@@ -7,6 +7,8 @@
 #include <array>
 #include <memory>
 
+#include "codec/text_functions.h"
+
 namespace mok {
 namespace {
 
@@ -123,6 +125,26 @@ Text ToHalfWidth(TextView text) {
     return out;
   } catch (...) {
     return {};
+  }
+}
+
+Text ConvertCaseItem(TextView text, int item) {
+  switch (item) {
+    case 0:
+      return ToFullWidth(text);
+    case 1:
+      return ToHalfWidth(text);
+    case 2:
+    case 3:
+      try {
+        Text mapped(text);
+        MapTextCase(mapped, item == 3);
+        return mapped;
+      } catch (...) {
+        return {};
+      }
+    default:
+      return {};
   }
 }
 

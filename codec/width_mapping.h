@@ -24,3 +24,12 @@ namespace mok {
 [[nodiscard]] Text ToHalfWidth(TextView text);
 
 }  // namespace mok
+
+namespace mok {
+
+// The four conversions of the edit menus, by item: 0 full width, 1 half width,
+// 2 simplified Chinese, 3 traditional Chinese (MapTextCase). Any other item,
+// an empty text or a failure gives the empty text.
+[[nodiscard]] Text ConvertCaseItem(TextView text, int item);
+
+}  // namespace mok

@@ -10,6 +10,7 @@
 
 namespace mok {
 
+class InputDialog;
 class TextBox;
 class TextHistory;
 
@@ -42,6 +43,8 @@ class CommandHost {
   // The window caption: the name of the text followed by "  ~" and the product name.
   virtual void SetCaption(TextView name) = 0;
   virtual FileState& File() = 0;
+  // The input dialog, created on first use and kept between uses.
+  virtual InputDialog& frmInp() = 0;
 };
 
 }  // namespace mok

@@ -72,3 +72,18 @@ TEST(WidthMapping, EverythingElseStaysUnitForUnit) {
 
 }  // namespace
 }  // namespace mok
+
+namespace mok {
+namespace {
+
+TEST(ConvertCaseItem, ByMenuItem) {
+  EXPECT_EQ(ConvertCaseItem(u"A\u570B", 0), u"\uFF21\u570B");
+  EXPECT_EQ(ConvertCaseItem(u"\uFF21\u570B", 1), u"A\u570B");
+  EXPECT_EQ(ConvertCaseItem(u"\u4E2D\u570B", 2), u"\u4E2D\u56FD");
+  EXPECT_EQ(ConvertCaseItem(u"\u4E2D\u56FD", 3), u"\u4E2D\u570B");
+  EXPECT_TRUE(ConvertCaseItem(u"abc", 4).empty());
+  EXPECT_TRUE(ConvertCaseItem(u"", 0).empty());
+}
+
+}  // namespace
+}  // namespace mok
