@@ -24,7 +24,7 @@ struct InkReach {
   int below = 0;
 };
 
-InkReach MeasureInk(const QFont& font, qreal ratio, int dpi) {
+InkReach DrawAndMeasureInk(const QFont& font, qreal ratio, int dpi) {
   const QFontMetricsF metrics(font);
   const int width = static_cast<int>(std::ceil(metrics.horizontalAdvance(kInkProbe) * ratio)) + 8;
   const int baseline = static_cast<int>(std::ceil(metrics.height() * ratio)) + 4;
@@ -53,6 +53,22 @@ InkReach MeasureInk(const QFont& font, qreal ratio, int dpi) {
     }
   }
   return {baseline - top, bottom - baseline};
+}
+
+// The label repaints with every status text; the font and the screen seldom change.
+InkReach MeasureInk(const QFont& font, qreal ratio, int dpi) {
+  struct Measured {
+    QString font_key;
+    qreal ratio = 0;
+    int dpi = 0;
+    InkReach reach;
+  };
+  static Measured last;
+  const QString key = font.key();
+  if (last.font_key != key || last.ratio != ratio || last.dpi != dpi) {
+    last = {key, ratio, dpi, DrawAndMeasureInk(font, ratio, dpi)};
+  }
+  return last.reach;
 }
 
 }  // namespace

@@ -180,7 +180,7 @@ void TextBox::SetSelText(TextView replacement) {
   SetSelUnits(inserted);
 }
 
-void TextBox::SetSelUnits(TextView units) {
+void TextBox::SetSelUnits(TextView units, bool select_inserted) {
   const std::int32_t start = SelStart();
   const std::size_t begin = TextIndexOf(start);
   const std::size_t end = TextIndexOf(start + SelLength());
@@ -205,12 +205,22 @@ void TextBox::SetSelUnits(TextView units) {
   changing_view_ = true;
   QTextCursor cursor = textCursor();
   cursor.insertText(display);
-  setTextCursor(cursor);
   changing_view_ = false;
   // The document may join the stand-ins differently at the seams; rebuild when
   // the scale does not add up, so positions and text never disagree.
   scale_length_ = ScaleLengthOf(text_);
-  if (document()->characterCount() - 1 != scale_length_) RebuildView(start + inserted_scale);
+  if (document()->characterCount() - 1 != scale_length_) {
+    RebuildView(start + inserted_scale);
+    cursor = textCursor();
+  }
+  if (select_inserted) {
+    // One move of the editor's cursor, ending at the start: the view does not
+    // scroll to the end of a long insertion and back.
+    const std::int32_t end = cursor.position();
+    cursor.setPosition(end);
+    cursor.setPosition(std::min(start, end), QTextCursor::KeepAnchor);
+  }
+  setTextCursor(cursor);
 }
 
 void TextBox::RebuildView(std::int32_t caret) {

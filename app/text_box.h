@@ -46,8 +46,9 @@ class TextBox : public QPlainTextEdit {
   // NULs and unpaired surrogates as they are).
   [[nodiscard]] Text SelUnits() const;
   // Replaces the selection with exactly these code units and puts the caret
-  // after them. What does not fit under MaxLength is left out.
-  void SetSelUnits(TextView units);
+  // after them, or with select_inserted selects what was inserted (the view
+  // keeps its start in sight). What does not fit under MaxLength is left out.
+  void SetSelUnits(TextView units, bool select_inserted = false);
 
   // The clipboard holds text the box could paste (any text, empty or not).
   [[nodiscard]] bool CanPaste() const;

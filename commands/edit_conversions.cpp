@@ -34,11 +34,7 @@ void mnuCase_Click(CommandHost& host, int index) {
       host.Prompts().ShowMessage(status + Text(kTooLong));
       return;
     }
-    const std::int32_t start = box.SelStart();
-    box.SetSelUnits(s);
-    const std::int32_t end = box.SelStart();
-    box.SetSelStart(start);
-    box.SetSelLength(end - start);
+    box.SetSelUnits(s, /*select_inserted=*/true);
     host.RecordState(status);
   } catch (...) {
     host.SetSay(kNotChanged);

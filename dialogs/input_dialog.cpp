@@ -207,11 +207,7 @@ void InputDialog::mnuEdit_Click(int index) {
 void InputDialog::mnuCase_Click(int index) {
   const Text converted = ConvertCaseItem(txtA_->SelUnits(), index);
   if (converted.empty()) return;
-  const std::int32_t start = txtA_->SelStart();
-  txtA_->SetSelUnits(converted);
-  const std::int32_t end = txtA_->SelStart();
-  txtA_->SetSelStart(start);
-  txtA_->SetSelLength(end - start);
+  txtA_->SetSelUnits(converted, /*select_inserted=*/true);
 }
 
 void InputDialog::mnuIns_Click(int index) {

@@ -35,7 +35,7 @@
 #include "app/main_window.h"
 #include "app/text_box.h"
 #include "codec/conversion_core.h"
-#include "platform/user_prompts.h"
+#include "bench/support/gui_bench.h"
 #include "bench/support/prose.h"
 
 namespace {
@@ -79,54 +79,12 @@ const std::array<Sample, 2>& Samples() {
   return samples;
 }
 
-// Nothing here ever asks the user anything; any prompt would be a failure of
-// the benchmark setup.
-class NoPrompts : public mok::UserPrompts {
- public:
-  mok::MessageAnswer ShowMessage(std::u16string_view, mok::MessageButtons, std::u16string_view) override {
-    std::abort();
-  }
-  void Beep() override { std::abort(); }
-  void ShowModal(mok::ModalDialog&) override { std::abort(); }
-};
-
-// Counts paint events of one widget.
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-  std::int64_t count = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++count;
-    return false;
-  }
-};
-
-QAction* FindAction(QMenuBar* bar, const QString& name) {
-  for (QMenu* menu : bar->findChildren<QMenu*>()) {
-    for (QAction* item : menu->actions()) {
-      if (item->objectName() == name) return item;
-    }
-  }
-  std::abort();
-}
-
-// How the timed part ends.
-enum class Paint {
-  kWindow,     // repaint() of the whole window now, then the events that posts
-  kEventLoop,  // only the event loop: just the regions the change made dirty
-  kNone,       // no painting (it happens untimed before the next iteration)
-};
-
-void Repaint(QWidget& window, Paint paint) {
-  if (paint == Paint::kWindow) window.repaint();
-  if (paint != Paint::kNone) QCoreApplication::processEvents();
-}
-
-void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-}
+using mok::bench::FindAction;
+using mok::bench::NoPrompts;
+using mok::bench::Paint;
+using mok::bench::PaintCounter;
+using mok::bench::Repaint;
+using mok::bench::Settle;
 
 void BM_A2BCommand(benchmark::State& state, Paint paint) {
   const auto& samples = Samples();
@@ -165,22 +123,9 @@ void BM_A2BCommand(benchmark::State& state, Paint paint) {
 
 void BM_BareEditor(benchmark::State& state, Paint paint) {
   const auto& samples = Samples();
-  // Only the size and font of the text box are taken from the program's window.
-  QFont font;
-  QSize size;
-  {
-    NoPrompts prompts;
-    mok::MainWindow window(&prompts);
-    font = window.Box().font();
-    size = window.Box().size();
-  }
-  QMainWindow window;
-  auto* editor = new QPlainTextEdit(&window);
-  editor->setFont(font);
-  window.setCentralWidget(editor);
-  window.resize(size);
-  window.show();
-  Settle();
+  mok::bench::BareEditor bare;
+  QPlainTextEdit* editor = bare.editor;
+  QMainWindow& window = bare.window;
   PaintCounter paints(editor->viewport());
   const std::array<QString, 2> garbled = {ToQString(samples[0].garbled), ToQString(samples[1].garbled)};
   const std::array<QString, 2> clean = {ToQString(samples[0].clean), ToQString(samples[1].clean)};
