@@ -15,11 +15,6 @@ class ClipboardTest : public WindowTest {
  protected:
   static void PutOnClipboard(TextView text) { QGuiApplication::clipboard()->setText(Q(text)); }
   static Text ClipboardText() { return T(QGuiApplication::clipboard()->text()); }
-  // Selects positions [start, start + length) in the line-break-counts-one scale.
-  void Select(std::int32_t start, std::int32_t length) {
-    box().SetSelStart(start);
-    box().SetSelLength(length);
-  }
 };
 
 TEST_F(ClipboardTest, PasteUpToTheLimitWithTheSelectionsLineBreaksCountingTwo) {

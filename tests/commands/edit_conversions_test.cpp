@@ -6,13 +6,7 @@
 namespace mok::testing {
 namespace {
 
-class EditConversionTest : public WindowTest {
- protected:
-  void Select(std::int32_t start, std::int32_t length) {
-    box().SetSelStart(start);
-    box().SetSelLength(length);
-  }
-};
+using EditConversionTest = WindowTest;
 
 TEST_F(EditConversionTest, WidthAndScriptOfTheSelectionStaySelected) {
   box().SetText(u"<ab\u570B>");

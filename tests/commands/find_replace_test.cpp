@@ -10,10 +10,6 @@ namespace {
 
 class FindTest : public WindowTest {
  protected:
-  void Select(std::int32_t start, std::int32_t length) {
-    box().SetSelStart(start);
-    box().SetSelLength(length);
-  }
   void ExpectSelection(std::int32_t start, std::int32_t length) {
     EXPECT_EQ(box().SelStart(), start);
     EXPECT_EQ(box().SelLength(), length);

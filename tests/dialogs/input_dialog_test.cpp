@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTimer>
 
 #include "tests/support/input_script.h"
@@ -81,6 +82,18 @@ TEST_F(InputDialogTest, UnchangedTextComesBackExactlyButForNuls) {
   EXPECT_FALSE(dialog.isVisible());
   EXPECT_FALSE(dialog.bOk);
   EXPECT_EQ(dialog.sInp, start);
+}
+
+TEST_F(InputDialogTest, DeletingBetweenALoneCrAndALoneLfJoinsThemIntoOneLineBreak) {
+  Show(2, u"a\rX\nb");
+  dialog.Box().SetSelStart(2);
+  QTest::keyClick(&dialog.Box(), Qt::Key_Delete);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Hex(dialog.Box().GetText()), Hex(Text(u"a\r\nb")));
+  EXPECT_EQ(dialog.Box().ScaleLength(), 3);
+  EXPECT_EQ(dialog.Box().document()->characterCount() - 1, 3);
+  QTest::keyClicks(&dialog.Box(), QStringLiteral("c"));
+  EXPECT_EQ(dialog.Box().GetText(), u"a\r\ncb");
 }
 
 TEST_F(InputDialogTest, EmptyStartKeepsTheLastTextWhateverTheMode) {
