@@ -35,7 +35,8 @@
 #include "app/main_window.h"
 #include "app/text_box.h"
 #include "codec/conversion_core.h"
-#include "bench/support/gui_bench.h"
+#include "platform/user_prompts.h"
+#include "bench/support/bare_editor.h"
 #include "bench/support/prose.h"
 
 namespace {
@@ -79,19 +80,57 @@ const std::array<Sample, 2>& Samples() {
   return samples;
 }
 
-using mok::bench::FindAction;
-using mok::bench::NoPrompts;
-using mok::bench::Paint;
-using mok::bench::PaintCounter;
-using mok::bench::Repaint;
-using mok::bench::Settle;
+// Nothing here ever asks the user anything; any prompt would be a failure of
+// the benchmark setup.
+class NoPrompts : public mok::UserPrompts {
+ public:
+  mok::MessageAnswer ShowMessage(std::u16string_view, mok::MessageButtons, std::u16string_view) override {
+    std::abort();
+  }
+  void Beep() override { std::abort(); }
+  void ShowModal(mok::ModalDialog&) override { std::abort(); }
+};
+
+// Counts paint events of one widget.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  std::int64_t count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count;
+    return false;
+  }
+};
+
+QAction* FindAction(QMenuBar* bar, const QString& name) {
+  for (QMenu* menu : bar->findChildren<QMenu*>()) {
+    for (QAction* item : menu->actions()) {
+      if (item->objectName() == name) return item;
+    }
+  }
+  std::abort();
+}
+
+// How the timed part ends.
+enum class Paint {
+  kWindow,     // repaint() of the whole window now, then the events that posts
+  kEventLoop,  // only the event loop: just the regions the change made dirty
+  kNone,       // no painting (it happens untimed before the next iteration)
+};
+
+void Repaint(QWidget& window, Paint paint) {
+  if (paint == Paint::kWindow) window.repaint();
+  if (paint != Paint::kNone) QCoreApplication::processEvents();
+}
 
 void BM_A2BCommand(benchmark::State& state, Paint paint) {
   const auto& samples = Samples();
   NoPrompts prompts;
   mok::MainWindow window(&prompts);
   window.show();
-  Settle();
+  mok::bench::Settle();
   mok::TextBox& box = window.Box();
   QAction* gb_big5 = FindAction(window.menuBar(), QStringLiteral("mnuA2B_0"));
   PaintCounter paints(box.viewport());
@@ -101,7 +140,7 @@ void BM_A2BCommand(benchmark::State& state, Paint paint) {
     state.PauseTiming();
     which ^= 1;
     box.SetText(samples[which].garbled);
-    Settle();
+    mok::bench::Settle();
     const std::int64_t paints_before = paints.count;
     state.ResumeTiming();
 
@@ -123,9 +162,10 @@ void BM_A2BCommand(benchmark::State& state, Paint paint) {
 
 void BM_BareEditor(benchmark::State& state, Paint paint) {
   const auto& samples = Samples();
-  mok::bench::BareEditor bare;
-  QPlainTextEdit* editor = bare.editor;
-  QMainWindow& window = bare.window;
+  NoPrompts prompts;
+  mok::bench::BareEditorWindow bare(prompts);
+  QMainWindow& window = bare.Window();
+  QPlainTextEdit* editor = &bare.Editor();
   PaintCounter paints(editor->viewport());
   const std::array<QString, 2> garbled = {ToQString(samples[0].garbled), ToQString(samples[1].garbled)};
   const std::array<QString, 2> clean = {ToQString(samples[0].clean), ToQString(samples[1].clean)};
@@ -135,7 +175,7 @@ void BM_BareEditor(benchmark::State& state, Paint paint) {
     state.PauseTiming();
     which ^= 1;
     editor->setPlainText(garbled[which]);
-    Settle();
+    mok::bench::Settle();
     const std::int64_t paints_before = paints.count;
     state.ResumeTiming();
 

@@ -26,6 +26,7 @@
 
 #include "app/main_window.h"
 #include "app/text_box.h"
+#include "bench/support/bare_editor.h"
 #include "bench/support/gui_bench.h"
 #include "bench/support/prose.h"
 #include "codec/width_mapping.h"
@@ -34,7 +35,7 @@
 namespace {
 
 using mok::Text;
-using mok::bench::BareEditor;
+using mok::bench::BareEditorWindow;
 using mok::bench::FindAction;
 using mok::bench::NoPrompts;
 using mok::bench::Paint;
@@ -150,8 +151,9 @@ void BM_Window(benchmark::State& state, Command command, Paint paint) {
 
 void BM_BareEditor(benchmark::State& state, Command command, Paint paint) {
   const auto& samples = SamplesOf(command);
-  BareEditor bare;
-  QPlainTextEdit* editor = bare.editor;
+  NoPrompts prompts;
+  BareEditorWindow bare(prompts);
+  QPlainTextEdit* editor = &bare.Editor();
   const std::array<QString, 2> before = {ToQString(samples[0].before), ToQString(samples[1].before)};
   const std::array<QString, 2> after = {ToQString(samples[0].after), ToQString(samples[1].after)};
   std::size_t which = 0;
@@ -178,7 +180,7 @@ void BM_BareEditor(benchmark::State& state, Command command, Paint paint) {
       cursor.setPosition(0, QTextCursor::KeepAnchor);
       editor->setTextCursor(cursor);
     }
-    Repaint(bare.window, paint);
+    Repaint(bare.Window(), paint);
 
     state.PauseTiming();
     if (editor->document()->characterCount() < 2) std::abort();

@@ -1,24 +1,19 @@
 #pragma once
 
-// Shared pieces of the window benchmarks: prompts that must never be asked
-// (except for scripted dialogs), a paint counter, finding a menu item, and the
-// ways a timed iteration ends (repaint now, let the event loop paint, or not).
+// Pieces of the editing-command benchmarks: prompts that must never be asked
+// (except for scripted dialogs), finding a menu item, and the ways a timed
+// iteration ends (repaint now, let the event loop paint, or not).
 
 #include <QAction>
 #include <QCoreApplication>
-#include <QEvent>
-#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QWidget>
 
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
 
-#include "app/main_window.h"
-#include "app/text_box.h"
 #include "platform/user_prompts.h"
 
 namespace mok::bench {
@@ -34,19 +29,6 @@ class NoPrompts : public UserPrompts {
     on_dialog(dialog);
   }
   std::function<void(ModalDialog&)> on_dialog;
-};
-
-// Counts paint events of one widget.
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-  std::int64_t count = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++count;
-    return false;
-  }
 };
 
 inline QAction* FindAction(QMenuBar* bar, const QString& name) {
@@ -69,35 +51,5 @@ inline void Repaint(QWidget& window, Paint paint) {
   if (paint == Paint::kWindow) window.repaint();
   if (paint != Paint::kNone) QCoreApplication::processEvents();
 }
-
-inline void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-}
-
-// The reference: a bare Qt plain-text editor, the central widget of a window of
-// the text box's size, with the text box's font, so that both lay out and paint
-// the same glyphs in the same area.
-class BareEditor {
- public:
-  BareEditor() {
-    QFont font;
-    QSize size;
-    {
-      NoPrompts prompts;
-      MainWindow program(&prompts);
-      font = program.Box().font();
-      size = program.Box().size();
-    }
-    editor = new QPlainTextEdit(&window);
-    editor->setFont(font);
-    window.setCentralWidget(editor);
-    window.resize(size);
-    window.show();
-    Settle();
-  }
-
-  QMainWindow window;
-  QPlainTextEdit* editor = nullptr;
-};
 
 }  // namespace mok::bench
