@@ -43,8 +43,7 @@ class CommandHost {
   // The window caption: the name of the text followed by "  ~" and the product name.
   virtual void SetCaption(TextView name) = 0;
   virtual FileState& File() = 0;
-  // The input dialog, created on first use and kept between uses.
-  virtual InputDialog& frmInp() = 0;
+  virtual InputDialog& frmInp() = 0;  // the one input dialog, created on first use, hidden between uses
 };
 
 }  // namespace mok
