@@ -6,6 +6,8 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
+#include <string>
+
 #include "app/main_window.h"
 #include "app/menu_builder.h"
 #include "app/text_box.h"

@@ -154,6 +154,19 @@ TEST_F(InputDialogTest, EditMenuEnablingAndItsCommands) {
   EXPECT_FALSE(dialog.Box().WordWrap());
 }
 
+TEST_F(InputDialogTest, PastingTakesWhatFitsExactly) {
+  Show(0, Text(297, u'x'));
+  dialog.Box().SetSelStart(297);
+  QGuiApplication::clipboard()->setText(QString::fromUtf16(u"a\r\n\xD83D\xDE00z"));
+  emit dialog.EditMenu()->aboutToShow();
+  EditItem(QStringLiteral("mnuEdit_3"))->trigger();
+  // Room for three positions: a, the line break, and not half of the pair.
+  EXPECT_EQ(Hex(dialog.Box().GetText().substr(297)), Hex(Text(u"a\r\n")));
+  QTest::keyClick(&dialog.Box(), Qt::Key_V, Qt::ControlModifier);  // room for one more
+  EXPECT_EQ(dialog.Box().ScaleLength(), 300);
+  EXPECT_EQ(dialog.Box().GetText().back(), u'a');
+}
+
 TEST_F(InputDialogTest, AnUnknownModeIsAnErrorAndCloses) {
   Show(5, u"x");
   ASSERT_EQ(prompts.messages.size(), 1u);
