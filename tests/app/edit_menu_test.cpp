@@ -24,24 +24,6 @@ class EditMenuTest : public WindowTest {
   }
 };
 
-TEST_F(EditMenuTest, ItemsInOrderWithTheirCaptions) {
-  QStringList items;
-  for (QAction* item : Edits()->actions()) items << item->objectName() + QLatin1Char('=') + item->text();
-  EXPECT_EQ(items, (QStringList{
-                       QStringLiteral("mnuPasteOrig=粘贴作原始 [Ctrl+&P]"), QStringLiteral("mnuBarE0="),
-                       QStringLiteral("mnuASel=全选 [Ctrl+&A]"), QStringLiteral("mnuCopy=复制 [Ctrl+&C]"),
-                       QStringLiteral("mnuPaste=粘贴 [Ctrl+&V]"), QStringLiteral("mnuBarE1="),
-                       QStringLiteral("mnuCase_0=转全角 (&D)"), QStringLiteral("mnuCase_1=转半角 (&B)"),
-                       QStringLiteral("mnuCase_2=转简体 (&G)"), QStringLiteral("mnuCase_3=转繁体 (&F)"),
-                       QStringLiteral("mnuBarE3="), QStringLiteral("mnuSeekNew=查找 [F3] …"),
-                       QStringLiteral("mnuReplace=替换 [F4] …"), QStringLiteral("mnuBarE4="),
-                       QStringLiteral("mnuIns_0=删除 [Del]"), QStringLiteral("mnuIns_1=插入 [Ins] …"),
-                       QStringLiteral("mnuIns_2=空格 [Ctrl+Del]"), QStringLiteral("mnuIns_3=跳格 [F11]"),
-                       QStringLiteral("mnuIns_4=换行 [F12]"),
-                   }));
-  for (QAction* item : Edits()->actions()) EXPECT_TRUE(item->shortcut().isEmpty()) << item->objectName().toStdString();
-}
-
 TEST_F(EditMenuTest, EnablingFollowsTheSelectionAndTheClipboard) {
   // The garbled-text makers' submenu is enabled with the selection too.
   QAction* makes = Edits()->insertMenu(Action(QStringLiteral("mnuSeekNew")), new QMenu(Edits()));
@@ -52,6 +34,8 @@ TEST_F(EditMenuTest, EnablingFollowsTheSelectionAndTheClipboard) {
   QGuiApplication::clipboard()->clear();
   emit Edits()->aboutToShow();
   EXPECT_EQ(EnabledItems(), always);
+  // The keys are the text box's: an item with a shortcut of its own would run twice.
+  for (QAction* item : Edits()->actions()) EXPECT_TRUE(item->shortcut().isEmpty()) << item->objectName().toStdString();
 
   box().SetSelLength(1);
   QGuiApplication::clipboard()->setText(QString());  // an empty text is still text
