@@ -14,6 +14,8 @@
 // Each iteration starts (untimed) from one of two different texts, so every
 // commit is a new history state. "window_repaint" repaints the whole window at
 // once and handles the events that follow: the measure for the targets.
+// "event_loop" paints only what the change made dirty, "no_paint" stops before
+// painting (the command and the commit alone).
 
 #include <QApplication>
 #include <QClipboard>
@@ -192,7 +194,9 @@ void BM_BareEditor(benchmark::State& state, Command command, Paint paint) {
   BENCHMARK_CAPTURE(BM_Window, label##_window_repaint, command, Paint::kWindow)->Unit(benchmark::kMillisecond); \
   BENCHMARK_CAPTURE(BM_BareEditor, label##_window_repaint, command, Paint::kWindow)->Unit(benchmark::kMillisecond); \
   BENCHMARK_CAPTURE(BM_Window, label##_event_loop, command, Paint::kEventLoop)->Unit(benchmark::kMillisecond); \
-  BENCHMARK_CAPTURE(BM_BareEditor, label##_event_loop, command, Paint::kEventLoop)->Unit(benchmark::kMillisecond)
+  BENCHMARK_CAPTURE(BM_BareEditor, label##_event_loop, command, Paint::kEventLoop)->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(BM_Window, label##_no_paint, command, Paint::kNone)->Unit(benchmark::kMillisecond); \
+  BENCHMARK_CAPTURE(BM_BareEditor, label##_no_paint, command, Paint::kNone)->Unit(benchmark::kMillisecond)
 
 MOK_EDIT_BENCH(Command::kPaste, paste);
 MOK_EDIT_BENCH(Command::kReplace, replace_2000);
