@@ -109,7 +109,13 @@ bool TextBox::CanPaste() const {
 void TextBox::SetText(TextView text) {
   text_.assign(text);
   changing_view_ = true;
-  setPlainText(DisplayTextOf(text_, &scale_length_));
+  // Replacing everything in place, not setPlainText: that one leaves work for
+  // the event loop that costs as much as painting the window again.
+  QTextCursor all(document());
+  all.select(QTextCursor::Document);
+  all.insertText(DisplayTextOf(text_, &scale_length_));
+  QTextCursor start(document());
+  setTextCursor(start);
   changing_view_ = false;
 }
 
