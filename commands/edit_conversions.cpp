@@ -22,6 +22,7 @@ void mnuCase_Click(CommandHost& host, int index) {
   try {
     // The selected code units as held, so that a lone CR or LF stays as it is.
     Text s = box.SelUnits();
+    const std::size_t selected = s.size();
     ReplaceNulBySpace(s);
     s = ConvertCaseItem(s, index);
     if (s.empty()) {
@@ -30,7 +31,7 @@ void mnuCase_Click(CommandHost& host, int index) {
       return;
     }
     // Half width splits a katakana with a sound mark in two: the text may grow.
-    if (!Fits(box, s)) {
+    if (box.GetText().size() - selected + s.size() > static_cast<std::size_t>(TextBox::kTextLimit)) {
       host.Prompts().ShowMessage(status + Text(kTooLong));
       return;
     }
