@@ -3,8 +3,6 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -13,12 +11,16 @@
 
 #include <cmath>
 
+#include "app/edit_menu.h"
 #include "app/menu_builder.h"
 #include "app/status_label.h"
 #include "app/text_box.h"
 #include "commands/a2b_commands.h"
+#include "commands/clipboard_commands.h"
+#include "commands/edit_conversions.h"
 #include "commands/suggest_command.h"
 #include "commands/transfer_decoders.h"
+#include "dialogs/input_dialog.h"
 #include "dialogs/suggest_dialog.h"
 #include "files/file_browser.h"
 #include "files/file_menu.h"
@@ -63,6 +65,8 @@ MainWindow::MainWindow(UserPrompts* prompts, QWidget* parent) : QMainWindow(pare
   txtA_->SetMaxLength(TextBox::kTextLimit);
   ReadPicks();
   BuildMenus();
+  // The design's client area, 11430 x 7785 twips, below the menu bar as built.
+  resize(TwipsToPixels(11430), TwipsToPixels(7785) + menuBar()->sizeHint().height());
   ShowHistoryButtons();
   txtA_->setFocus();
 }
@@ -104,6 +108,7 @@ void MainWindow::BuildWindow() {
     button->setObjectName(QStringLiteral("cmdSeek_%1").arg(i));
     button->setGeometry(ToPixels(seek_places[i]));
     button->setFocusPolicy(Qt::NoFocus);
+    connect(button, &QPushButton::clicked, this, [this, i] { find_.cmdSeek_Click(*this, i); });
     cmdSeek_[static_cast<std::size_t>(i)] = button;
   }
 
@@ -115,9 +120,6 @@ void MainWindow::BuildWindow() {
   txtA_->setGeometry(ToPixels({100, 650, 11200, 7000}));
   connect(txtA_, &TextBox::KeyReleased, this, &MainWindow::OnKeyReleased);
   connect(txtA_, &TextBox::MouseReleased, this, &MainWindow::OnMouseReleased);
-
-  // The design's client area: 11430 x 7785 twips.
-  resize(TwipsToPixels(11430), TwipsToPixels(7785) + menuBar()->sizeHint().height());
 }
 
 void MainWindow::BuildMenus() {
@@ -125,7 +127,7 @@ void MainWindow::BuildMenus() {
 
   BuildFileMenu(build, *this, [this] { mnuNewWin_Click(); });
 
-  build.TopMenu(QStringLiteral("mnuEdits"), QStringLiteral(" 编辑 (&E)"));
+  BuildEditMenu(build, *this, find_);
 
   QMenu* first = build.TopMenu(QStringLiteral("mnuJiedusA"), QStringLiteral(" 解读乱码 (&1)"));
   for (int i = 0; i < static_cast<int>(kNumUCaptions.size()); ++i) {
@@ -203,14 +205,11 @@ void MainWindow::mnuLooks_Click() {
 }
 
 void MainWindow::mnuNewWin_Click() {
-  // The program's own executable, started without arguments as an independent
-  // process; it reads the view settings saved just before.
-  const QFileInfo self(QCoreApplication::applicationFilePath());
-  QString path = QDir::toNativeSeparators(self.absolutePath());
-  if (!path.endsWith(QDir::separator())) path += QDir::separator();
-  path += self.completeBaseName();
+  // The program's own executable, by its full path (a Linux program has no
+  // extension to drop, and its name may hold dots), started without arguments
+  // as an independent process; it reads the view settings saved just before.
   SavePicks();
-  start_process_(path);  // a failure to start shows nothing
+  start_process_(QCoreApplication::applicationFilePath());  // a failure to start shows nothing
 }
 
 void MainWindow::mnuAbout_Click() {
@@ -252,6 +251,11 @@ void MainWindow::ReplaceSelection(TextView replacement) {
   if (inserted < 0) return;
   txtA_->SetSelStart(start);
   txtA_->SetSelLength(inserted);
+}
+
+InputDialog& MainWindow::frmInp() {
+  if (frmInp_ == nullptr) frmInp_ = new InputDialog(*prompts_, this);
+  return *frmInp_;
 }
 
 void MainWindow::SetSay(TextView say) { lblSay_->setText(ToQString(say)); }
@@ -302,17 +306,49 @@ void MainWindow::OnKeyReleased(int key, Qt::KeyboardModifiers modifiers) {
     case Qt::Key_Down:
       RecordState(Text());
       break;
+    case Qt::Key_Insert:
+      mnuIns_Click(*this, 1);
+      break;
+    case Qt::Key_Delete:
+      mnuIns_Click(*this, ctrl ? 2 : 0);
+      break;
+    case Qt::Key_P:
+      if (ctrl) mnuPasteOrig_Click(*this);
+      break;
+    case Qt::Key_V:
+      if (ctrl) mnuPaste_Click(*this);
+      break;
     case Qt::Key_F1:
-      if (ctrl) txtA_->SetSelStart(0);
+      if (ctrl) {
+        txtA_->SetSelStart(0);
+      } else {
+        find_.cmdSeek_Click(*this, 0);
+      }
       break;
     case Qt::Key_F2:
-      if (ctrl) txtA_->SetSelStart(TextBox::kTextLimit);
+      if (ctrl) {
+        txtA_->SetSelStart(TextBox::kTextLimit);
+      } else {
+        find_.cmdSeek_Click(*this, 1);
+      }
+      break;
+    case Qt::Key_F3:
+      find_.mnuSeekNew_Click(*this);
+      break;
+    case Qt::Key_F4:
+      find_.mnuReplace_Click(*this);
       break;
     case Qt::Key_F5:
       cmdUd_Click(ctrl ? 0 : 1);
       break;
     case Qt::Key_F6:
       cmdUd_Click(ctrl ? 3 : 2);
+      break;
+    case Qt::Key_F11:
+      mnuIns_Click(*this, 3);
+      break;
+    case Qt::Key_F12:
+      mnuIns_Click(*this, 4);
       break;
     default:
       break;

@@ -12,6 +12,7 @@
 
 #include "app/text_history.h"
 #include "commands/command_host.h"
+#include "commands/find_replace.h"
 
 class QAction;
 class QMenu;
@@ -48,6 +49,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   FileState& File() override { return file_; }
   FileBrowser& frmB() override;
   SuggestDialog& frmSuggest() override;
+  InputDialog& frmInp() override;
 
   // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
   void cmdUd_Click(int index);
@@ -87,6 +89,8 @@ class MainWindow : public QMainWindow, public CommandHost {
   TextHistory history_;
   FileState file_;
   std::unique_ptr<FileBrowser> frmB_;
+  FindReplace find_;
+  InputDialog* frmInp_ = nullptr;
   QString sTitle_;
   ProcessStarter start_process_;
 

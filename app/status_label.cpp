@@ -1,11 +1,77 @@
 #include "app/status_label.h"
 
+#include <QFontMetricsF>
+#include <QImage>
 #include <QPainter>
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cmath>
 
 namespace mok {
+namespace {
+
+// The glyphs that reach highest and lowest in what the label shows: ideographs,
+// the brackets around the character asked about, and Latin descenders.
+const QString kInkProbe = QStringLiteral("[字gjpqy]");
+
+// How far the probe's ink reaches above and below the baseline, in whole
+// device pixels, faint anti-aliased edges included. Drawn rather than taken
+// from the font's bounding boxes, which fall a pixel or more short of the ink
+// at the scales of high-resolution screens.
+struct InkReach {
+  int above = 0;
+  int below = 0;
+};
+
+InkReach DrawAndMeasureInk(const QFont& font, qreal ratio, int dpi) {
+  const QFontMetricsF metrics(font);
+  const int width = static_cast<int>(std::ceil(metrics.horizontalAdvance(kInkProbe) * ratio)) + 8;
+  const int baseline = static_cast<int>(std::ceil(metrics.height() * ratio)) + 4;
+  QImage image(width, 2 * baseline, QImage::Format_Grayscale8);
+  image.setDevicePixelRatio(ratio);
+  const int dots_per_meter = static_cast<int>(std::lround(dpi / 0.0254));
+  image.setDotsPerMeterX(dots_per_meter);
+  image.setDotsPerMeterY(dots_per_meter);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(2, baseline / ratio), kInkProbe);
+  }
+  int top = baseline;
+  int bottom = baseline;
+  for (int y = 0; y < image.height(); ++y) {
+    const uchar* row = image.constScanLine(y);
+    for (int x = 0; x < width; ++x) {
+      if (row[x] < 255) {
+        top = std::min(top, y);
+        bottom = std::max(bottom, y + 1);
+        break;
+      }
+    }
+  }
+  return {baseline - top, bottom - baseline};
+}
+
+// The label repaints with every status text; the font and the screen seldom change.
+InkReach MeasureInk(const QFont& font, qreal ratio, int dpi) {
+  struct Measured {
+    QString font_key;
+    qreal ratio = 0;
+    int dpi = 0;
+    InkReach reach;
+  };
+  static Measured last;
+  const QString key = font.key();
+  if (last.font_key != key || last.ratio != ratio || last.dpi != dpi) {
+    last = {key, ratio, dpi, DrawAndMeasureInk(font, ratio, dpi)};
+  }
+  return last.reach;
+}
+
+}  // namespace
 
 void StatusLabel::setText(const QString& text) {
   if (text == text_) return;
@@ -16,17 +82,25 @@ void StatusLabel::setText(const QString& text) {
 void StatusLabel::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.setPen(palette().color(QPalette::WindowText));
-  const QFontMetrics metrics(font());
-  const QStringList lines = text_.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
-  // As tall as the font needs, but never so tall that two lines do not fit.
-  const int line_height = std::max(1, std::min(metrics.lineSpacing(), height() / 2));
-  const int baseline_offset = std::min(metrics.ascent(), line_height - 1);
-  int y = 0;
-  for (const QString& line : lines) {
-    if (y >= height()) break;
-    painter.drawText(QPoint(0, y + baseline_offset), metrics.elidedText(line, Qt::ElideNone, width()));
-    y += line_height;
+  PaintStatusText(painter, font(), text_, size());
+}
+
+void PaintStatusText(QPainter& painter, QFont font, const QString& text, QSizeF box) {
+  const qreal ratio = std::max<qreal>(1, painter.device()->devicePixelRatioF());
+  const int dpi = painter.device()->logicalDpiY();
+  const qreal height = std::floor(box.height() * ratio);
+  InkReach reach;
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    reach = MeasureInk(font, ratio, dpi);
+    // Line two's tall glyphs must clear line one's; descenders may reach between.
+    const qreal needed = 2 * reach.above + reach.below;
+    if (needed <= height || font.pointSizeF() <= 1) break;
+    font.setPointSizeF(font.pointSizeF() * height / needed);
   }
+  painter.setFont(font);
+  const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+  if (!lines.isEmpty()) painter.drawText(QPointF(0, reach.above / ratio), lines[0]);
+  if (lines.size() > 1) painter.drawText(QPointF(0, (height - reach.below) / ratio), lines[1]);
 }
 
 }  // namespace mok

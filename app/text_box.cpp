@@ -1,11 +1,16 @@
 #include "app/text_box.h"
 
+#include <QClipboard>
 #include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QWheelEvent>
 
 #include <algorithm>
 
@@ -107,9 +112,22 @@ void TextBox::SetLocked(bool locked) {
   setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
 }
 
+bool TextBox::CanPaste() const {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  return data != nullptr && data->hasText();
+}
+
 void TextBox::SetText(TextView text) {
   text_.assign(text);
-  setPlainText(DisplayTextOf(text_, &scale_length_));
+  changing_view_ = true;
+  // Replacing everything in place, not setPlainText: that one leaves work for
+  // the event loop that costs as much as painting the window again.
+  QTextCursor all(document());
+  all.select(QTextCursor::Document);
+  all.insertText(DisplayTextOf(text_, &scale_length_));
+  QTextCursor start(document());
+  setTextCursor(start);
+  changing_view_ = false;
 }
 
 std::int32_t TextBox::SelStart() const {
@@ -136,10 +154,10 @@ void TextBox::SetSelLength(std::int32_t length) {
   setTextCursor(cursor);
 }
 
-std::size_t TextBox::TextIndexOf(std::int32_t scale_position) const {
+std::size_t UnitIndexOf(TextView text, std::int32_t scale_position) {
   std::size_t index = 0;
-  for (std::int32_t step = 0; step < scale_position && index < text_.size(); ++step) {
-    if (text_[index] == kCr && index + 1 < text_.size() && text_[index + 1] == kLf) {
+  for (std::int32_t step = 0; step < scale_position && index < text.size(); ++step) {
+    if (text[index] == kCr && index + 1 < text.size() && text[index + 1] == kLf) {
       index += 2;
     } else {
       index += 1;
@@ -147,6 +165,8 @@ std::size_t TextBox::TextIndexOf(std::int32_t scale_position) const {
   }
   return index;
 }
+
+std::size_t TextBox::TextIndexOf(std::int32_t scale_position) const { return UnitIndexOf(text_, scale_position); }
 
 Text TextBox::SelText() const {
   const std::size_t begin = TextIndexOf(SelStart());
@@ -166,15 +186,22 @@ std::size_t TextBox::LengthWithSelectionReplaced(TextView replacement) const {
   return text_.size() - (end - begin) + StoredForm(replacement).size();
 }
 
-void TextBox::SetSelText(TextView replacement) {
+Text TextBox::SelUnits() const {
+  const std::size_t begin = TextIndexOf(SelStart());
+  const std::size_t end = TextIndexOf(SelStart() + SelLength());
+  return text_.substr(begin, end - begin);
+}
+
+void TextBox::SetSelText(TextView replacement) { SetSelUnits(StoredForm(replacement)); }
+
+void TextBox::SetSelUnits(TextView units, bool select_inserted) {
   const std::int32_t start = SelStart();
   const std::size_t begin = TextIndexOf(start);
   const std::size_t end = TextIndexOf(start + SelLength());
 
-  Text inserted = StoredForm(replacement);
-
   // Whatever does not fit under MaxLength is left out, never half a line break
   // or half a surrogate pair.
+  TextView inserted = units;
   const std::size_t kept = text_.size() - (end - begin);
   if (max_length_ > 0) {
     const std::size_t room = kept >= static_cast<std::size_t>(max_length_) ? 0 : max_length_ - kept;
@@ -182,24 +209,99 @@ void TextBox::SetSelText(TextView replacement) {
       std::size_t cut = room;
       if (cut > 0 && inserted[cut - 1] == kCr && inserted[cut] == kLf) --cut;
       if (cut > 0 && IsHighSurrogate(inserted[cut - 1]) && IsLowSurrogate(inserted[cut])) --cut;
-      inserted.resize(cut);
+      inserted = inserted.substr(0, cut);
     }
   }
 
   text_.replace(begin, end - begin, inserted);
   std::int32_t inserted_scale = 0;
   const QString display = DisplayTextOf(inserted, &inserted_scale);
+  changing_view_ = true;
   QTextCursor cursor = textCursor();
   cursor.insertText(display);
+  changing_view_ = false;
   // The document may join the stand-ins differently at the seams; rebuild when
   // the scale does not add up, so positions and text never disagree.
   scale_length_ = ScaleLengthOf(text_);
   if (document()->characterCount() - 1 != scale_length_) {
-    setPlainText(DisplayTextOf(text_, &scale_length_));
+    RebuildView(start + inserted_scale);
     cursor = textCursor();
-    cursor.setPosition(std::clamp(start + inserted_scale, 0, scale_length_));
+  }
+  if (select_inserted) {
+    // One move of the editor's cursor, ending at the start: the view does not
+    // scroll to the end of a long insertion and back.
+    const std::int32_t end = cursor.position();
+    cursor.setPosition(end);
+    cursor.setPosition(std::min(start, end), QTextCursor::KeepAnchor);
   }
   setTextCursor(cursor);
+}
+
+void TextBox::RebuildView(std::int32_t caret) {
+  changing_view_ = true;
+  setPlainText(DisplayTextOf(text_, &scale_length_));
+  QTextCursor cursor = textCursor();
+  cursor.setPosition(std::clamp(caret, 0, scale_length_));
+  setTextCursor(cursor);
+  changing_view_ = false;
+}
+
+void TextBox::AllowTyping(std::int32_t limit) {
+  typing_limit_ = limit;
+  locked_ = false;
+  setReadOnly(false);
+  setTextInteractionFlags(Qt::TextEditorInteraction);
+  connect(document(), &QTextDocument::contentsChange, this, &TextBox::MirrorViewChange);
+}
+
+std::int32_t TextBox::TypingRoom() const {
+  return std::max(0, typing_limit_ - (scale_length_ - SelLength()));
+}
+
+void TextBox::MirrorViewChange(int position, int removed, int added) {
+  if (changing_view_ || typing_limit_ < 0) return;
+  // The document may report more than what changed (and its final block
+  // separator); only the part that differs from what was shown is new.
+  const std::int32_t view_end = document()->characterCount() - 1;
+  const std::int32_t old_end = std::min(position + removed, scale_length_);
+  const std::int32_t new_end = std::min(position + added, view_end);
+  const std::size_t begin = TextIndexOf(position);
+  const std::size_t end = TextIndexOf(old_end);
+  const TextView old_units = TextView(text_).substr(begin, end - begin);
+  const QString old_shown = DisplayTextOf(old_units);
+  QTextCursor range(document());
+  range.setPosition(std::clamp(position, 0, view_end));
+  range.setPosition(std::clamp(new_end, 0, view_end), QTextCursor::KeepAnchor);
+  const QString shown = range.selectedText();
+
+  qsizetype same_front = 0;
+  while (same_front < old_shown.size() && same_front < shown.size() && old_shown[same_front] == shown[same_front]) {
+    ++same_front;
+  }
+  qsizetype same_back = 0;
+  while (same_back < old_shown.size() - same_front && same_back < shown.size() - same_front &&
+         old_shown[old_shown.size() - 1 - same_back] == shown[shown.size() - 1 - same_back]) {
+    ++same_back;
+  }
+  // Keep the old code units of what still shows the same; what the user added
+  // is taken as shown, with a typed line break stored as CR LF.
+  const std::size_t keep_front = UnitIndexOf(old_units, static_cast<std::int32_t>(same_front));
+  const std::size_t keep_back =
+      old_units.size() - UnitIndexOf(old_units, static_cast<std::int32_t>(old_shown.size() - same_back));
+  Text typed;
+  for (qsizetype i = same_front; i < shown.size() - same_back; ++i) {
+    const char16_t unit = shown[i].unicode();
+    if (unit == kParagraph || unit == 0x2028) {
+      typed += u"\r\n";
+    } else {
+      typed.push_back(unit);
+    }
+  }
+  text_.replace(begin + keep_front, old_units.size() - keep_front - keep_back, typed);
+  scale_length_ = ScaleLengthOf(text_);
+  // Deleting what stood between a lone CR and a lone LF joins them into one
+  // line break: show the text afresh so positions and text agree.
+  if (view_end != scale_length_) RebuildView(textCursor().position());
 }
 
 bool TextBox::WordWrap() const { return lineWrapMode() != QPlainTextEdit::NoWrap; }
@@ -232,7 +334,40 @@ void TextBox::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
+  // Where typing is allowed, a key that would add a character past the limit adds nothing.
+  const bool adds = !event->text().isEmpty() && (event->text()[0].isPrint() || event->text()[0] == u'\r' ||
+                                                 event->text()[0] == u'\t');
+  if (typing_limit_ >= 0 && adds && !(event->modifiers() & Qt::ControlModifier) &&
+      TypingRoom() < event->text().size()) {
+    event->accept();
+    return;
+  }
   QPlainTextEdit::keyPressEvent(event);
+}
+
+void TextBox::inputMethodEvent(QInputMethodEvent* event) {
+  if (typing_limit_ >= 0 && event->commitString().size() > TypingRoom()) {
+    event->setCommitString(event->commitString().left(TypingRoom()));
+  }
+  QPlainTextEdit::inputMethodEvent(event);
+}
+
+void TextBox::insertFromMimeData(const QMimeData* source) {
+  if (typing_limit_ < 0 || source == nullptr || !source->hasText()) return;
+  // Pasted text goes in exactly as the clipboard holds it, as far as there is room.
+  const QString pasted = source->text();
+  const TextView units(reinterpret_cast<const char16_t*>(pasted.utf16()), static_cast<std::size_t>(pasted.size()));
+  std::size_t cut = UnitIndexOf(units, TypingRoom());
+  if (cut > 0 && cut < units.size() && IsHighSurrogate(units[cut - 1]) && IsLowSurrogate(units[cut])) --cut;
+  SetSelUnits(units.substr(0, cut));
+}
+
+void TextBox::wheelEvent(QWheelEvent* event) {
+  if (event->modifiers() & Qt::ControlModifier) {
+    QAbstractScrollArea::wheelEvent(event);
+    return;
+  }
+  QPlainTextEdit::wheelEvent(event);
 }
 
 void TextBox::keyReleaseEvent(QKeyEvent* event) {

@@ -44,6 +44,16 @@ class TextBox : public QPlainTextEdit {
   void SetSelText(TextView replacement);
   // The length Text() would have if SetSelText(replacement) had room for all of it.
   [[nodiscard]] std::size_t LengthWithSelectionReplaced(TextView replacement) const;
+  // The selected code units exactly as held (CR LF line breaks, lone CR and LF,
+  // NULs and unpaired surrogates as they are).
+  [[nodiscard]] Text SelUnits() const;
+  // Replaces the selection with exactly these code units and puts the caret
+  // after them, or with select_inserted selects what was inserted (the view
+  // keeps its start in sight). What does not fit under MaxLength is left out.
+  void SetSelUnits(TextView units, bool select_inserted = false);
+
+  // The clipboard holds text the box could paste (any text, empty or not).
+  [[nodiscard]] bool CanPaste() const;
 
   [[nodiscard]] bool Locked() const { return locked_; }
   void SetLocked(bool locked);
@@ -60,6 +70,11 @@ class TextBox : public QPlainTextEdit {
   // The length of the text in the scale where a line break counts one.
   [[nodiscard]] std::int32_t ScaleLength() const { return scale_length_; }
 
+  // Lets the user type, paste, cut and delete (the input dialog's box). Every
+  // change of the view is carried into the text, and what the user adds is cut
+  // so that the text stays within `limit` positions (a line break counts one).
+  void AllowTyping(std::int32_t limit);
+
  signals:
   void KeyReleased(int key, Qt::KeyboardModifiers modifiers);
   void MouseReleased(Qt::MouseButton button, QPoint global_position);
@@ -69,6 +84,11 @@ class TextBox : public QPlainTextEdit {
   void keyReleaseEvent(QKeyEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  // The font size belongs to the view menu: Ctrl with the wheel scrolls instead
+  // of zooming.
+  void wheelEvent(QWheelEvent* event) override;
+  void inputMethodEvent(QInputMethodEvent* event) override;
+  void insertFromMimeData(const QMimeData* source) override;
   // Copying or dragging the selection gives the text itself (CR LF line
   // breaks, every code unit as it is), not the view's stand-ins.
   QMimeData* createMimeDataFromSelection() const override;
@@ -76,15 +96,27 @@ class TextBox : public QPlainTextEdit {
  private:
   // Index in text_ of a position in the line-break-counts-one scale.
   [[nodiscard]] std::size_t TextIndexOf(std::int32_t scale_position) const;
+  // Carries a change the user made in the view into text_.
+  void MirrorViewChange(int position, int removed, int added);
+  // Positions the user may still add while typing.
+  [[nodiscard]] std::int32_t TypingRoom() const;
+  // The view shows text_ again from scratch, the caret at this position.
+  void RebuildView(std::int32_t caret);
 
   Text text_;
   std::int32_t scale_length_ = 0;
   std::int32_t max_length_ = 0;
+  std::int32_t typing_limit_ = -1;  // -1: the user cannot type
+  bool changing_view_ = false;      // the view is being changed from text_, not by the user
   bool locked_ = true;
 };
 
 // Length of a text in the scale where a CR LF pair counts one.
 [[nodiscard]] std::int32_t ScaleLengthOf(TextView text);
+
+// Index in text of a position in the scale where a CR LF pair counts one
+// (the size of the text for a position at or past its end).
+[[nodiscard]] std::size_t UnitIndexOf(TextView text, std::int32_t scale_position);
 
 // The editor's view of a text: one display character per code unit, CR LF pairs
 // as one paragraph break. Exposed for tests.

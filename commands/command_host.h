@@ -10,6 +10,7 @@
 
 namespace mok {
 
+class InputDialog;
 class TextBox;
 class TextHistory;
 
@@ -44,6 +45,7 @@ class CommandHost {
   virtual FileState& File() = 0;
   virtual class FileBrowser& frmB() = 0;  // the one file browser dialog, built again after its close box
   virtual class SuggestDialog& frmSuggest() = 0;  // the repair suggestions dialog, created on first use
+  virtual InputDialog& frmInp() = 0;  // the one input dialog, created on first use, hidden between uses
 };
 
 }  // namespace mok

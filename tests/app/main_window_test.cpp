@@ -3,9 +3,14 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPainter>
+#include <QWheelEvent>
+#include <QFontInfo>
+#include <QImage>
 #include <QPushButton>
 #include <QSettings>
 
+#include "app/status_label.h"
 #include "codec/conversion_core.h"
 #include "tests/support/window_fixture.h"
 
@@ -240,7 +245,8 @@ TEST_F(WindowTest, NewWindowSavesTheViewSettingsAndStartsItself) {
   Trigger(QStringLiteral("mnuHScr"));
   Trigger(QStringLiteral("mnuSize_2"));
   Trigger(QStringLiteral("mnuNewWin"));
-  EXPECT_EQ(started, QCoreApplication::applicationDirPath() + QStringLiteral("/gui_tests"));
+  // The running executable itself, whatever dots its name holds.
+  EXPECT_EQ(started, QCoreApplication::applicationFilePath());
   // The new instance starts with these settings and an empty text.
   MainWindow second(prompts.get());
   EXPECT_FALSE(second.Box().WordWrap());
@@ -254,6 +260,67 @@ TEST_F(WindowTest, AboutBoxShowsNameVersionAndMaker) {
   EXPECT_EQ(prompts->messages[0].text, u"产品名：Mokrin   版本号：4.3\r\n\r\n作者：Mokrin 开发组  mokrin@example.org");
   EXPECT_EQ(prompts->messages[0].title, u"MOK");
   EXPECT_EQ(prompts->messages[0].buttons, MessageButtons::Ok);
+}
+
+}  // namespace
+}  // namespace mok::testing
+
+namespace mok::testing {
+namespace {
+
+TEST_F(WindowTest, ClientAreaIsTheDesignsBelowTheBuiltMenus) {
+  QCoreApplication::processEvents();
+  EXPECT_EQ(window->centralWidget()->size(), QSize(762, 519));  // 11430 x 7785 twips
+  EXPECT_EQ(box().size(), QSize(749, 469));
+}
+
+TEST_F(WindowTest, CtrlWheelScrollsAndLeavesTheFontSize) {
+  box().SetText(Text(4000, u'\u5B57'));
+  QWheelEvent wheel(QPointF(20, 20), box().viewport()->mapToGlobal(QPointF(20, 20)), QPoint(), QPoint(0, 120),
+                    Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+  QCoreApplication::sendEvent(box().viewport(), &wheel);
+  EXPECT_DOUBLE_EQ(box().FontSize(), 12);
+  EXPECT_TRUE(window->close());
+  QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("MOK"), QStringLiteral("MOK"));
+  EXPECT_EQ(settings.value(QStringLiteral("Picks/FontSize")).toString(), QStringLiteral("12"));
+}
+
+// Both lines of the position line, brackets and descenders included, are
+// painted inside the label's box at the scales of common screens.
+TEST_F(WindowTest, StatusLabelFitsBothLines) {
+  auto* label = window->findChild<StatusLabel*>(QStringLiteral("lblSay"));
+  ASSERT_NE(label, nullptr);
+  const QSize box = label->size();
+  const int margin = 20;
+  for (const qreal scale : {1.0, 1.5, 2.0}) {
+    SCOPED_TRACE(scale);
+    QImage image((QSizeF(box.width(), box.height() + 2 * margin) * scale).toSize(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(scale);
+    image.setDotsPerMeterX(3780);  // 96 dpi, as the screen
+    image.setDotsPerMeterY(3780);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(Qt::black);
+    painter.translate(0, margin);
+    PaintStatusText(painter, label->font(), QStringLiteral("位于 12  选取 1\r\n[g] UBE= 0067  GBK= 67"), box);
+    painter.end();
+    int top = image.height();
+    int bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+      for (int x = 0; x < image.width(); ++x) {
+        if (qGray(image.pixel(x, y)) < 255) {
+          top = std::min(top, y);
+          bottom = std::max(bottom, y);
+        }
+      }
+    }
+    EXPECT_GE(top, margin * scale);
+    EXPECT_LT(bottom, (margin + box.height()) * scale);
+    // The second line's descenders reach into the lowest sixth of the box.
+    EXPECT_GE(bottom, (margin + box.height() * 5.0 / 6) * scale);
+  }
+  // The font stays close to its design size.
+  EXPECT_GE(QFontInfo(label->font()).pointSizeF(), 11);
 }
 
 }  // namespace

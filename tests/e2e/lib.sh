@@ -6,10 +6,16 @@
 #   e2e_setup                 private X server and home folder; cleans up on exit
 #   e2e_start PROGRAM [ARGS]  starts the program, waits for its window (E2E_WID)
 #   e2e_keys KEY...           xdotool key names: ctrl+p, alt+e, F7, Return, ...
+#   e2e_chord MODIFIER KEY    holds MODIFIER while KEY goes down and up (ctrl p): the
+#                             program sees the modifier on the key's release, as a user's
+#                             keyboard gives it (xdotool's "key ctrl+p" may release ctrl first)
 #   e2e_type TEXT             types text into the focused widget
 #   e2e_wait_until SECONDS COMMAND...   polls until COMMAND succeeds
 #   e2e_wait_window TITLE_REGEX         waits for a visible window, prints its id
 #   e2e_focus_window TITLE_REGEX        waits for a visible window and gives it the keyboard
+#   e2e_wait_title TITLE_REGEX          waits until the program's window has this title
+#   e2e_clip_put TEXT         offers TEXT (UTF-8) on the CLIPBOARD selection, as another program would
+#   e2e_clip_get              prints the CLIPBOARD selection's text
 #   e2e_fail MESSAGE          reports and exits 1
 
 set -euo pipefail
@@ -100,6 +106,34 @@ e2e_keys() {
   for key in "$@"; do xdotool key --clearmodifiers "$key"; done
 }
 
+e2e_chord() {
+  xdotool keydown --clearmodifiers "$1" key "$2" keyup "$1"
+}
+
 e2e_type() {
   xdotool type --clearmodifiers --delay 20 "$1"
+}
+
+e2e_title_is() {
+  xdotool getwindowname "$E2E_WID" 2>/dev/null | grep -qE "$1"
+}
+
+e2e_wait_title() {
+  e2e_wait_until 30 e2e_title_is "$1"
+}
+
+e2e_clip_put() {
+  # xclip serves the selection until another program takes it over; it runs in
+  # the foreground here so that the cleanup can end it.
+  printf '%s' "$1" | xclip -i -quiet -selection clipboard -target UTF8_STRING >/dev/null 2>&1 &
+  E2E_PIDS+=($!)
+  e2e_wait_until 10 e2e_clip_has "$1" || e2e_fail "xclip did not take the clipboard"
+}
+
+e2e_clip_get() {
+  xclip -o -selection clipboard -target UTF8_STRING 2>/dev/null
+}
+
+e2e_clip_has() {
+  [ "$(e2e_clip_get)" = "$1" ]
 }

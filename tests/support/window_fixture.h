@@ -74,6 +74,12 @@ class WindowTest : public ::testing::Test {
 
   Text Say() { return T(window->Say()); }
 
+  // Selects positions [start, start + length) in the scale where a line break counts one.
+  void Select(std::int32_t start, std::int32_t length) {
+    box().SetSelStart(start);
+    box().SetSelLength(length);
+  }
+
   std::unique_ptr<ScriptedPrompts> prompts;
   std::unique_ptr<MainWindow> window;
 };

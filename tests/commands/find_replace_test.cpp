@@ -1,0 +1,196 @@
+#include "commands/find_replace.h"
+
+#include <QPushButton>
+
+#include "tests/support/input_script.h"
+#include "tests/support/window_fixture.h"
+
+namespace mok::testing {
+namespace {
+
+class FindTest : public WindowTest {
+ protected:
+  void ExpectSelection(std::int32_t start, std::int32_t length) {
+    EXPECT_EQ(box().SelStart(), start);
+    EXPECT_EQ(box().SelLength(), length);
+  }
+};
+
+TEST_F(FindTest, ButtonsAndKeysSearchFromTheSelection) {
+  box().SetText(u"aXa");
+  Select(2, 1);
+  Key(Qt::Key_F1);  // backward: the selection a becomes the search string
+  ExpectSelection(0, 1);
+  EXPECT_EQ(Say(), u"位于 0  选取 1\r\n[a] UBE= 0061  GBK= 61");
+  Select(2, 1);
+  window->SeekButton(1)->click();  // forward from the last a: nothing
+  EXPECT_EQ(prompts->beeps, 1);
+  ExpectSelection(2, 1);
+
+  box().SetSelStart(0);
+  Key(Qt::Key_F1, Qt::ShiftModifier);  // backward from the start beeps without searching
+  EXPECT_EQ(prompts->beeps, 2);
+  // Shift and Ctrl+Shift with F1 search backward too; only Ctrl alone moves the caret.
+  box().SetSelStart(3);
+  Key(Qt::Key_F1, Qt::ShiftModifier | Qt::ControlModifier);
+  ExpectSelection(2, 1);
+  Key(Qt::Key_F1, Qt::ShiftModifier);
+  ExpectSelection(0, 1);
+}
+
+TEST_F(FindTest, FindAsksForTheStringAndStartsAtTheTop) {
+  box().SetText(u"aaa");
+  box().SetSelStart(2);
+  prompts->OnNextDialog(OnInput([](InputDialog& input) {
+    EXPECT_EQ(input.windowTitle(), QStringLiteral("查找字串（限300字）"));
+    QTest::keyClicks(&input.Box(), QStringLiteral("aa"));
+    input.cmdA_Click(0);
+  }));
+  Key(Qt::Key_F3);
+  EXPECT_EQ(prompts->dialogs_shown, std::vector<std::u16string>{u"frmInp"});
+  ExpectSelection(0, 2);
+  Key(Qt::Key_F2);  // the next find starts after the selection: nothing
+  EXPECT_EQ(prompts->beeps, 1);
+  ExpectSelection(0, 2);
+
+  // Case-sensitive; a cancelled or empty find keeps the search string.
+  box().SetText(u"abA");
+  prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("A")));
+  Trigger(QStringLiteral("mnuSeekNew"));
+  ExpectSelection(2, 1);
+  prompts->OnNextDialog(OnInput([](InputDialog& input) {
+    EXPECT_EQ(input.Box().GetText(), u"A");  // the current search string is proposed
+    QTest::keyClicks(&input.Box(), QStringLiteral("b"));
+    input.cmdA_Click(1);
+  }));
+  Key(Qt::Key_F3);
+  prompts->OnNextDialog(OnInput([](InputDialog& input) {
+    QTest::keyClick(&input.Box(), Qt::Key_Delete);
+    input.cmdA_Click(0);
+  }));
+  Key(Qt::Key_F3);
+  box().SetSelStart(0);
+  Key(Qt::Key_F2);
+  ExpectSelection(2, 1);
+}
+
+TEST_F(FindTest, AStringWithALineBreakMatchesAcrossOne) {
+  box().SetText(u"x\r\ny\r\nx\r\ny");
+  prompts->OnNextDialog(OnInput([](InputDialog& input) {
+    QTest::keyClicks(&input.Box(), QStringLiteral("x"));
+    QTest::keyClick(&input.Box(), Qt::Key_Return);
+    QTest::keyClicks(&input.Box(), QStringLiteral("y"));
+    input.cmdA_Click(0);
+  }));
+  Key(Qt::Key_F3);
+  ExpectSelection(0, 3);
+  Key(Qt::Key_F2);
+  ExpectSelection(4, 3);
+  EXPECT_EQ(box().SelText(), u"x\ry");
+}
+
+TEST_F(FindTest, NoSearchStringBeeps) {
+  box().SetText(u"abc");
+  Key(Qt::Key_F2);
+  EXPECT_EQ(prompts->beeps, 1);
+  ExpectSelection(0, 0);
+}
+
+TEST_F(FindTest, ReplaceChangesEveryOccurrenceAsOneState) {
+  box().SetText(u"one two one three one");
+  window->SetOriginal(u"start");
+  Select(18, 3);  // the last "one"
+  prompts->OnNextDialog(OnInput([this](InputDialog& input) {
+    EXPECT_EQ(input.windowTitle(), QStringLiteral("替换字串（限300字）"));
+    EXPECT_EQ(input.Box().GetText(), u"one");
+    EXPECT_EQ(input.Box().SelLength(), 3);
+    // Behind the dialog the first occurrence is selected.
+    EXPECT_EQ(box().SelStart(), 0);
+    QTest::keyClicks(&input.Box(), QStringLiteral("1"));
+    input.cmdA_Click(0);
+  }));
+  Key(Qt::Key_F4);
+  EXPECT_EQ(box().GetText(), u"1 two 1 three 1");
+  ExpectSelection(0, 1);
+  EXPECT_EQ(Say(), u"字串替换");
+  Key(Qt::Key_F5);
+  EXPECT_EQ(box().GetText(), u"one two one three one");
+}
+
+TEST_F(FindTest, ReplaceWithTheSameStringOrNothingSelected) {
+  box().SetText(u"ab ab");
+  Key(Qt::Key_F4);  // nothing selected: nothing at all
+  EXPECT_TRUE(prompts->dialogs_shown.empty());
+  Select(3, 2);
+  prompts->OnNextDialog(OnInput([](InputDialog& input) { input.cmdA_Click(0); }));
+  Trigger(QStringLiteral("mnuReplace"));
+  EXPECT_EQ(Say(), u"新旧字串相同");
+  EXPECT_EQ(prompts->beeps, 1);
+  ExpectSelection(0, 2);
+  EXPECT_EQ(box().GetText(), u"ab ab");
+
+  // An empty replacement deletes every occurrence; the caret stands where the first was.
+  prompts->OnNextDialog(OnInput([](InputDialog& input) {
+    QTest::keyClick(&input.Box(), Qt::Key_Delete);
+    input.cmdA_Click(0);
+  }));
+  Key(Qt::Key_F4);
+  EXPECT_EQ(box().GetText(), u" ");
+  ExpectSelection(0, 0);
+}
+
+TEST_F(FindTest, ReplaceUpToTheLimit) {
+  const Text start = Text(15998, u'.') + u"ab";  // 16000
+  box().SetText(start);
+  Select(15998, 2);
+  prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("abc")));
+  Key(Qt::Key_F4);
+  ASSERT_EQ(prompts->messages.size(), 1u);
+  EXPECT_EQ(prompts->messages[0].text, u"替换 未成~ 结果文本过长");
+  EXPECT_EQ(box().GetText(), start);
+  ExpectSelection(15998, 2);
+
+  box().SetText(Text(15997, u'.') + u"ab");
+  Select(15997, 2);
+  prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("abc")));
+  Key(Qt::Key_F4);
+  EXPECT_EQ(box().TextLength(), 16000);
+  EXPECT_EQ(Say(), u"字串替换");
+}
+
+TEST_F(FindTest, ReplaceKeepsCodeUnitsItDoesNotChange) {
+  // Lone CR, lone LF, NUL and unpaired surrogates around the occurrences stay;
+  // a selection holding a lone CR matches only a lone CR, never a CR LF.
+  const Text start(u"\rab\n\xD800" u"ab\0a\rb|a\r\nb", 15);
+  box().SetText(start);
+  Select(1, 2);
+  prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("X")));
+  Key(Qt::Key_F4);
+  EXPECT_EQ(Hex(box().GetText()), Hex(Text(u"\rX\n\xD800X\0a\rb|a\r\nb", 13)));
+  Select(6, 3);  // a, lone CR, b
+  EXPECT_EQ(box().SelText(), u"a\rb");
+  prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("Y")));
+  Key(Qt::Key_F4);
+  EXPECT_EQ(Hex(box().GetText()), Hex(Text(u"\rX\n\xD800X\0Y|a\r\nb", 11)));
+}
+
+TEST(ReplaceAll, ScansLeftToRightWithoutOverlapOrSplittingALineBreak) {
+  std::size_t first = 0;
+  EXPECT_EQ(ReplaceAll(u"aaaaa", u"aa", u"b", first), u"bba");
+  EXPECT_EQ(first, 0u);
+  EXPECT_EQ(ReplaceAll(u"xyz", u"q", u"b", first), u"xyz");
+  EXPECT_EQ(first, TextView::npos);
+  // "\n" after a CR is half a line break and is not replaced; a lone one is.
+  EXPECT_EQ(ReplaceAll(u"a\r\nb\nc", u"\n", u"-", first), u"a\r\nb-c");
+  EXPECT_EQ(first, 4u);
+  EXPECT_EQ(ReplaceAll(u"a\r\nb\rc", u"a\r", u"-", first), u"a\r\nb\rc");
+  // Linear: 2000 occurrences in 16000 characters in one pass.
+  Text many;
+  for (int i = 0; i < 2000; ++i) many += u"abcdefgh";
+  const Text replaced = ReplaceAll(many, u"cd", u"XYZ", first);
+  EXPECT_EQ(replaced.size(), 18000u);
+  EXPECT_EQ(replaced.substr(0, 9), u"abXYZefgh");
+}
+
+}  // namespace
+}  // namespace mok::testing
