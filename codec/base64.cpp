@@ -11,10 +11,9 @@ namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-// Per variant, the pair of characters that stand for "+" and "/". Replacing the
-// first by "+" and then the second by "/" equals giving them the values 62 and
-// 63 directly: the two are never equal, never "+" or "/", and never alphanumeric.
-constexpr char kVariantChars[] = "*-!-_--_._.-_:";
+// Replacing the first character of a variant's pair (kBase64VariantChars) by
+// "+" and then the second by "/" equals giving them the values 62 and 63
+// directly: the two are never equal, never "+" or "/", and never alphanumeric.
 
 constexpr std::int8_t kStop = -1;   // outside the alphabet: decoding ends
 constexpr std::int8_t kBlank = -2;  // space, tab, CR, LF: skipped by the text decoder
@@ -27,8 +26,8 @@ constexpr ValueTable MakeTable(int variant) {
   for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::int8_t>(i);
   table[' '] = table['\t'] = table['\r'] = table['\n'] = kBlank;
   if (variant >= 1 && variant <= 7) {
-    table[static_cast<unsigned char>(kVariantChars[2 * variant - 2])] = 62;
-    table[static_cast<unsigned char>(kVariantChars[2 * variant - 1])] = 63;
+    table[static_cast<unsigned char>(kBase64VariantChars[2 * variant - 2])] = 62;
+    table[static_cast<unsigned char>(kBase64VariantChars[2 * variant - 1])] = 63;
   }
   return table;
 }

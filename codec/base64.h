@@ -6,10 +6,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "codec/text_types.h"
 
 namespace mok {
+
+// The characters that stand for "+" and "/" in variants 1..7, two per variant.
+inline constexpr std::string_view kBase64VariantChars = "*-!-_--_._.-_:";
 
 // Decodes Base64. Variants 1..7 let two other characters stand for "+" and "/":
 //   1 "*" "-"   2 "!" "-"   3 "_" "-"   4 "-" "_"   5 "." "_"   6 "." "-"   7 "_" ":"

@@ -71,6 +71,8 @@ constexpr CodePageName kCodePageNames[] = {
 
 constexpr std::size_t kCodePageCount = sizeof kCodePageNames / sizeof kCodePageNames[0];
 
+constexpr std::int32_t kHzCodePage = 52936;
+
 const CodePageName* FindCodePage(std::int32_t code_page) {
   // Callers such as the escape decoders convert many short runs with one code
   // page, so the last one found is checked first.
@@ -160,16 +162,14 @@ class ConverterCache {
   }
 
  private:
-  // The substitute is whatever the code page encodes "?" as (0x3F, or 0x6F in
-  // EBCDIC), never ICU's SUB control character.
+  // The substitute is "?" in the code page (0x3F, or 0x6F in EBCDIC), never
+  // ICU's SUB control character. Given as text, ICU converts it like any other
+  // character, so the stateful converters (HZ, ISO-2022) shift back to ASCII
+  // before it instead of dropping a raw byte into a double-byte run.
   static void SetQuestionMarkSubstitute(UConverter* converter) {
     UErrorCode err = U_ZERO_ERROR;
     const UChar question = u'?';
-    char bytes[8];
-    const int32_t n = ucnv_fromUChars(converter, bytes, sizeof bytes, &question, 1, &err);
-    if (U_SUCCESS(err) && n == 1) {
-      ucnv_setSubstChars(converter, bytes, 1, &err);
-    }
+    ucnv_setSubstString(converter, &question, 1, &err);
     ucnv_reset(converter);
   }
 
@@ -229,6 +229,52 @@ bool IcuDecode(UConverter* converter, BytesView bytes, Text& out) {
   }
   out.resize(static_cast<std::size_t>(written));
   return true;
+}
+
+// ICU's HZ encoder gets its shifts wrong in three ways: it writes "~}" before
+// the first ASCII character although HZ starts in ASCII, it writes a tilde as
+// "~~" without leaving a GB run (an HZ reader then takes the run's next pairs
+// for ASCII), and it leaves a final GB run open. Its output is rewritten here
+// with the shifts where HZ wants them: the state ICU believes in (icu_gb) says
+// how to read its bytes, the state written so far (gb) which shifts to emit.
+// Inside a GB run a GB2312 pair is two bytes of 0x21..0x7E whose first is never
+// "~"; any other byte there is an escaped byte the callback wrote on its own.
+Bytes NormalizeHzShifts(BytesView bytes) {
+  Bytes out;
+  out.reserve(2 * bytes.size() + 2);  // each tilde in a run can cost a close and a reopen
+  bool icu_gb = false;
+  bool gb = false;
+  auto shift = [&](bool to_gb) {
+    if (gb == to_gb) return;
+    out.push_back('~');
+    out.push_back(to_gb ? '{' : '}');
+    gb = to_gb;
+  };
+  std::size_t i = 0;
+  while (i < bytes.size()) {
+    const std::uint8_t b = bytes[i];
+    const std::uint8_t next = i + 1 < bytes.size() ? bytes[i + 1] : 0;
+    if (b == '~' && (next == '{' || next == '}')) {
+      icu_gb = next == '{';
+      i += 2;
+    } else if (b == '~' && next == '~') {
+      shift(false);
+      out.push_back('~');
+      out.push_back('~');
+      i += 2;
+    } else if (icu_gb && b >= 0x21 && b <= 0x7E && i + 1 < bytes.size()) {
+      shift(true);
+      out.push_back(b);
+      out.push_back(next);
+      i += 2;
+    } else {
+      if (!icu_gb) shift(false);
+      out.push_back(b);
+      ++i;
+    }
+  }
+  shift(false);
+  return out;
 }
 
 // glibc iconv for Johab, with the same treatment of what it cannot convert:
@@ -299,7 +345,9 @@ bool EncodeWithCodePage(TextView text, std::int32_t code_page, Bytes& out) {
     if (entry == nullptr || text.size() >= (1u << 29)) return false;
     if (entry->icu_name != nullptr) {
       UConverter* converter = Cache().Icu(*entry);
-      return converter != nullptr && IcuEncode(converter, text, out);
+      if (converter == nullptr || !IcuEncode(converter, text, out)) return false;
+      if (code_page == kHzCodePage) out = NormalizeHzShifts(out);
+      return true;
     }
     IconvPair* pair = Cache().Iconv(*entry);
     return pair != nullptr && IconvEncode(pair->encoder, text, out);
