@@ -1,0 +1,52 @@
+#include "dialogs/dialog_parts.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QSignalBlocker>
+
+#include "app/main_window.h"
+#include "platform/user_prompts.h"
+
+namespace mok {
+
+QRect TwipsRect(int left, int top, int width, int height) {
+  return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
+}
+
+QString ToQString(TextView text) {
+  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
+}
+
+Text ToText(const QString& text) {
+  return Text(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
+}
+
+void FillCharsetList(QComboBox& list, std::span<const NamedCode> table) {
+  const QSignalBlocker quiet(list);
+  list.clear();
+  for (const NamedCode& entry : table) list.addItem(ToQString(entry.name), entry.code);
+  list.setCurrentIndex(-1);
+}
+
+bool PickedCode(const QComboBox& list, std::int32_t& code) {
+  if (list.currentIndex() < 0) return false;
+  bool ok = false;
+  const int value = list.currentData().toInt(&ok);
+  if (!ok) return false;
+  code = value;
+  return true;
+}
+
+void ReportSetupError(UserPrompts& prompts, std::string_view description) {
+  Text message = u"此窗出错~ ";
+  message += ToText(QString::fromUtf8(description.data(), static_cast<qsizetype>(description.size())));
+  prompts.ShowMessage(message);
+}
+
+void SetEntryBackground(QWidget& entry, bool taking_input) {
+  QPalette colours = entry.palette();
+  colours.setColor(QPalette::Base, QApplication::palette().color(taking_input ? QPalette::Base : QPalette::Button));
+  entry.setPalette(colours);
+}
+
+}  // namespace mok

@@ -1,0 +1,142 @@
+#include "dialogs/transfer_dialog.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+#include <exception>
+
+#include "codec/base64.h"
+#include "codec/charset_tables.h"
+#include "dialogs/dialog_parts.h"
+
+namespace mok {
+namespace {
+
+// Modes 1 and 2 pick from the code pages, mode 0 from the language codes.
+bool ListsCodePages(std::int16_t mode) { return mode != 0; }
+
+}  // namespace
+
+TransferDialog::TransferDialog(UserPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
+  setObjectName(QStringLiteral("frmTL"));
+  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+  setModal(true);
+  if (parent != nullptr) setFont(parent->font());
+  setFixedSize(TwipsRect(0, 0, 5650, 2350).size());
+
+  lblTrn_ = new QLabel(this);
+  lblTrn_->setObjectName(QStringLiteral("lblTrn"));
+  lblTrn_->setGeometry(TwipsRect(100, 60, 2500, 315));
+  lblLid_ = new QLabel(this);
+  lblLid_->setObjectName(QStringLiteral("lblLid"));
+  lblLid_->setGeometry(TwipsRect(3000, 480, 1395, 315));
+
+  cboTrn_ = new QComboBox(this);
+  cboTrn_->setObjectName(QStringLiteral("cboTrn"));
+  cboTrn_->setGeometry(TwipsRect(590, 900, 2050, 360));
+  cboTrn_->addItems({QStringLiteral("URL"), QStringLiteral("QP"), QStringLiteral("Base64")});
+  for (std::size_t i = 0; i + 1 < kBase64VariantChars.size(); i += 2) {
+    cboTrn_->addItem(QStringLiteral("Base64(") + QString::fromLatin1(kBase64VariantChars.substr(i, 2)) + u')');
+  }
+  cboTrn_->setCurrentIndex(-1);
+
+  // The joiner never changes: in modes 0 and 1 the character-set list covers all
+  // of it but the hyphen, in mode 2 it covers the hyphen and "+半字" shows. So
+  // the list is made after the label, to lie on top of it.
+  lblDash_ = new QLabel(QStringLiteral("-   +半字"), this);
+  lblDash_->setObjectName(QStringLiteral("lblDash"));
+  lblDash_->setGeometry(TwipsRect(2715, 915, 1605, 330));
+  cboCS_ = new QComboBox(this);
+  cboCS_->setObjectName(QStringLiteral("cboCS"));
+  cboCS_->setGeometry(TwipsRect(2980, 900, 2500, 360));
+  cboCS_->setMaxVisibleItems(20);
+  connect(cboCS_, &QComboBox::currentIndexChanged, this, &TransferDialog::cboCS_Click);
+  lCsLeft_ = cboCS_->x();
+
+  const QRect button_places[2] = {TwipsRect(1125, 1740, 1500, 420), TwipsRect(3000, 1740, 1500, 420)};
+  const QString button_captions[2] = {QStringLiteral("确定 &Y"), QStringLiteral("取消 &N")};
+  for (int i = 0; i < 2; ++i) {
+    auto* button = new QPushButton(button_captions[i], this);
+    button->setObjectName(QStringLiteral("cmdA_%1").arg(i));
+    button->setGeometry(button_places[i]);
+    cmdA_[i] = button;
+  }
+  cmdA_[0]->setDefault(true);
+  cmdA_[0]->setAutoDefault(true);
+  cmdA_[1]->setAutoDefault(false);
+  connect(cmdA_[0], &QPushButton::clicked, this, &TransferDialog::cmdOk_Click);
+  connect(cmdA_[1], &QPushButton::clicked, this, &QDialog::reject);  // Escape rejects as well
+  setTabOrder(cboTrn_, cboCS_);
+  setTabOrder(cboCS_, cmdA_[0]);
+  setTabOrder(cmdA_[0], cmdA_[1]);
+}
+
+void TransferDialog::RunModal() {
+  if (!Form_Activate()) return;
+  exec();
+}
+
+bool TransferDialog::Form_Activate() {
+  bOk = false;
+  // Checked before the mode is compared with the last one, so that no mode
+  // (-1 included, the value before the first showing) shows an empty dialog.
+  if (nOpr < 0 || nOpr > 2) {
+    ReportSetupError(prompts_);
+    hide();
+    return false;
+  }
+  if (nOpr == nLastOpr_) return true;  // everything as the user left it
+  try {
+    const bool with_format = nOpr != 2;
+    cboTrn_->setVisible(with_format);
+    cboCS_->move(with_format ? lCsLeft_ : cboTrn_->x(), cboCS_->y());
+    static const QString kCaptions[3] = {QStringLiteral("Trans-LCID"), QStringLiteral("Trans-CP"),
+                                         QStringLiteral("CP+半字")};
+    static const QString kKinds[3] = {QStringLiteral("(传送格式-语文区号)"), QStringLiteral("(传送格式-代码页)"),
+                                      QStringLiteral("(代码页+半字)")};
+    setWindowTitle(kCaptions[nOpr]);
+    lblTrn_->setText(kKinds[nOpr]);
+    // The list keeps its items and pick while its kind stays the same.
+    if (nLastOpr_ < 0 || ListsCodePages(nLastOpr_) != ListsCodePages(nOpr)) {
+      lblLid_->clear();
+      FillCharsetList(*cboCS_, ListsCodePages(nOpr) ? CodePages() : LanguageCodes());
+    }
+    nLastOpr_ = nOpr;
+    return true;
+  } catch (const std::exception& error) {
+    ReportSetupError(prompts_, error.what());
+  } catch (...) {
+    ReportSetupError(prompts_);
+  }
+  hide();
+  return false;
+}
+
+void TransferDialog::cboCS_Click() {
+  std::int32_t code = 0;
+  if (PickedCode(*cboCS_, code)) lblLid_->setText(QString::number(code));
+}
+
+// Without a format (modes 0 and 1) or without a character set nothing happens:
+// the dialog stays open for the user to pick or cancel.
+void TransferDialog::cmdOk_Click() {
+  std::int16_t format = nTrn;
+  QString say;
+  if (nOpr >= 2) {
+    say = cboCS_->currentText() + QStringLiteral("+半字");
+  } else {
+    if (cboTrn_->currentIndex() < 0) return;
+    format = static_cast<std::int16_t>(cboTrn_->currentIndex());
+    say = QStringLiteral("解读 ") + cboTrn_->currentText() + u'-' + cboCS_->currentText();
+  }
+  std::int32_t code = 0;
+  if (!PickedCode(*cboCS_, code)) return;
+  nTrn = format;
+  lLid = code;
+  sSay = ToText(say);
+  bOk = true;
+  accept();
+}
+
+}  // namespace mok
