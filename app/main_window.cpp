@@ -13,11 +13,16 @@
 
 #include <cmath>
 
+#include "app/decoding_menu_c.h"
 #include "app/menu_builder.h"
 #include "app/status_label.h"
 #include "app/text_box.h"
 #include "commands/a2b_commands.h"
+#include "commands/asked_conversions.h"
+#include "commands/half_char_commands.h"
 #include "commands/transfer_decoders.h"
+#include "dialogs/pair_dialog.h"
+#include "dialogs/transfer_dialog.h"
 #include "platform/qt_user_prompts.h"
 #include "platform/settings_store.h"
 
@@ -122,7 +127,8 @@ void MainWindow::BuildMenus() {
   QMenu* files = build.TopMenu(QStringLiteral("mnuFiles"), QStringLiteral(" 文件 (&F)"));
   build.Item(files, QStringLiteral("mnuNewWin"), QStringLiteral("新窗口 (&W)"), [this] { mnuNewWin_Click(); });
 
-  build.TopMenu(QStringLiteral("mnuEdits"), QStringLiteral(" 编辑 (&E)"));
+  QMenu* edits = build.TopMenu(QStringLiteral("mnuEdits"), QStringLiteral(" 编辑 (&E)"));
+  BuildMakeMenu(build, edits, *this);
 
   QMenu* first = build.TopMenu(QStringLiteral("mnuJiedusA"), QStringLiteral(" 解读乱码 (&1)"));
   for (int i = 0; i < static_cast<int>(kNumUCaptions.size()); ++i) {
@@ -151,7 +157,8 @@ void MainWindow::BuildMenus() {
     if (row.checked) build.CheckPermanently(item);
   }
 
-  build.TopMenu(QStringLiteral("mnuJiedusC"), QStringLiteral(" 解读乱码 (&3)"));
+  QMenu* third = build.TopMenu(QStringLiteral("mnuJiedusC"), QStringLiteral(" 解读乱码 (&3)"));
+  BuildDecodingMenuC(build, third, *this);
 
   mnuLooks_ = build.TopMenu(QStringLiteral("mnuLooks"), QStringLiteral(" 查看 (&L)"));
   connect(mnuLooks_, &QMenu::aboutToShow, this, &MainWindow::mnuLooks_Click);
@@ -262,6 +269,16 @@ void MainWindow::cmdUd_Click(int index) {
   ShowHistoryButtons();
 }
 
+PairDialog& MainWindow::frmLid() {
+  if (frmLid_ == nullptr) frmLid_ = new PairDialog(*prompts_, this);
+  return *frmLid_;
+}
+
+TransferDialog& MainWindow::frmTL() {
+  if (frmTL_ == nullptr) frmTL_ = new TransferDialog(*prompts_, this);
+  return *frmTL_;
+}
+
 bool MainWindow::AskDiscard() {
   if (history_.IsSaved()) return false;
   return !prompts_->AskYesNo(kAskDiscard);
@@ -292,6 +309,15 @@ void MainWindow::OnKeyReleased(int key, Qt::KeyboardModifiers modifiers) {
       break;
     case Qt::Key_F6:
       cmdUd_Click(ctrl ? 3 : 2);
+      break;
+    case Qt::Key_F7:
+      RunCAB(*this, 3);
+      break;
+    case Qt::Key_F8:
+      RunAskA2B(*this, ctrl ? 1 : 0);
+      break;
+    case Qt::Key_F9:
+      RunAskA2B(*this, ctrl ? 4 : 3);
       break;
     default:
       break;

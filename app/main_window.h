@@ -43,6 +43,8 @@ class MainWindow : public QMainWindow, public CommandHost {
   void SetOriginal(TextView status) override;
   void SetCaption(TextView name) override;
   FileState& File() override { return file_; }
+  PairDialog& frmLid() override;
+  TransferDialog& frmTL() override;
 
   // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
   void cmdUd_Click(int index);
@@ -92,6 +94,9 @@ class MainWindow : public QMainWindow, public CommandHost {
   QAction* mnuHScr_ = nullptr;
   QAction* mnuFont0_ = nullptr;
   QAction* mnuSize0_ = nullptr;
+  // The parameter dialogs, made on first use and then only shown and hidden.
+  PairDialog* frmLid_ = nullptr;
+  TransferDialog* frmTL_ = nullptr;
 };
 
 // Twips of the window design to pixels: 15 twips per pixel.

@@ -57,6 +57,8 @@ class TextBox : public QPlainTextEdit {
 
   // The length of the text in the scale where a line break counts one.
   [[nodiscard]] std::int32_t ScaleLength() const { return scale_length_; }
+  // Index in Text() of a position in the line-break-counts-one scale.
+  [[nodiscard]] std::size_t TextIndexOf(std::int32_t scale_position) const;
 
  signals:
   void KeyReleased(int key, Qt::KeyboardModifiers modifiers);
@@ -72,9 +74,6 @@ class TextBox : public QPlainTextEdit {
   QMimeData* createMimeDataFromSelection() const override;
 
  private:
-  // Index in text_ of a position in the line-break-counts-one scale.
-  [[nodiscard]] std::size_t TextIndexOf(std::int32_t scale_position) const;
-
   Text text_;
   std::int32_t scale_length_ = 0;
   std::int32_t max_length_ = 0;

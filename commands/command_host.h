@@ -42,6 +42,8 @@ class CommandHost {
   // The window caption: the name of the text followed by "  ~" and the product name.
   virtual void SetCaption(TextView name) = 0;
   virtual FileState& File() = 0;
+  virtual class PairDialog& frmLid() = 0;      // the dialog that asks for two character sets
+  virtual class TransferDialog& frmTL() = 0;  // the dialog that asks for a format and a character set
 };
 
 }  // namespace mok

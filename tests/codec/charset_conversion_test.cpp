@@ -18,9 +18,7 @@ using testing::Hex;
 
 bool RepresentsEverything(std::int32_t cp) { return cp == 54936 || cp == 1200 || cp == 65000 || cp == 65001; }
 
-bool IsStateful(std::int32_t cp) {
-  return cp == 52936 || cp == 50227 || cp == 50229 || cp == 50221 || cp == 50225;
-}
+bool IsStateful(std::int32_t cp) { return cp == 52936 || cp == 50227 || cp == 50229 || cp == 50221 || cp == 50225; }
 
 TEST(CharsetConversion, EveryCodePageWritesItsQuestionMarkForWhatItLacks) {
   for (const NamedCode& entry : CodePages()) {

@@ -33,8 +33,8 @@ TEST_F(PairDialogTest, FirstShowingOffersTheLanguageNames) {
   EXPECT_EQ(Option(0)->text(), QStringLiteral("语文区号(LCID)"));
   EXPECT_EQ(Option(1)->text(), QStringLiteral("语文名称"));
   EXPECT_TRUE(Option(1)->isChecked());
-  const QStringList names = {"GB", "Big5", "日文", "韩文", "泰文", "越南文", "Eng", "希腊文",
-                             "俄文", "阿拉伯文", "希伯莱文", "Latin1", "ULE", "UBE", "Utf8"};
+  const QStringList names = {"GB",   "Big5",     "日文",     "韩文",   "泰文", "越南文", "Eng", "希腊文",
+                             "俄文", "阿拉伯文", "希伯莱文", "Latin1", "ULE",  "UBE",    "Utf8"};
   EXPECT_EQ(Items("cboCS_0"), names);
   EXPECT_EQ(Items("cboCS_1"), names);
   EXPECT_EQ(List(dialog, "cboCS_1")->itemData(14).toInt(), -4);
@@ -173,7 +173,7 @@ TEST_F(PairDialogTest, ShownForRealItAnswersOkEnterAndEscape) {
     EXPECT_TRUE(first->hasFocus());
     EXPECT_EQ(first->selectedText(), QStringLiteral("1033"));
     QTest::keyClicks(first, QStringLiteral("-1"));  // typing replaces the number
-    QTest::keyClick(first, Qt::Key_Return);      // the default button
+    QTest::keyClick(first, Qt::Key_Return);         // the default button
   });
   EXPECT_TRUE(dialog.bOk);
   EXPECT_FALSE(dialog.isVisible());

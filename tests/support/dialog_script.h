@@ -18,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include "codec/text_types.h"
+#include "dialogs/pair_dialog.h"
+#include "dialogs/transfer_dialog.h"
 #include "platform/user_prompts.h"
 
 namespace mok::testing {
@@ -35,8 +37,8 @@ inline QComboBox* List(QWidget& dialog, const char* name) { return Control<QComb
 inline void Pick(QWidget& dialog, const char* list_name, TextView item) {
   QComboBox* list = List(dialog, list_name);
   if (list == nullptr) return;
-  const int index = list->findText(QString(reinterpret_cast<const QChar*>(item.data()), static_cast<qsizetype>(item.size())),
-                                   Qt::MatchExactly);
+  const int index = list->findText(
+      QString(reinterpret_cast<const QChar*>(item.data()), static_cast<qsizetype>(item.size())), Qt::MatchExactly);
   ASSERT_GE(index, 0) << list_name;
   list->setCurrentIndex(index);
 }
@@ -59,6 +61,37 @@ std::function<void(ModalDialog&)> Script(std::function<void(Dialog&)> act) {
     if (!dialog->Form_Activate()) return;
     act(*dialog);
   };
+}
+
+// frmTL: picks the format (unless empty, as in mode 2) and the character set
+// by their texts, then OK.
+inline std::function<void(ModalDialog&)> PickTransfer(Text format, Text charset) {
+  return Script<TransferDialog>([format, charset](TransferDialog& dialog) {
+    if (!format.empty()) Pick(dialog, "cboTrn", format);
+    Pick(dialog, "cboCS", charset);
+    Click(dialog, "cmdA_0");
+  });
+}
+
+// frmLid: switches to entry by name, picks A and B, then OK.
+inline std::function<void(ModalDialog&)> PickPair(Text a, Text b) {
+  return Script<PairDialog>([a, b](PairDialog& dialog) {
+    Click(dialog, "optTog_1");
+    Pick(dialog, "cboCS_0", a);
+    Pick(dialog, "cboCS_1", b);
+    Click(dialog, "cmdA_0");
+  });
+}
+
+// OK on whatever the dialog shows (the choices left from its last showing).
+template <typename Dialog>
+std::function<void(ModalDialog&)> ConfirmAsLeft() {
+  return Script<Dialog>([](Dialog& dialog) { Click(dialog, "cmdA_0"); });
+}
+
+template <typename Dialog>
+std::function<void(ModalDialog&)> Cancel() {
+  return Script<Dialog>([](Dialog& dialog) { Click(dialog, "cmdA_1"); });
 }
 
 // Shows the dialog for real (its RunModal) with a driver queued to act on the
