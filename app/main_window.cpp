@@ -236,14 +236,7 @@ void MainWindow::SetOriginal(TextView status) {
   lblSay_->setText(ToQString(status));
 }
 
-void MainWindow::ReplaceSelection(TextView replacement) {
-  const std::int32_t start = txtA_->SelStart();
-  txtA_->SetSelText(replacement);
-  const std::int32_t inserted = txtA_->SelStart() - start;
-  if (inserted < 0) return;
-  txtA_->SetSelStart(start);
-  txtA_->SetSelLength(inserted);
-}
+void MainWindow::ReplaceSelection(TextView replacement) { txtA_->SetSelText(replacement, /*select_inserted=*/true); }
 
 void MainWindow::SetSay(TextView say) { lblSay_->setText(ToQString(say)); }
 

@@ -149,7 +149,7 @@ Text TextBox::SelText() const {
   return selected;
 }
 
-void TextBox::SetSelText(TextView replacement) {
+void TextBox::SetSelText(TextView replacement, bool select_inserted) {
   const std::int32_t start = SelStart();
   const std::size_t begin = TextIndexOf(start);
   const std::size_t end = TextIndexOf(start + SelLength());
@@ -187,6 +187,10 @@ void TextBox::SetSelText(TextView replacement) {
     setPlainText(DisplayTextOf(text_, &scale_length_));
     cursor = textCursor();
     cursor.setPosition(std::clamp(start + inserted_scale, 0, scale_length_));
+  }
+  if (select_inserted) {
+    cursor.setPosition(std::clamp(start, 0, scale_length_));
+    cursor.setPosition(std::clamp(start + inserted_scale, 0, scale_length_), QTextCursor::KeepAnchor);
   }
   setTextCursor(cursor);
 }

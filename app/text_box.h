@@ -38,10 +38,11 @@ class TextBox : public QPlainTextEdit {
   void SetSelLength(std::int32_t length);
   // The selected text with each line break as a single CR.
   [[nodiscard]] Text SelText() const;
-  // Replaces the selection and puts the caret after the inserted text. A CR not
-  // followed by LF is a line break and is stored as CR LF. What does not fit
-  // under MaxLength is left out.
-  void SetSelText(TextView replacement);
+  // Replaces the selection and puts the caret after the inserted text, or with
+  // select_inserted selects the inserted text (in one move of the view, which
+  // on a long text costs a layout pass each). A CR not followed by LF is a line
+  // break and is stored as CR LF. What does not fit under MaxLength is left out.
+  void SetSelText(TextView replacement, bool select_inserted = false);
 
   [[nodiscard]] bool Locked() const { return locked_; }
   void SetLocked(bool locked);

@@ -135,8 +135,9 @@ TEST_F(AskedConversionsTest, KeysOpenTheirDialogInTheirMode) {
     QString shown;
     prompts->OnNextDialog([&shown](ModalDialog& dialog) {
       auto& widget = dynamic_cast<QDialog&>(dialog);
-      if (auto* pair = dynamic_cast<PairDialog*>(&dialog)) ASSERT_TRUE(pair->Form_Activate());
-      if (auto* transfer = dynamic_cast<TransferDialog*>(&dialog)) ASSERT_TRUE(transfer->Form_Activate());
+      auto* pair = dynamic_cast<PairDialog*>(&dialog);
+      const bool up = pair != nullptr ? pair->Form_Activate() : dynamic_cast<TransferDialog&>(dialog).Form_Activate();
+      ASSERT_TRUE(up);
       shown = widget.windowTitle();
       Click(widget, "cmdA_1");
     });

@@ -44,7 +44,9 @@ TEST_F(MakeGarbledTest, TheSubmenuSitsInTheEditMenu) {
   for (int i = 0; i < 21; ++i) {
     EXPECT_EQ(items[i]->objectName(), QStringLiteral("mnuMake_%1").arg(i));
     EXPECT_EQ(items[i]->isSeparator(), captions[i] == nullptr) << i;
-    if (captions[i] != nullptr) EXPECT_EQ(items[i]->text(), QString::fromUtf8(captions[i]));
+    if (captions[i] != nullptr) {
+      EXPECT_EQ(items[i]->text(), QString::fromUtf8(captions[i]));
+    }
   }
 }
 
