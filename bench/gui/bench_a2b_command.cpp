@@ -36,12 +36,19 @@
 #include "app/text_box.h"
 #include "codec/conversion_core.h"
 #include "platform/user_prompts.h"
+#include "bench/support/gui_bench.h"
 #include "bench/support/prose.h"
 
 namespace {
 
 using mok::Bytes;
 using mok::Text;
+using mok::bench::FindAction;
+using mok::bench::NoPrompts;
+using mok::bench::Paint;
+using mok::bench::PaintCounter;
+using mok::bench::Repaint;
+using mok::bench::Settle;
 
 constexpr std::size_t kLength = 16000;
 
@@ -77,55 +84,6 @@ const std::array<Sample, 2>& Samples() {
     return made;
   }();
   return samples;
-}
-
-// Nothing here ever asks the user anything; any prompt would be a failure of
-// the benchmark setup.
-class NoPrompts : public mok::UserPrompts {
- public:
-  mok::MessageAnswer ShowMessage(std::u16string_view, mok::MessageButtons, std::u16string_view) override {
-    std::abort();
-  }
-  void Beep() override { std::abort(); }
-  void ShowModal(mok::ModalDialog&) override { std::abort(); }
-};
-
-// Counts paint events of one widget.
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-  std::int64_t count = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++count;
-    return false;
-  }
-};
-
-QAction* FindAction(QMenuBar* bar, const QString& name) {
-  for (QMenu* menu : bar->findChildren<QMenu*>()) {
-    for (QAction* item : menu->actions()) {
-      if (item->objectName() == name) return item;
-    }
-  }
-  std::abort();
-}
-
-// How the timed part ends.
-enum class Paint {
-  kWindow,     // repaint() of the whole window now, then the events that posts
-  kEventLoop,  // only the event loop: just the regions the change made dirty
-  kNone,       // no painting (it happens untimed before the next iteration)
-};
-
-void Repaint(QWidget& window, Paint paint) {
-  if (paint == Paint::kWindow) window.repaint();
-  if (paint != Paint::kNone) QCoreApplication::processEvents();
-}
-
-void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
 }
 
 void BM_A2BCommand(benchmark::State& state, Paint paint) {

@@ -1,0 +1,67 @@
+#pragma once
+
+// Pieces the window benchmarks share: a user-interface seam that must never be
+// used, a paint counter, and the ways the timed part ends with a repaint.
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QWidget>
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "platform/user_prompts.h"
+
+namespace mok::bench {
+
+// Nothing here ever asks the user anything; any prompt would be a failure of
+// the benchmark setup. (A benchmark that shows dialogs overrides ShowModal.)
+class NoPrompts : public UserPrompts {
+ public:
+  MessageAnswer ShowMessage(std::u16string_view, MessageButtons, std::u16string_view) override { std::abort(); }
+  void Beep() override { std::abort(); }
+  void ShowModal(ModalDialog&) override { std::abort(); }
+};
+
+// Counts paint events of one widget.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  std::int64_t count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count;
+    return false;
+  }
+};
+
+inline QAction* FindAction(QMenuBar* bar, const QString& name) {
+  for (QMenu* menu : bar->findChildren<QMenu*>()) {
+    for (QAction* item : menu->actions()) {
+      if (item->objectName() == name) return item;
+    }
+  }
+  std::abort();
+}
+
+// How the timed part ends.
+enum class Paint {
+  kWindow,     // repaint() of the whole window now, then the events that posts
+  kEventLoop,  // only the event loop: just the regions the change made dirty
+  kNone,       // no painting (it happens untimed before the next iteration)
+};
+
+inline void Repaint(QWidget& window, Paint paint) {
+  if (paint == Paint::kWindow) window.repaint();
+  if (paint != Paint::kNone) QCoreApplication::processEvents();
+}
+
+inline void Settle() {
+  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+}
+
+}  // namespace mok::bench
