@@ -5,7 +5,6 @@
 #include <QSignalBlocker>
 
 #include "app/main_window.h"
-#include "platform/user_prompts.h"
 
 namespace mok {
 
@@ -35,12 +34,6 @@ bool PickedCode(const QComboBox& list, std::int32_t& code) {
   if (!ok) return false;
   code = value;
   return true;
-}
-
-void ReportSetupError(UserPrompts& prompts, std::string_view description) {
-  Text message = u"此窗出错~ ";
-  message += ToText(QString::fromUtf8(description.data(), static_cast<qsizetype>(description.size())));
-  prompts.ShowMessage(message);
 }
 
 void SetEntryBackground(QWidget& entry, bool taking_input) {

@@ -1,14 +1,12 @@
 #pragma once
 
-// What the parameter dialogs share: control positions in twips, the lists of
-// character sets filled from the landed tables, text conversions, and the
-// message shown when a dialog is asked for a mode it does not have.
+// Small pieces of the parameter dialogs: control positions in twips, the lists
+// of character sets filled from the landed tables, text conversions.
 
 #include <QRect>
 #include <QString>
 
 #include <span>
-#include <string_view>
 
 #include "codec/charset_tables.h"
 #include "codec/text_types.h"
@@ -17,8 +15,6 @@ class QComboBox;
 class QWidget;
 
 namespace mok {
-
-class UserPrompts;
 
 // A position of a dialog design (left, top, width, height in twips) in pixels.
 [[nodiscard]] QRect TwipsRect(int left, int top, int width, int height);
@@ -33,10 +29,6 @@ void FillCharsetList(QComboBox& list, std::span<const NamedCode> table);
 
 // The code of the picked item of a filled list; false when nothing is picked.
 [[nodiscard]] bool PickedCode(const QComboBox& list, std::int32_t& code);
-
-// Shows "此窗出错~ " followed by the description of what went wrong (empty when
-// the mode alone was wrong).
-void ReportSetupError(UserPrompts& prompts, std::string_view description = {});
 
 // The background of an entry box that takes input (true) or not (false): the
 // window background or the button face, as the designs colour them.

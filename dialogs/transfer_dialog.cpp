@@ -4,8 +4,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include <exception>
-
 #include "codec/base64.h"
 #include "codec/charset_tables.h"
 #include "dialogs/dialog_parts.h"
@@ -18,13 +16,8 @@ bool ListsCodePages(std::int16_t mode) { return mode != 0; }
 
 }  // namespace
 
-TransferDialog::TransferDialog(UserPrompts& prompts, QWidget* parent) : QDialog(parent), prompts_(prompts) {
-  setObjectName(QStringLiteral("frmTL"));
-  setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
-  setModal(true);
-  if (parent != nullptr) setFont(parent->font());
-  setFixedSize(TwipsRect(0, 0, 5650, 2350).size());
-
+TransferDialog::TransferDialog(UserPrompts& prompts, QWidget* parent)
+    : ParameterDialog(prompts, parent, QStringLiteral("frmTL"), QSize(5650, 2350), 3) {
   lblTrn_ = new QLabel(this);
   lblTrn_->setObjectName(QStringLiteral("lblTrn"));
   lblTrn_->setGeometry(TwipsRect(100, 60, 2500, 315));
@@ -54,63 +47,26 @@ TransferDialog::TransferDialog(UserPrompts& prompts, QWidget* parent) : QDialog(
   connect(cboCS_, &QComboBox::currentIndexChanged, this, &TransferDialog::cboCS_Click);
   lCsLeft_ = cboCS_->x();
 
-  const QRect button_places[2] = {TwipsRect(1125, 1740, 1500, 420), TwipsRect(3000, 1740, 1500, 420)};
-  const QString button_captions[2] = {QStringLiteral("确定 &Y"), QStringLiteral("取消 &N")};
-  for (int i = 0; i < 2; ++i) {
-    auto* button = new QPushButton(button_captions[i], this);
-    button->setObjectName(QStringLiteral("cmdA_%1").arg(i));
-    button->setGeometry(button_places[i]);
-    cmdA_[i] = button;
-  }
-  cmdA_[0]->setDefault(true);
-  cmdA_[0]->setAutoDefault(true);
-  cmdA_[1]->setAutoDefault(false);
-  connect(cmdA_[0], &QPushButton::clicked, this, &TransferDialog::cmdOk_Click);
-  connect(cmdA_[1], &QPushButton::clicked, this, &QDialog::reject);  // Escape rejects as well
+  AddButtons(TwipsRect(1125, 1740, 1500, 420), TwipsRect(3000, 1740, 1500, 420));
   setTabOrder(cboTrn_, cboCS_);
   setTabOrder(cboCS_, cmdA_[0]);
   setTabOrder(cmdA_[0], cmdA_[1]);
 }
 
-void TransferDialog::RunModal() {
-  if (!Form_Activate()) return;
-  exec();
-}
-
-bool TransferDialog::Form_Activate() {
-  bOk = false;
-  // Checked before the mode is compared with the last one, so that no mode
-  // (-1 included, the value before the first showing) shows an empty dialog.
-  if (nOpr < 0 || nOpr > 2) {
-    ReportSetupError(prompts_);
-    hide();
-    return false;
-  }
-  if (nOpr == nLastOpr_) return true;  // everything as the user left it
-  try {
-    const bool with_format = nOpr != 2;
-    cboTrn_->setVisible(with_format);
-    cboCS_->move(with_format ? lCsLeft_ : cboTrn_->x(), cboCS_->y());
-    static const QString kCaptions[3] = {QStringLiteral("Trans-LCID"), QStringLiteral("Trans-CP"),
-                                         QStringLiteral("CP+半字")};
-    static const QString kKinds[3] = {QStringLiteral("(传送格式-语文区号)"), QStringLiteral("(传送格式-代码页)"),
-                                      QStringLiteral("(代码页+半字)")};
-    setWindowTitle(kCaptions[nOpr]);
-    lblTrn_->setText(kKinds[nOpr]);
-    // The list keeps its items and pick while its kind stays the same.
-    if (nLastOpr_ < 0 || ListsCodePages(nLastOpr_) != ListsCodePages(nOpr)) {
-      lblLid_->clear();
-      FillCharsetList(*cboCS_, ListsCodePages(nOpr) ? CodePages() : LanguageCodes());
-    }
-    nLastOpr_ = nOpr;
-    return true;
-  } catch (const std::exception& error) {
-    ReportSetupError(prompts_, error.what());
-  } catch (...) {
-    ReportSetupError(prompts_);
-  }
-  hide();
-  return false;
+void TransferDialog::SetUpFor(std::int16_t mode, std::int16_t last_mode) {
+  const bool with_format = mode != 2;
+  cboTrn_->setVisible(with_format);
+  cboCS_->move(with_format ? lCsLeft_ : cboTrn_->x(), cboCS_->y());
+  static const QString kCaptions[3] = {QStringLiteral("Trans-LCID"), QStringLiteral("Trans-CP"),
+                                       QStringLiteral("CP+半字")};
+  static const QString kKinds[3] = {QStringLiteral("(传送格式-语文区号)"), QStringLiteral("(传送格式-代码页)"),
+                                    QStringLiteral("(代码页+半字)")};
+  setWindowTitle(kCaptions[mode]);
+  lblTrn_->setText(kKinds[mode]);
+  // The list keeps its items and pick while its kind stays the same.
+  if (last_mode >= 0 && ListsCodePages(last_mode) == ListsCodePages(mode)) return;
+  lblLid_->clear();
+  FillCharsetList(*cboCS_, ListsCodePages(mode) ? CodePages() : LanguageCodes());
 }
 
 void TransferDialog::cboCS_Click() {
@@ -134,9 +90,7 @@ void TransferDialog::cmdOk_Click() {
   if (!PickedCode(*cboCS_, code)) return;
   nTrn = format;
   lLid = code;
-  sSay = ToText(say);
-  bOk = true;
-  accept();
+  Confirm(ToText(say));
 }
 
 }  // namespace mok

@@ -124,21 +124,9 @@ void BM_A2BCommand(benchmark::State& state, Paint paint) {
 void BM_BareEditor(benchmark::State& state, Paint paint) {
   const auto& samples = Samples();
   // Only the size and font of the text box are taken from the program's window.
-  QFont font;
-  QSize size;
-  {
-    NoPrompts prompts;
-    mok::MainWindow window(&prompts);
-    font = window.Box().font();
-    size = window.Box().size();
-  }
-  QMainWindow window;
-  auto* editor = new QPlainTextEdit(&window);
-  editor->setFont(font);
-  window.setCentralWidget(editor);
-  window.resize(size);
-  window.show();
-  Settle();
+  mok::bench::BareEditorWindow reference;
+  QMainWindow& window = reference.window;
+  QPlainTextEdit* editor = reference.editor;
   PaintCounter paints(editor->viewport());
   const std::array<QString, 2> garbled = {ToQString(samples[0].garbled), ToQString(samples[1].garbled)};
   const std::array<QString, 2> clean = {ToQString(samples[0].clean), ToQString(samples[1].clean)};

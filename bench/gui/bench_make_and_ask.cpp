@@ -90,13 +90,10 @@ Text MixedProse(std::size_t length, std::uint32_t seed) {
 // and OK button, as a user repeating a command does.
 class ConfirmingPrompts : public mok::bench::NoPrompts {
  public:
-  void ShowModal(mok::ModalDialog& dialog) override {
-    auto& widget = dynamic_cast<QDialog&>(dialog);
-    const bool shown = dynamic_cast<mok::PairDialog*>(&dialog) != nullptr
-                           ? dynamic_cast<mok::PairDialog&>(dialog).Form_Activate()
-                           : dynamic_cast<mok::TransferDialog&>(dialog).Form_Activate();
-    if (!shown) std::abort();
-    widget.findChild<QPushButton*>(QStringLiteral("cmdA_0"))->click();
+  void ShowModal(mok::ModalDialog& shown) override {
+    auto& dialog = dynamic_cast<mok::ParameterDialog&>(shown);
+    if (!dialog.Form_Activate()) std::abort();
+    dialog.findChild<QPushButton*>(QStringLiteral("cmdA_0"))->click();
   }
 };
 
@@ -179,31 +176,27 @@ const std::vector<Case>& Cases() {
       base64[i] = CutAtLineBreak(std::move(base64[i]));
       garbled[i] = Garbled(61 + i);
     }
-    auto transfer = [](int mode, QString format, QString charset) {
+    // Sets up the dialog for the mode and picks items in its lists by text.
+    auto choose = [](bool pair, int mode, std::vector<std::pair<const char*, QString>> picks) {
       return [=](mok::MainWindow& window) {
-        mok::TransferDialog& dialog = window.frmTL();
+        mok::ParameterDialog& dialog = pair ? static_cast<mok::ParameterDialog&>(window.frmLid()) : window.frmTL();
         dialog.nOpr = static_cast<std::int16_t>(mode);
         if (!dialog.Form_Activate()) std::abort();
-        Pick(dialog, "cboTrn", format);
-        Pick(dialog, "cboCS", charset);
-      };
-    };
-    auto pair = [](int mode, QString a, QString b) {
-      return [=](mok::MainWindow& window) {
-        mok::PairDialog& dialog = window.frmLid();
-        dialog.nOpr = static_cast<std::int16_t>(mode);
-        if (!dialog.Form_Activate()) std::abort();
-        Pick(dialog, "cboCS_0", a);
-        Pick(dialog, "cboCS_1", b);
+        for (const auto& [list, item] : picks) Pick(dialog, list, item);
       };
     };
     // Asked conversions, in the order of ItemNames().
-    made.push_back({QStringLiteral("mnuAskA2B_0"), qp, transfer(0, QStringLiteral("QP"), QStringLiteral("GB")), false});
+    made.push_back({QStringLiteral("mnuAskA2B_0"), qp,
+                    choose(false, 0, {{"cboTrn", QStringLiteral("QP")}, {"cboCS", QStringLiteral("GB")}}), false});
     made.push_back({QStringLiteral("mnuAskA2B_1"), base64,
-                    transfer(1, QStringLiteral("Base64"), QStringLiteral("中文简(GBK)")), false});
-    made.push_back({QStringLiteral("mnuAskA2B_3"), garbled, pair(0, QStringLiteral("GB"), QStringLiteral("Big5")), false});
-    made.push_back({QStringLiteral("mnuAskA2B_4"), garbled,
-                    pair(1, QStringLiteral("中文简(GBK)"), QStringLiteral("中文繁(Big5)")), false});
+                    choose(false, 1, {{"cboTrn", QStringLiteral("Base64")}, {"cboCS", QStringLiteral("中文简(GBK)")}}),
+                    false});
+    made.push_back({QStringLiteral("mnuAskA2B_3"), garbled,
+                    choose(true, 0, {{"cboCS_0", QStringLiteral("GB")}, {"cboCS_1", QStringLiteral("Big5")}}), false});
+    made.push_back(
+        {QStringLiteral("mnuAskA2B_4"), garbled,
+         choose(true, 1, {{"cboCS_0", QStringLiteral("中文简(GBK)")}, {"cboCS_1", QStringLiteral("中文繁(Big5)")}}),
+         false});
     return made;
   }();
   return cases;
@@ -275,21 +268,9 @@ std::array<Outcome, 2> Outcomes(const Case& c) {
 void BM_BareEditor(benchmark::State& state, std::size_t which_case) {
   const Case& c = Cases()[which_case];
   const std::array<Outcome, 2> outcomes = Outcomes(c);
-  QFont font;
-  QSize size;
-  {
-    mok::bench::NoPrompts prompts;
-    mok::MainWindow window(&prompts);
-    font = window.Box().font();
-    size = window.Box().size();
-  }
-  QMainWindow window;
-  auto* editor = new QPlainTextEdit(&window);
-  editor->setFont(font);
-  window.setCentralWidget(editor);
-  window.resize(size);
-  window.show();
-  Settle();
+  mok::bench::BareEditorWindow reference;
+  QMainWindow& window = reference.window;
+  QPlainTextEdit* editor = reference.editor;
   PaintCounter paints(editor->viewport());
   const std::array<QString, 2> texts = {mok::DisplayTextOf(c.texts[0]), mok::DisplayTextOf(c.texts[1])};
   const std::array<QString, 2> results = {mok::DisplayTextOf(outcomes[0].text), mok::DisplayTextOf(outcomes[1].text)};

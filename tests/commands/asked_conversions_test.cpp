@@ -134,10 +134,8 @@ TEST_F(AskedConversionsTest, KeysOpenTheirDialogInTheirMode) {
   for (const Case& c : cases) {
     QString shown;
     prompts->OnNextDialog([&shown](ModalDialog& dialog) {
-      auto& widget = dynamic_cast<QDialog&>(dialog);
-      auto* pair = dynamic_cast<PairDialog*>(&dialog);
-      const bool up = pair != nullptr ? pair->Form_Activate() : dynamic_cast<TransferDialog&>(dialog).Form_Activate();
-      ASSERT_TRUE(up);
+      auto& widget = dynamic_cast<ParameterDialog&>(dialog);
+      ASSERT_TRUE(widget.Form_Activate());
       shown = widget.windowTitle();
       Click(widget, "cmdA_1");
     });
