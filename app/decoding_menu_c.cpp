@@ -6,7 +6,7 @@
 #include "commands/asked_conversions.h"
 #include "commands/half_char_commands.h"
 #include "commands/make_garbled.h"
-#include "dialogs/dialog_parts.h"
+#include "platform/qt_text.h"
 
 namespace mok {
 

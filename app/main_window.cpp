@@ -23,6 +23,8 @@
 #include "commands/transfer_decoders.h"
 #include "dialogs/pair_dialog.h"
 #include "dialogs/transfer_dialog.h"
+#include "files/file_browser.h"
+#include "files/file_menu.h"
 #include "platform/qt_user_prompts.h"
 #include "platform/settings_store.h"
 
@@ -124,8 +126,7 @@ void MainWindow::BuildWindow() {
 void MainWindow::BuildMenus() {
   MenuBuilder build(*menuBar(), this);
 
-  QMenu* files = build.TopMenu(QStringLiteral("mnuFiles"), QStringLiteral(" 文件 (&F)"));
-  build.Item(files, QStringLiteral("mnuNewWin"), QStringLiteral("新窗口 (&W)"), [this] { mnuNewWin_Click(); });
+  BuildFileMenu(build, *this, [this] { mnuNewWin_Click(); });
 
   QMenu* edits = build.TopMenu(QStringLiteral("mnuEdits"), QStringLiteral(" 编辑 (&E)"));
   BuildMakeMenu(build, edits, *this);
@@ -241,6 +242,11 @@ void MainWindow::ReplaceSelection(TextView replacement) { txtA_->SetSelText(repl
 void MainWindow::SetSay(TextView say) { lblSay_->setText(ToQString(say)); }
 
 void MainWindow::SetCaption(TextView name) { setWindowTitle(ToQString(name) + sTitle_); }
+
+FileBrowser& MainWindow::frmB() {
+  if (!frmB_ || frmB_->Closed()) frmB_ = std::make_unique<FileBrowser>(*prompts_);
+  return *frmB_;
+}
 
 QString MainWindow::Say() const { return lblSay_->text(); }
 

@@ -19,6 +19,7 @@ class QPushButton;
 
 namespace mok {
 
+class FileBrowser;
 class StatusLabel;
 class TextBox;
 
@@ -45,6 +46,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   FileState& File() override { return file_; }
   PairDialog& frmLid() override;
   TransferDialog& frmTL() override;
+  FileBrowser& frmB() override;
 
   // The history buttons (0 back to original, 1 undo, 2 redo, 3 newest).
   void cmdUd_Click(int index);
@@ -82,6 +84,7 @@ class MainWindow : public QMainWindow, public CommandHost {
   UserPrompts* prompts_;
   TextHistory history_;
   FileState file_;
+  std::unique_ptr<FileBrowser> frmB_;
   QString sTitle_;
   ProcessStarter start_process_;
 

@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string_view>
 #include <system_error>
 
+#include "codec/charset_conversion.h"
 #include "codec/conversion_core.h"
 #include "codec/file_io_internal.h"
 
@@ -168,6 +170,33 @@ bool NativePath(TextView path, std::string& native) {
     native.clear();
     return false;
   }
+}
+
+Text TextOfNativePath(std::string_view native) {
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(native.data());
+  // Most names are ASCII: no converter needed.
+  if (std::all_of(bytes, bytes + native.size(), [](std::uint8_t b) { return b < 0x80; })) {
+    return Text(bytes, bytes + native.size());
+  }
+  // The UTF-8 converter turns each byte it cannot decode into U+DC00 + byte.
+  Text text;
+  if (!DecodeWithCodePage(BytesView(bytes, native.size()), 65001, text)) {
+    text.clear();
+    for (std::uint8_t b : native) text.push_back(b < 0x80 ? char16_t{b} : static_cast<char16_t>(0xDC00 + b));
+  }
+  return text;
+}
+
+int GetFileFacts(TextView path, FileFacts& facts) {
+  std::string native;
+  if (!NativePath(path, native)) return EINVAL;
+  struct stat st;
+  if (::stat(native.c_str(), &st) != 0) return errno;
+  facts.attributes = file_internal::AttributesOf(native);
+  facts.size = static_cast<std::int64_t>(st.st_size);
+  facts.modified = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+  facts.regular = S_ISREG(st.st_mode);
+  return 0;
 }
 
 bool FileExists(TextView path) {

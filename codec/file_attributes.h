@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "codec/text_types.h"
 
@@ -36,11 +37,27 @@ inline constexpr std::int16_t kAttrArchive = 32;
 // the path contains U+0000, which no file name can hold.
 [[nodiscard]] bool NativePath(TextView path, std::string& native);
 
+// The path as text for a file system name: the inverse of NativePath. Valid
+// UTF-8 is decoded; each byte that is not part of valid UTF-8 becomes U+DC00 +
+// byte, so NativePath gives back exactly the same name.
+[[nodiscard]] Text TextOfNativePath(std::string_view native);
+
 // True when anything exists at the path: a file, a directory, a dangling link.
 [[nodiscard]] bool FileExists(TextView path);
 
 // The attribute bits of whatever exists at the path, or -1 when nothing does.
 [[nodiscard]] std::int16_t GetFileAttr(TextView path);
+
+// What the file commands show of a file (links followed).
+struct FileFacts {
+  std::int16_t attributes = -1;  // as GetFileAttr
+  std::int64_t size = 0;         // in bytes
+  std::int64_t modified = 0;     // last modification, seconds since 1970 (UTC)
+  bool regular = false;          // a regular file: not a folder, pipe or device
+};
+
+// Fills facts for the path; 0, or the errno value when it cannot be read.
+[[nodiscard]] int GetFileFacts(TextView path, FileFacts& facts);
 
 // Makes the path read-only or writable as the read-only bit says; the other bits
 // cannot be changed on Linux and are ignored. Returns 0 or the errno value.

@@ -64,6 +64,10 @@ bool Encode(TextView text, std::int32_t code_page, Bytes& bytes) {
   return EncodeWithCodePage(text, code_page, bytes);
 }
 
+// What a named pipe, a socket or a device is called in a message: this program
+// reads and writes only regular files.
+constexpr std::u16string_view kNotRegularFile = u"不是普通文件";
+
 Text JoinMessage(TextView path, TextView operation, TextView cause) {
   Text message;
   message.reserve(path.size() + operation.size() + cause.size() + 4);
@@ -86,11 +90,12 @@ int SyncDirectory(const std::string& native_file) {
 // put the previous content back.
 class SaveOperation {
  public:
-  SaveOperation(TextView path, UserPrompts& prompts) : path_(path), prompts_(prompts) {}
+  SaveOperation(TextView path, Text& failure) : path_(path), failure_(failure) {}
   ~SaveOperation() { CloseFile(); }
 
   bool Run(TextView text, std::int16_t& format, std::int16_t attributes);
-  bool Fail(int error_number);
+  bool Fail(int error_number) { return FailWith(file_internal::ErrorText(error_number, target_)); }
+  bool FailWith(Text cause);
 
  private:
   void CloseFile() {
@@ -99,7 +104,7 @@ class SaveOperation {
   }
 
   TextView path_;
-  UserPrompts& prompts_;
+  Text& failure_;
   std::string target_;
   std::string backup_;
   int fd_ = -1;
@@ -122,6 +127,9 @@ bool SaveOperation::Run(TextView text, std::int16_t& format, std::int16_t attrib
   }
   // A folder is never moved aside nor written over.
   if (exists && S_ISDIR(old.st_mode)) return Fail(EISDIR);
+  // Nor is a pipe or a device: replacing it by a file would destroy it. (A
+  // dangling link is replaced like a file.)
+  if (exists && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode)) return FailWith(Text(kNotRegularFile));
   // What is on disk decides whether there is a previous file to keep: one that
   // appeared after the caller looked is kept too, never truncated.
   if (!exists) {
@@ -178,7 +186,7 @@ bool SaveOperation::Run(TextView text, std::int16_t& format, std::int16_t attrib
   return true;
 }
 
-bool SaveOperation::Fail(int error_number) {
+bool SaveOperation::FailWith(Text cause) {
   CloseFile();
   bool restore_failed = false;
   if (file_created_ && !file_complete_) {
@@ -196,12 +204,11 @@ bool SaveOperation::Fail(int error_number) {
     moved_to_backup_ = restore_failed;
     (void)SyncDirectory(target_);
   }
-  Text cause = file_internal::ErrorText(error_number, target_);
   if (restore_failed) {
     const auto* name = reinterpret_cast<const std::uint8_t*>(backup_.data());
     cause.append(u"（原内容在 ").append(Utf8BytesToText(BytesView(name, backup_.size()))).append(u"）");
   }
-  prompts_.ShowMessage(JoinMessage(path_, u"保存 未成~ ", cause), MessageButtons::Ok);
+  failure_ = JoinMessage(path_, u"保存 未成~ ", cause);
   return false;
 }
 
@@ -390,16 +397,16 @@ bool WriteFileBytes(int fd, BytesView bytes, std::error_code& error) {
   return true;
 }
 
-bool LoadTextFile(Text& text, TextView path, std::int16_t& format, UserPrompts& prompts) {
+bool LoadTextFile(Text& text, TextView path, std::int16_t& format, Text& failure) {
   std::string native;
   int fd = -1;
-  auto fail = [&](int error_number) {
+  auto fail_with = [&](TextView cause) {
     if (fd >= 0) ::close(fd);
     fd = -1;
-    Text cause = file_internal::ErrorText(error_number, native);
-    prompts.ShowMessage(JoinMessage(path, u"打开 未成~ ", cause), MessageButtons::Ok);
+    failure = JoinMessage(path, u"打开 未成~ ", cause);
     return false;
   };
+  auto fail = [&](int error_number) { return fail_with(file_internal::ErrorText(error_number, native)); };
   try {
     if (!NativePath(path, native)) return fail(EINVAL);
     // O_NONBLOCK: opening a named pipe must not wait for a writer.
@@ -408,6 +415,9 @@ bool LoadTextFile(Text& text, TextView path, std::int16_t& format, UserPrompts& 
     struct stat st;
     if (::fstat(fd, &st) != 0) return fail(errno);
     if (S_ISDIR(st.st_mode)) return fail(EISDIR);
+    // A pipe or a device has no length to read up to: it would give an empty
+    // text, or wait for ever.
+    if (!S_ISREG(st.st_mode)) return fail_with(kNotRegularFile);
     std::error_code error;
     Bytes bytes = ReadFileBytes(fd, st.st_size, error);
     if (error) return fail(error.value());
@@ -430,9 +440,9 @@ bool LoadTextFile(Text& text, TextView path, std::int16_t& format, UserPrompts& 
 }
 
 bool SaveTextFile(TextView text, TextView path, std::int16_t& format, std::int16_t attributes,
-                  UserPrompts& prompts) {
+                  Text& failure) {
   try {
-    SaveOperation save(path, prompts);
+    SaveOperation save(path, failure);
     try {
       return save.Run(text, format, attributes);
     } catch (...) {

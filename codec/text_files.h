@@ -14,7 +14,6 @@
 #include <system_error>
 
 #include "codec/text_types.h"
-#include "platform/user_prompts.h"
 
 namespace mok {
 
@@ -55,10 +54,11 @@ inline constexpr std::int16_t kFormatUtf8 = 9;
 // could not be written: a short write is never taken for success.
 [[nodiscard]] bool WriteFileBytes(int fd, BytesView bytes, std::error_code& error);
 
-// Reads a whole file into text (format as for DecodeFileBytes). On failure it
-// shows path + CR LF CR LF + "打开 未成~ " + the cause and returns false; text and
-// format are then unchanged.
-bool LoadTextFile(Text& text, TextView path, std::int16_t& format, UserPrompts& prompts);
+// Reads a whole file into text (format as for DecodeFileBytes). Only a regular
+// file is read: a folder, a named pipe or a device is refused. On failure it
+// returns false with failure set to the message for the user, path + CR LF CR LF
+// + "打开 未成~ " + the cause; text and format are then unchanged.
+[[nodiscard]] bool LoadTextFile(Text& text, TextView path, std::int16_t& format, Text& failure);
 
 // Writes text to path in the format (outside 1..9 means 4, reported back).
 // attributes are those of the file at the path (GetFileAttr), or negative when
@@ -67,12 +67,13 @@ bool LoadTextFile(Text& text, TextView path, std::int16_t& format, UserPrompts& 
 // attribute is carried over, and only then is the backup deleted. A symbolic link
 // at the path is followed, so the link stays and its target is saved.
 //
-// On failure it shows path + CR LF CR LF + "保存 未成~ " + the cause and returns
-// false. The previous content is then always on disk: back at the path when the
+// A folder, a named pipe or a device at the path is refused, never moved aside.
+// On failure it returns false with failure set to the message for the user,
+// path + CR LF CR LF + "保存 未成~ " + the cause. The previous content is then always on disk: back at the path when the
 // new file could not be written completely (a partial file is removed), or under
 // the ".bak" name when the new file is complete but a later step failed.
-bool SaveTextFile(TextView text, TextView path, std::int16_t& format, std::int16_t attributes,
-                  UserPrompts& prompts);
+[[nodiscard]] bool SaveTextFile(TextView text, TextView path, std::int16_t& format, std::int16_t attributes,
+                                Text& failure);
 
 // "GBK", "GB18030", "Latin-1", "UTF-16LE", "UTF-16BE" or "UTF-8", followed by
 // " +BOM" (4..6) or " No-BOM" (7..9) unless bare; empty outside 1..9.

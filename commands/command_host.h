@@ -44,6 +44,7 @@ class CommandHost {
   virtual FileState& File() = 0;
   virtual class PairDialog& frmLid() = 0;      // the dialog that asks for two character sets
   virtual class TransferDialog& frmTL() = 0;  // the dialog that asks for a format and a character set
+  virtual class FileBrowser& frmB() = 0;  // the one file browser dialog, built again after its close box
 };
 
 }  // namespace mok

@@ -12,14 +12,6 @@ QRect TwipsRect(int left, int top, int width, int height) {
   return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
 }
 
-QString ToQString(TextView text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-Text ToText(const QString& text) {
-  return Text(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<std::size_t>(text.size()));
-}
-
 void FillCharsetList(QComboBox& list, std::span<const NamedCode> table) {
   const QSignalBlocker quiet(list);
   list.clear();

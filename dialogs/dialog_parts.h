@@ -1,15 +1,15 @@
 #pragma once
 
-// Small pieces of the parameter dialogs: control positions in twips, the lists
-// of character sets filled from the landed tables, text conversions.
+// Small pieces of the parameter dialogs: control positions in twips and the
+// lists of character sets filled from the landed tables.
 
 #include <QRect>
-#include <QString>
 
 #include <span>
 
 #include "codec/charset_tables.h"
 #include "codec/text_types.h"
+#include "platform/qt_text.h"
 
 class QComboBox;
 class QWidget;
@@ -18,9 +18,6 @@ namespace mok {
 
 // A position of a dialog design (left, top, width, height in twips) in pixels.
 [[nodiscard]] QRect TwipsRect(int left, int top, int width, int height);
-
-[[nodiscard]] QString ToQString(TextView text);
-[[nodiscard]] Text ToText(const QString& text);
 
 // Empties the list, then adds one item per pair of the table: the name, with the
 // code as its item data. No item is picked afterwards, and the list's signals

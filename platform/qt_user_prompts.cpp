@@ -24,7 +24,7 @@ MessageAnswer QtUserPrompts::ShowMessage(std::u16string_view text, MessageButton
   }
   QPushButton* yes = box.addButton(QStringLiteral("是(&Y)"), QMessageBox::YesRole);
   QPushButton* no = box.addButton(QStringLiteral("否(&N)"), QMessageBox::NoRole);
-  box.setDefaultButton(yes);
+  box.setDefaultButton(buttons == MessageButtons::YesNoDefaultNo ? no : yes);
   box.setEscapeButton(no);
   box.exec();
   return box.clickedButton() == yes ? MessageAnswer::Yes : MessageAnswer::No;

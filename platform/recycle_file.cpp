@@ -3,11 +3,11 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -49,7 +49,16 @@ bool WriteAll(int fd, const QByteArray& bytes) {
 bool MoveToHomeTrash(const QByteArray& source) {
   const QByteArray trash = HomeTrash();
   if (trash.isEmpty()) return false;
-  const QByteArray absolute = QFile::encodeName(QFileInfo(QFile::decodeName(source)).absoluteFilePath());
+  // The name's own bytes, percent-encoded as the trash convention says: a name
+  // that is not UTF-8 must not pass through QString, which would put U+FFFD in
+  // it and make the file come back under another name when it is restored.
+  QByteArray absolute = source;
+  if (!absolute.startsWith('/')) {
+    char* current = ::getcwd(nullptr, 0);
+    if (current == nullptr) return false;
+    absolute = QByteArray(current) + '/' + source;
+    std::free(current);
+  }
   const QByteArray base = source.mid(source.lastIndexOf('/') + 1);
   const QByteArray info = "[Trash Info]\nPath=" + absolute.toPercentEncoding("/") + "\nDeletionDate=" +
                           QDateTime::currentDateTime().toString(Qt::ISODate).toLatin1() + "\n";
@@ -83,16 +92,22 @@ bool MoveToHomeTrash(const QByteArray& source) {
 
 }  // namespace
 
-bool RecycleFile(TextView path, std::int32_t /*owner_window*/) {
+bool RecycleFile(TextView path, std::int32_t /*owner_window*/, int* error) {
+  auto fail = [error](int error_number) {
+    if (error != nullptr) *error = error_number;
+    return false;
+  };
   std::string native_path;
-  if (!NativePath(path, native_path) || native_path.empty()) return false;
+  if (!NativePath(path, native_path) || native_path.empty()) return fail(EINVAL);
   const QByteArray source = QByteArray::fromStdString(native_path);
   struct stat status;
+  if (::lstat(source.constData(), &status) != 0) return fail(errno);
   // Only a file (or a link) is deleted here, never a folder tree.
-  if (::lstat(source.constData(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
+  if (S_ISDIR(status.st_mode)) return fail(EISDIR);
   if (MoveToHomeTrash(source)) return true;
   // No trash for this file (another file system, no data folder): plain delete.
-  return ::unlink(source.constData()) == 0;
+  if (::unlink(source.constData()) != 0) return fail(errno);
+  return true;
 }
 
 }  // namespace mok

@@ -3,15 +3,14 @@
 // Every effect the user sees outside the main window's own widgets goes through
 // this one interface: message boxes, Yes/No questions, the beep and modal dialogs.
 // The main window implements it with Qt; tests implement it with scripted answers
-// and a record of what was shown. Pure C++, so the codec library can report file
-// failures through it too.
+// and a record of what was shown.
 
 #include <string>
 #include <string_view>
 
 namespace mok {
 
-enum class MessageButtons { Ok, YesNo };
+enum class MessageButtons { Ok, YesNo, YesNoDefaultNo };  // the last: No is the default button
 enum class MessageAnswer { Ok, Yes, No };
 
 // A dialog that can be shown modally. The caller sets its public members first

@@ -36,6 +36,7 @@
 #include "app/text_box.h"
 #include "codec/conversion_core.h"
 #include "platform/user_prompts.h"
+#include "bench/support/bare_editor.h"
 #include "bench/support/gui_bench.h"
 #include "bench/support/prose.h"
 
@@ -48,15 +49,8 @@ using mok::bench::NoPrompts;
 using mok::bench::Paint;
 using mok::bench::PaintCounter;
 using mok::bench::Repaint;
-using mok::bench::Settle;
 
 constexpr std::size_t kLength = 16000;
-
-// Big5's common hanzi (leads A4..C6): traditional prose.
-const std::vector<char16_t>& Big5Hanzi() {
-  static const std::vector<char16_t> hanzi = mok::bench::Hanzi(950, 0xA4, 0xC6);
-  return hanzi;
-}
 
 QString ToQString(const Text& text) {
   return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
@@ -73,7 +67,8 @@ const std::array<Sample, 2>& Samples() {
   static const std::array<Sample, 2> samples = [] {
     std::array<Sample, 2> made;
     for (std::size_t i = 0; i < made.size(); ++i) {
-      Text garbled = mok::CpBytesToText(mok::TextToCpBytes(mok::bench::Prose(kLength + 200, Big5Hanzi(), 7 + i), 950), 936);
+      const Text prose = mok::bench::Prose(kLength + 200, mok::bench::CommonBig5Hanzi(), 7 + i);
+      Text garbled = mok::CpBytesToText(mok::TextToCpBytes(prose, 950), 936);
       garbled.resize(kLength);
       Text clean = garbled;
       mok::ReinterpretByLid(clean, 2052, 1028);
@@ -91,7 +86,7 @@ void BM_A2BCommand(benchmark::State& state, Paint paint) {
   NoPrompts prompts;
   mok::MainWindow window(&prompts);
   window.show();
-  Settle();
+  mok::bench::Settle();
   mok::TextBox& box = window.Box();
   QAction* gb_big5 = FindAction(window.menuBar(), QStringLiteral("mnuA2B_0"));
   PaintCounter paints(box.viewport());
@@ -101,7 +96,7 @@ void BM_A2BCommand(benchmark::State& state, Paint paint) {
     state.PauseTiming();
     which ^= 1;
     box.SetText(samples[which].garbled);
-    Settle();
+    mok::bench::Settle();
     const std::int64_t paints_before = paints.count;
     state.ResumeTiming();
 
@@ -123,10 +118,10 @@ void BM_A2BCommand(benchmark::State& state, Paint paint) {
 
 void BM_BareEditor(benchmark::State& state, Paint paint) {
   const auto& samples = Samples();
-  // Only the size and font of the text box are taken from the program's window.
-  mok::bench::BareEditorWindow reference;
-  QMainWindow& window = reference.window;
-  QPlainTextEdit* editor = reference.editor;
+  NoPrompts prompts;
+  mok::bench::BareEditorWindow bare(prompts);
+  QMainWindow& window = bare.Window();
+  QPlainTextEdit* editor = &bare.Editor();
   PaintCounter paints(editor->viewport());
   const std::array<QString, 2> garbled = {ToQString(samples[0].garbled), ToQString(samples[1].garbled)};
   const std::array<QString, 2> clean = {ToQString(samples[0].clean), ToQString(samples[1].clean)};
@@ -136,7 +131,7 @@ void BM_BareEditor(benchmark::State& state, Paint paint) {
     state.PauseTiming();
     which ^= 1;
     editor->setPlainText(garbled[which]);
-    Settle();
+    mok::bench::Settle();
     const std::int64_t paints_before = paints.count;
     state.ResumeTiming();
 

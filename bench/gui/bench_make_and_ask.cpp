@@ -40,6 +40,7 @@
 
 #include "app/main_window.h"
 #include "app/text_box.h"
+#include "bench/support/bare_editor.h"
 #include "bench/support/gui_bench.h"
 #include "bench/support/prose.h"
 #include "codec/base64.h"
@@ -137,8 +138,8 @@ Text CutAtLineBreak(Text text) {
 
 // Big5 prose bytes read as GBK, exactly kLimit characters.
 Text Garbled(std::uint32_t seed) {
-  static const std::vector<char16_t> big5 = mok::bench::Hanzi(950, 0xA4, 0xC6);
-  Text text = mok::CpBytesToText(mok::TextToCpBytes(mok::bench::Prose(kLimit + 200, big5, seed), 950), 936);
+  const Text prose = mok::bench::Prose(kLimit + 200, mok::bench::CommonBig5Hanzi(), seed);
+  Text text = mok::CpBytesToText(mok::TextToCpBytes(prose, 950), 936);
   text.resize(kLimit);
   return text;
 }
@@ -268,9 +269,10 @@ std::array<Outcome, 2> Outcomes(const Case& c) {
 void BM_BareEditor(benchmark::State& state, std::size_t which_case) {
   const Case& c = Cases()[which_case];
   const std::array<Outcome, 2> outcomes = Outcomes(c);
-  mok::bench::BareEditorWindow reference;
-  QMainWindow& window = reference.window;
-  QPlainTextEdit* editor = reference.editor;
+  mok::bench::NoPrompts prompts;
+  mok::bench::BareEditorWindow reference(prompts);
+  QMainWindow& window = reference.Window();
+  QPlainTextEdit* editor = &reference.Editor();
   PaintCounter paints(editor->viewport());
   const std::array<QString, 2> texts = {mok::DisplayTextOf(c.texts[0]), mok::DisplayTextOf(c.texts[1])};
   const std::array<QString, 2> results = {mok::DisplayTextOf(outcomes[0].text), mok::DisplayTextOf(outcomes[1].text)};

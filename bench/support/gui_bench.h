@@ -6,17 +6,13 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QEvent>
-#include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QWidget>
 
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/main_window.h"
-#include "app/text_box.h"
 #include "platform/user_prompts.h"
 
 namespace mok::bench {
@@ -63,35 +59,5 @@ inline void Repaint(QWidget& window, Paint paint) {
   if (paint == Paint::kWindow) window.repaint();
   if (paint != Paint::kNone) QCoreApplication::processEvents();
 }
-
-inline void Settle() {
-  for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
-}
-
-// The reference side: a bare plain-text editor, the central widget of a
-// QMainWindow of the text box's size, with the text box's font, shown; so both
-// sides lay out and paint the same glyphs in the same area.
-class BareEditorWindow {
- public:
-  BareEditorWindow() {
-    QFont font;
-    QSize size;
-    {
-      NoPrompts prompts;
-      MainWindow program(&prompts);
-      font = program.Box().font();
-      size = program.Box().size();
-    }
-    editor = new QPlainTextEdit(&window);
-    editor->setFont(font);
-    window.setCentralWidget(editor);
-    window.resize(size);
-    window.show();
-    Settle();
-  }
-
-  QMainWindow window;
-  QPlainTextEdit* editor;
-};
 
 }  // namespace mok::bench

@@ -1,11 +1,9 @@
 #include "codec/text_files.h"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -20,15 +18,15 @@
 #include "codec/conversion_core.h"
 #include "codec/file_attributes.h"
 #include "codec/file_io_internal.h"
-#include "tests/support/scripted_prompts.h"
 #include "tests/support/hex.h"
+#include "tests/support/ordinary_user.h"
 
 namespace mok {
 namespace {
 
 using ::mok::testing::Hex;
-
-using ::mok::testing::ScriptedPrompts;
+using ::mok::testing::Outcome;
+using ::mok::testing::RunAsOrdinaryUser;
 
 const Text kSaveFailed = u"\r\n\r\n\u4FDD\u5B58 \u672A\u6210~ ";  // 保存 未成~
 const Text kOpenFailed = u"\r\n\r\n\u6253\u5F00 \u672A\u6210~ ";  // 打开 未成~
@@ -94,57 +92,6 @@ int FileFsyncFails(int fd) {  // the file's flush fails, a folder's works
 ssize_t ReadFails(int, void*, size_t) {
   errno = EIO;
   return -1;
-}
-
-struct Outcome {
-  bool ran = false;
-  bool result = false;
-  Text message;
-};
-
-// Runs a file operation with the rights of an ordinary user. Root passes every
-// permission check, so as root the operation runs in a child process as "nobody".
-template <typename Operation>
-Outcome RunAsOrdinaryUser(Operation operation) {
-  Outcome outcome;
-  if (::geteuid() != 0) {
-    ScriptedPrompts prompts;
-    outcome.result = operation(prompts);
-    outcome.message = prompts.messages.empty() ? Text() : prompts.messages[0].text;
-    outcome.ran = true;
-    return outcome;
-  }
-  int fds[2];
-  if (::pipe(fds) != 0) return outcome;
-  pid_t pid = ::fork();
-  if (pid == 0) {
-    ::close(fds[0]);
-    if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
-    Text message;
-    char result = 0;
-    {
-      ScriptedPrompts prompts;
-      result = operation(prompts) ? 1 : 0;
-      if (!prompts.messages.empty()) message = prompts.messages[0].text;
-    }
-    bool sent = ::write(fds[1], &result, 1) == 1 &&
-                ::write(fds[1], message.data(), message.size() * 2) == static_cast<ssize_t>(message.size() * 2);
-    ::_exit(sent ? 0 : 3);
-  }
-  ::close(fds[1]);
-  std::string received;
-  char buffer[512];
-  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<size_t>(n));
-  ::close(fds[0]);
-  int status = 0;
-  if (pid < 0 || ::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-      received.empty()) {
-    return outcome;
-  }
-  outcome.ran = true;
-  outcome.result = received[0] != 0;
-  outcome.message.assign(reinterpret_cast<const char16_t*>(received.data() + 1), (received.size() - 1) / 2);
-  return outcome;
 }
 
 TEST(DetectFileFormat, FirstMatchingRuleDecides) {
@@ -330,6 +277,28 @@ TEST(AttrText, ListsTheShownBits) {
   EXPECT_EQ(AttrText(1 | 2 | 4 | 16 | 32), u" \u53EA\u8BFB \u9690\u85CF \u7CFB\u7EDF \u5B58\u6863");
 }
 
+TEST(TextOfNativePath, EscapesBytesThatAreNotUtf8AndRoundTrips) {
+  struct Case {
+    std::string native;
+    Text text;
+  };
+  const Case cases[] = {
+      {"/tmp/a.txt", u"/tmp/a.txt"},
+      {"\xE4\xB8\xAD.txt", u"\x4E2D.txt"},
+      // GBK bytes of 测试, as unpacked from a Windows archive.
+      {"\xB2\xE2\xCA\xD4.txt", u"\xDCB2\xDCE2\xDCCA\xDCD4.txt"},
+      {"a\xE4z", u"a\xDCE4z"},                                // a cut-off sequence
+      {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},                // an encoded surrogate is no UTF-8
+      {"\xF0\x9F\x98\x80", u"\xD83D\xDE00"},                  // outside the BMP: a pair
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(TextOfNativePath(c.native), c.text) << Hex(ToBytes(c.native));
+    std::string back;
+    ASSERT_TRUE(NativePath(c.text, back));
+    EXPECT_EQ(back, c.native);
+  }
+}
+
 TEST(FileIo, ReadsAndWritesRawBytes) {
   char name[] = "/tmp/mok_file_io_XXXXXX";
   int fd = ::mkstemp(name);
@@ -382,8 +351,8 @@ class TextFilesTest : public ::testing::Test {
     return true;
   }
 
-  bool Save(const std::string& name, TextView text, std::int16_t format, ScriptedPrompts& prompts) {
-    return SaveTextFile(text, PathOf(name), format, GetFileAttr(PathOf(name)), prompts);
+  bool Save(const std::string& name, TextView text, std::int16_t format, Text& failure) {
+    return SaveTextFile(text, PathOf(name), format, GetFileAttr(PathOf(name)), failure);
   }
 
   std::string dir_;
@@ -407,13 +376,13 @@ TEST_F(TextFilesTest, LoadsWithDetectionAndRequestedFormat) {
   };
   for (const Case& c : cases) {
     WriteAll(Native("in.txt"), ToBytes(c.bytes));
-    ScriptedPrompts prompts;
+    Text failure;
     Text text;
     std::int16_t format = c.requested;
-    ASSERT_TRUE(LoadTextFile(text, PathOf("in.txt"), format, prompts)) << Hex(ToBytes(c.bytes));
+    ASSERT_TRUE(LoadTextFile(text, PathOf("in.txt"), format, failure)) << Hex(ToBytes(c.bytes));
     EXPECT_EQ(format, c.expected_format) << Hex(ToBytes(c.bytes));
     EXPECT_EQ(text, c.expected) << Hex(ToBytes(c.bytes)) << " got " << Hex(text);
-    EXPECT_TRUE(prompts.messages.empty());
+    EXPECT_TRUE(failure.empty());
   }
 }
 
@@ -435,27 +404,64 @@ TEST_F(TextFilesTest, LoadFailuresShowTheCauseAndChangeNothing) {
   };
   for (const Case& c : cases) {
     file_internal::g_system_calls.read = c.read_fails ? ReadFails : ::read;
-    ScriptedPrompts prompts;
+    Text failure;
     Text text = u"kept";
     std::int16_t format = 9;
-    EXPECT_FALSE(LoadTextFile(text, PathOf(c.name), format, prompts)) << c.name;
-    ASSERT_EQ(prompts.messages.size(), 1u) << c.name;
-    EXPECT_EQ(prompts.messages[0].text, PathOf(c.name) + kOpenFailed + c.cause)
-        << c.name << ": " << Hex(prompts.messages[0].text);
-    EXPECT_EQ(prompts.messages[0].buttons, MessageButtons::Ok);
+    EXPECT_FALSE(LoadTextFile(text, PathOf(c.name), format, failure)) << c.name;
+    ASSERT_FALSE(failure.empty()) << c.name;
+    EXPECT_EQ(failure, PathOf(c.name) + kOpenFailed + c.cause)
+        << c.name << ": " << Hex(failure);
     EXPECT_EQ(text, u"kept");
     EXPECT_EQ(format, 9);
   }
+}
+
+TEST_F(TextFilesTest, PipesAndDevicesAreNeitherReadNorReplaced) {
+  ASSERT_EQ(::mkfifo(Native("pipe").c_str(), 0644), 0);
+  const Text kNotRegular = u"\u4E0D\u662F\u666E\u901A\u6587\u4EF6";  // 不是普通文件
+  for (const Text& path : {PathOf("pipe"), Text(u"/dev/null")}) {
+    Text failure;
+    Text text = u"kept";
+    std::int16_t format = 0;
+    EXPECT_FALSE(LoadTextFile(text, path, format, failure));
+    EXPECT_EQ(failure, path + kOpenFailed + kNotRegular) << Hex(failure);
+    EXPECT_EQ(text, u"kept");
+  }
+  // Saving never moves the pipe aside nor puts a file in its place.
+  Text failure;
+  std::int16_t format = 9;
+  EXPECT_FALSE(SaveTextFile(u"new", PathOf("pipe"), format, GetFileAttr(PathOf("pipe")), failure));
+  EXPECT_EQ(failure, PathOf("pipe") + kSaveFailed + kNotRegular) << Hex(failure);
+  struct stat st;
+  ASSERT_EQ(::lstat(Native("pipe").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_FALSE(Exists(Native("pipe.bak")));
+}
+
+TEST_F(TextFilesTest, FileFactsGiveSizeTimeAndKind) {
+  WriteAll(Native("a.txt"), ToBytes("12345"));
+  FileFacts facts;
+  ASSERT_EQ(GetFileFacts(PathOf("a.txt"), facts), 0);
+  EXPECT_EQ(facts.size, 5);
+  EXPECT_TRUE(facts.regular);
+  EXPECT_EQ(facts.attributes, kAttrArchive);
+  struct stat st;
+  ASSERT_EQ(::stat(Native("a.txt").c_str(), &st), 0);
+  EXPECT_EQ(facts.modified, st.st_mtim.tv_sec);
+  ASSERT_EQ(GetFileFacts(PathOf(""), facts), 0);
+  EXPECT_FALSE(facts.regular);
+  EXPECT_EQ(GetFileFacts(PathOf("missing.txt"), facts), ENOENT);
+  EXPECT_EQ(GetFileFacts(Text(u"a\0b", 3), facts), EINVAL);
 }
 
 TEST_F(TextFilesTest, LoadOfAnUnreadableFileFails) {
   WriteAll(Native("secret.txt"), ToBytes("x"));
   ::chmod(Native("secret.txt").c_str(), 0);
   const Text path = PathOf("secret.txt");
-  Outcome outcome = RunAsOrdinaryUser([&](ScriptedPrompts& prompts) {
+  Outcome outcome = RunAsOrdinaryUser([&](Text& failure) {
     Text text;
     std::int16_t format = 0;
-    return LoadTextFile(text, path, format, prompts);
+    return LoadTextFile(text, path, format, failure);
   });
   if (!outcome.ran) GTEST_SKIP() << "cannot run as an ordinary user here";
   EXPECT_FALSE(outcome.result);
@@ -513,28 +519,28 @@ TEST_F(TextFilesTest, SaveThenLoadRoundTripsEveryFormat) {
       const Text text = RandomText(format, random, round == 0 ? 1 : 3000);
       const Text path = PathOf("") + u"\x4E2D\x6587.txt";  // stored under a UTF-8 name
       const std::string name = "\xE4\xB8\xAD\xE6\x96\x87.txt";
-      ScriptedPrompts prompts;
+      Text failure;
       std::int16_t saved_as = format;
-      ASSERT_TRUE(SaveTextFile(text, path, saved_as, GetFileAttr(path), prompts)) << format;
+      ASSERT_TRUE(SaveTextFile(text, path, saved_as, GetFileAttr(path), failure)) << format;
       EXPECT_EQ(saved_as, format);
       EXPECT_TRUE(Exists(Native(name)));
       Text loaded;
       std::int16_t loaded_as = format;
-      ASSERT_TRUE(LoadTextFile(loaded, path, loaded_as, prompts));
+      ASSERT_TRUE(LoadTextFile(loaded, path, loaded_as, failure));
       EXPECT_EQ(loaded_as, format);
       EXPECT_TRUE(loaded == text) << "format " << format << " first difference at "
                                   << std::mismatch(loaded.begin(), loaded.end(), text.begin(), text.end()).first -
                                          loaded.begin();
-      EXPECT_TRUE(prompts.messages.empty());
+      EXPECT_TRUE(failure.empty());
       EXPECT_FALSE(Exists(Native(name + ".bak")));
     }
   }
 }
 
 TEST_F(TextFilesTest, SaveWithFormatZeroWritesUtf16LeWithMark) {
-  ScriptedPrompts prompts;
+  Text failure;
   std::int16_t format = 0;
-  ASSERT_TRUE(SaveTextFile(u"A", PathOf("new.txt"), format, -1, prompts));
+  ASSERT_TRUE(SaveTextFile(u"A", PathOf("new.txt"), format, -1, failure));
   EXPECT_EQ(format, 4);
   EXPECT_EQ(ReadAll(Native("new.txt")), ToBytes(std::string("\xFF\xFE\x41\x00", 4)));
 }
@@ -566,8 +572,8 @@ TEST_F(TextFilesTest, SaveOverExistingFilesKeepsAttributesAndLeavesNoBackup) {
   for (const auto& c : cases) {
     struct stat before;
     ASSERT_EQ(::stat(Native(c.written).c_str(), &before), 0);
-    ScriptedPrompts prompts;
-    ASSERT_TRUE(Save(c.name, u"new", 9, prompts)) << c.name;
+    Text failure;
+    ASSERT_TRUE(Save(c.name, u"new", 9, failure)) << c.name;
     EXPECT_EQ(ReadAll(Native(c.written)), ToBytes("new")) << c.name;
     EXPECT_FALSE(Exists(Native(c.name + ".bak"))) << c.name;
     EXPECT_FALSE(Exists(Native(c.written + ".bak"))) << c.name;
@@ -608,14 +614,14 @@ TEST_F(TextFilesTest, SaveFailuresKeepThePreviousContent) {
     g_write_budget = text.size();  // half of the UTF-16 bytes
     file_internal::g_system_calls.write = c.write;
     file_internal::g_system_calls.fsync = c.fsync;
-    ScriptedPrompts prompts;
+    Text failure;
     std::int16_t format = 7;
     // The attributes are taken from the disk even when the caller thinks there is no file.
-    EXPECT_FALSE(SaveTextFile(text, PathOf(c.name), format, -1, prompts)) << c.what;
+    EXPECT_FALSE(SaveTextFile(text, PathOf(c.name), format, -1, failure)) << c.what;
     file_internal::g_system_calls = {};
-    ASSERT_EQ(prompts.messages.size(), 1u) << c.what;
-    EXPECT_EQ(prompts.messages[0].text, PathOf(c.name) + kSaveFailed + c.cause)
-        << c.what << ": " << Hex(prompts.messages[0].text);
+    ASSERT_FALSE(failure.empty()) << c.what;
+    EXPECT_EQ(failure, PathOf(c.name) + kSaveFailed + c.cause)
+        << c.what << ": " << Hex(failure);
     if (c.old_file) {
       EXPECT_EQ(ReadAll(Native(c.name)), old) << c.what;
     } else if (std::string(c.what) != "target is a folder") {
@@ -630,9 +636,9 @@ TEST_F(TextFilesTest, FailedSaveOfNewFileLeavesAnOldBackupAlone) {
   WriteAll(Native("new.txt.bak"), ToBytes("stale"));
   g_write_budget = 1;
   file_internal::g_system_calls.write = WriteUntilFull;
-  ScriptedPrompts prompts;
+  Text failure;
   std::int16_t format = 9;
-  EXPECT_FALSE(SaveTextFile(u"text", PathOf("new.txt"), format, -1, prompts));
+  EXPECT_FALSE(SaveTextFile(u"text", PathOf("new.txt"), format, -1, failure));
   EXPECT_FALSE(Exists(Native("new.txt")));
   EXPECT_EQ(ReadAll(Native("new.txt.bak")), ToBytes("stale"));
 }
@@ -641,8 +647,8 @@ TEST_F(TextFilesTest, ReadOnlyTargetIsReplacedAndStaysReadOnly) {
   // Linux renames a read-only file like any other, so this is not a failure.
   WriteAll(Native("ro.txt"), ToBytes("old"));
   ::chmod(Native("ro.txt").c_str(), 0444);
-  ScriptedPrompts prompts;
-  ASSERT_TRUE(Save("ro.txt", u"new", 9, prompts));
+  Text failure;
+  ASSERT_TRUE(Save("ro.txt", u"new", 9, failure));
   EXPECT_EQ(ReadAll(Native("ro.txt")), ToBytes("new"));
   EXPECT_EQ(GetFileAttr(PathOf("ro.txt")), kAttrReadOnly | kAttrArchive);
   EXPECT_FALSE(Exists(Native("ro.txt.bak")));
@@ -657,10 +663,10 @@ TEST_F(TextFilesTest, ImmutableTargetOrBackupFailsAndKeepsContent) {
     GTEST_SKIP() << "the file system here cannot make files immutable";
   }
   for (const std::string name : {"locked.txt", "b.txt"}) {
-    ScriptedPrompts prompts;
-    EXPECT_FALSE(Save(name, u"new", 9, prompts)) << name;
-    ASSERT_EQ(prompts.messages.size(), 1u);
-    EXPECT_EQ(prompts.messages[0].text, PathOf(name) + kSaveFailed + kNoPermission) << Hex(prompts.messages[0].text);
+    Text failure;
+    EXPECT_FALSE(Save(name, u"new", 9, failure)) << name;
+    ASSERT_FALSE(failure.empty());
+    EXPECT_EQ(failure, PathOf(name) + kSaveFailed + kNoPermission) << Hex(failure);
     EXPECT_EQ(ReadAll(Native(name)), ToBytes("old")) << name;
   }
   EXPECT_FALSE(Exists(Native("locked.txt.bak")));
@@ -672,9 +678,9 @@ TEST_F(TextFilesTest, SaveIntoFolderWithoutWritePermissionFails) {
   WriteAll(Native("shut/a.txt"), ToBytes("old"));
   ::chmod(Native("shut").c_str(), 0555);
   const Text path = PathOf("shut/a.txt");
-  Outcome outcome = RunAsOrdinaryUser([&](ScriptedPrompts& prompts) {
+  Outcome outcome = RunAsOrdinaryUser([&](Text& failure) {
     std::int16_t format = 9;
-    return SaveTextFile(u"new", path, format, GetFileAttr(path), prompts);
+    return SaveTextFile(u"new", path, format, GetFileAttr(path), failure);
   });
   if (!outcome.ran) GTEST_SKIP() << "cannot run as an ordinary user here";
   EXPECT_FALSE(outcome.result);

@@ -9,6 +9,7 @@
 #   e2e_type TEXT             types text into the focused widget
 #   e2e_wait_until SECONDS COMMAND...   polls until COMMAND succeeds
 #   e2e_wait_window TITLE_REGEX         waits for a visible window, prints its id
+#   e2e_focus_window TITLE_REGEX        waits for a visible window and gives it the keyboard
 #   e2e_fail MESSAGE          reports and exits 1
 
 set -euo pipefail
@@ -79,6 +80,12 @@ e2e_wait_window() {
     sleep 0.05
   done
   echo "$wid"
+}
+
+e2e_focus_window() {
+  local wid
+  wid="$(e2e_wait_window "$1")" || e2e_fail "no window titled $1 appeared; log: $(cat "$E2E_TMP/program.log")"
+  xdotool windowfocus --sync "$wid"
 }
 
 e2e_start() {

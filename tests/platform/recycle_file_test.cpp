@@ -8,6 +8,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "codec/file_attributes.h"
+
 namespace mok {
 namespace {
 
@@ -52,11 +61,39 @@ TEST(RecycleFile, MovesAFileIntoTheTrashWithWhereItCameFrom) {
   QDir(trash).removeRecursively();
 }
 
+TEST(RecycleFile, KeepsTheBytesOfANameThatIsNotUtf8) {
+  const QString trash = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/Trash";
+  // Not QDir::removeRecursively: Qt cannot name, so cannot delete, such files.
+  std::filesystem::remove_all(QFile::encodeName(trash).toStdString());
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  // 测试.txt in GBK, as unpacked from a Windows archive.
+  const std::string name = "\xB2\xE2\xCA\xD4.txt";
+  const std::string native = QFile::encodeName(dir.path()).toStdString() + "/" + name;
+  { std::ofstream(native) << "x"; }
+  ASSERT_TRUE(RecycleFile(TextOfNativePath(native)));
+  struct stat st;
+  EXPECT_NE(::lstat(native.c_str(), &st), 0);
+  const QByteArray trash_native = QFile::encodeName(trash);
+  EXPECT_EQ(::lstat((trash_native.toStdString() + "/files/" + name).c_str(), &st), 0);
+  std::ifstream info(trash_native.toStdString() + "/info/" + name + ".trashinfo");
+  std::string header, path_line;
+  std::getline(info, header);
+  std::getline(info, path_line);
+  // Restoring decodes the percent escapes to the very same bytes.
+  EXPECT_EQ(path_line, "Path=" + QByteArray::fromStdString(native).toPercentEncoding("/").toStdString());
+  EXPECT_EQ(QByteArray::fromPercentEncoding(QByteArray::fromStdString(path_line.substr(5))).toStdString(), native);
+  std::filesystem::remove_all(QFile::encodeName(trash).toStdString());
+}
+
 TEST(RecycleFile, RefusesWhatIsNotAFile) {
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
-  EXPECT_FALSE(RecycleFile(ToText(dir.filePath(QStringLiteral("missing.txt")))));
-  EXPECT_FALSE(RecycleFile(ToText(dir.path())));  // a folder is not deleted
+  int error = 0;
+  EXPECT_FALSE(RecycleFile(ToText(dir.filePath(QStringLiteral("missing.txt"))), 0, &error));
+  EXPECT_EQ(error, ENOENT);
+  EXPECT_FALSE(RecycleFile(ToText(dir.path()), 0, &error));  // a folder is not deleted
+  EXPECT_EQ(error, EISDIR);
   EXPECT_TRUE(QDir(dir.path()).exists());
   EXPECT_FALSE(RecycleFile(Text(u"a\0b", 3)));  // a name with a NUL names no file
   EXPECT_FALSE(RecycleFile(Text()));
