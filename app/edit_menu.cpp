@@ -2,6 +2,7 @@
 
 #include <QMenu>
 
+#include "app/decoding_menu_c.h"
 #include "app/menu_builder.h"
 #include "app/text_box.h"
 #include "commands/clipboard_commands.h"
@@ -33,8 +34,8 @@ QMenu* BuildEditMenu(MenuBuilder& build, CommandHost& host, FindReplace& find) {
     build.Item(edits, QStringLiteral("mnuCase_%1").arg(i), ToQString(kCaseCaptions[static_cast<std::size_t>(i)]),
                [&host, i] { mnuCase_Click(host, i); });
   }
-  // The submenu of garbled-text makers ("mnuMakes") follows this separator.
   build.Separator(edits, QStringLiteral("mnuBarE3"));
+  BuildMakeMenu(build, edits, host);
   build.Item(edits, QStringLiteral("mnuSeekNew"), QStringLiteral("查找 [F3] …"), [&host, &find] { find.mnuSeekNew_Click(host); });
   build.Item(edits, QStringLiteral("mnuReplace"), QStringLiteral("替换 [F4] …"), [&host, &find] { find.mnuReplace_Click(host); });
   build.Separator(edits, QStringLiteral("mnuBarE4"));

@@ -11,17 +11,22 @@
 
 #include <cmath>
 
+#include "app/decoding_menu_c.h"
 #include "app/edit_menu.h"
 #include "app/menu_builder.h"
 #include "app/status_label.h"
 #include "app/text_box.h"
 #include "commands/a2b_commands.h"
+#include "commands/asked_conversions.h"
 #include "commands/clipboard_commands.h"
 #include "commands/edit_conversions.h"
+#include "commands/half_char_commands.h"
 #include "commands/suggest_command.h"
 #include "commands/transfer_decoders.h"
 #include "dialogs/input_dialog.h"
+#include "dialogs/pair_dialog.h"
 #include "dialogs/suggest_dialog.h"
+#include "dialogs/transfer_dialog.h"
 #include "files/file_browser.h"
 #include "files/file_menu.h"
 #include "platform/qt_user_prompts.h"
@@ -156,7 +161,8 @@ void MainWindow::BuildMenus() {
     if (row.checked) build.CheckPermanently(item);
   }
 
-  build.TopMenu(QStringLiteral("mnuJiedusC"), QStringLiteral(" 解读乱码 (&3)"));
+  QMenu* third = build.TopMenu(QStringLiteral("mnuJiedusC"), QStringLiteral(" 解读乱码 (&3)"));
+  BuildDecodingMenuC(build, third, *this);
   AddSuggestItem(build);
 
   mnuLooks_ = build.TopMenu(QStringLiteral("mnuLooks"), QStringLiteral(" 查看 (&L)"));
@@ -244,14 +250,7 @@ void MainWindow::SetOriginal(TextView status) {
   lblSay_->setText(ToQString(status));
 }
 
-void MainWindow::ReplaceSelection(TextView replacement) {
-  const std::int32_t start = txtA_->SelStart();
-  txtA_->SetSelText(replacement);
-  const std::int32_t inserted = txtA_->SelStart() - start;
-  if (inserted < 0) return;
-  txtA_->SetSelStart(start);
-  txtA_->SetSelLength(inserted);
-}
+void MainWindow::ReplaceSelection(TextView replacement) { txtA_->SetSelText(replacement, /*select_inserted=*/true); }
 
 InputDialog& MainWindow::frmInp() {
   if (frmInp_ == nullptr) frmInp_ = new InputDialog(*prompts_, this);
@@ -285,6 +284,16 @@ void MainWindow::cmdUd_Click(int index) {
   txtA_->SetSelLength(state.sel_length);
   lblSay_->setText(ToQString(state.say));
   ShowHistoryButtons();
+}
+
+PairDialog& MainWindow::frmLid() {
+  if (frmLid_ == nullptr) frmLid_ = new PairDialog(*prompts_, this);
+  return *frmLid_;
+}
+
+TransferDialog& MainWindow::frmTL() {
+  if (frmTL_ == nullptr) frmTL_ = new TransferDialog(*prompts_, this);
+  return *frmTL_;
 }
 
 bool MainWindow::AskDiscard() {
@@ -343,6 +352,15 @@ void MainWindow::OnKeyReleased(int key, Qt::KeyboardModifiers modifiers) {
       break;
     case Qt::Key_F6:
       cmdUd_Click(ctrl ? 3 : 2);
+      break;
+    case Qt::Key_F7:
+      RunCAB(*this, 3);
+      break;
+    case Qt::Key_F8:
+      RunAskA2B(*this, ctrl ? 1 : 0);
+      break;
+    case Qt::Key_F9:
+      RunAskA2B(*this, ctrl ? 4 : 3);
       break;
     case Qt::Key_F11:
       mnuIns_Click(*this, 3);

@@ -47,6 +47,8 @@ class MainWindow : public QMainWindow, public CommandHost {
   void SetOriginal(TextView status) override;
   void SetCaption(TextView name) override;
   FileState& File() override { return file_; }
+  PairDialog& frmLid() override;
+  TransferDialog& frmTL() override;
   FileBrowser& frmB() override;
   SuggestDialog& frmSuggest() override;
   InputDialog& frmInp() override;
@@ -104,6 +106,9 @@ class MainWindow : public QMainWindow, public CommandHost {
   QAction* mnuFont0_ = nullptr;
   QAction* mnuSize0_ = nullptr;
   SuggestDialog* frmSuggest_ = nullptr;
+  // The parameter dialogs, made on first use and then only shown and hidden.
+  PairDialog* frmLid_ = nullptr;
+  TransferDialog* frmTL_ = nullptr;
 };
 
 // Twips of the window design to pixels: 15 twips per pixel.

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -93,6 +95,15 @@ TextBox::TextBox(QWidget* parent) : QPlainTextEdit(parent) {
   setLineWrapMode(QPlainTextEdit::WidgetWidth);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  // Qt lays the scroll area out again, queued, after every change of a scroll
+  // bar's range, to show or hide the bar. Both bars are always shown here (unless
+  // the style overlays them), so those passes, a dozen after a command changes
+  // a long text, only repaint the bars once more after the text is painted.
+  if (!style()->styleHint(QStyle::SH_ScrollBar_Transient, nullptr, verticalScrollBar())) {
+    for (QScrollBar* bar : {horizontalScrollBar(), verticalScrollBar()}) {
+      disconnect(bar, &QScrollBar::rangeChanged, this, nullptr);
+    }
+  }
   setCenterOnScroll(false);
   // Keep a found string visibly selected while a dialog has the focus.
   QPalette colours = palette();
@@ -192,7 +203,9 @@ Text TextBox::SelUnits() const {
   return text_.substr(begin, end - begin);
 }
 
-void TextBox::SetSelText(TextView replacement) { SetSelUnits(StoredForm(replacement)); }
+void TextBox::SetSelText(TextView replacement, bool select_inserted) {
+  SetSelUnits(StoredForm(replacement), select_inserted);
+}
 
 void TextBox::SetSelUnits(TextView units, bool select_inserted) {
   const std::int32_t start = SelStart();

@@ -38,10 +38,11 @@ class TextBox : public QPlainTextEdit {
   void SetSelLength(std::int32_t length);
   // The selected text with each line break as a single CR.
   [[nodiscard]] Text SelText() const;
-  // Replaces the selection and puts the caret after the inserted text. A CR not
-  // followed by LF is a line break and is stored as CR LF. What does not fit
-  // under MaxLength is left out.
-  void SetSelText(TextView replacement);
+  // Replaces the selection and puts the caret after the inserted text, or with
+  // select_inserted selects the inserted text (in one move of the view, which
+  // on a long text costs a layout pass each). A CR not followed by LF is a line
+  // break and is stored as CR LF. What does not fit under MaxLength is left out.
+  void SetSelText(TextView replacement, bool select_inserted = false);
   // The length Text() would have if SetSelText(replacement) had room for all of it.
   [[nodiscard]] std::size_t LengthWithSelectionReplaced(TextView replacement) const;
   // The selected code units exactly as held (CR LF line breaks, lone CR and LF,
@@ -69,6 +70,8 @@ class TextBox : public QPlainTextEdit {
 
   // The length of the text in the scale where a line break counts one.
   [[nodiscard]] std::int32_t ScaleLength() const { return scale_length_; }
+  // Index in Text() of a position in the line-break-counts-one scale.
+  [[nodiscard]] std::size_t TextIndexOf(std::int32_t scale_position) const;
 
   // Lets the user type, paste, cut and delete (the input dialog's box). Every
   // change of the view is carried into the text, and what the user adds is cut
@@ -94,8 +97,6 @@ class TextBox : public QPlainTextEdit {
   QMimeData* createMimeDataFromSelection() const override;
 
  private:
-  // Index in text_ of a position in the line-break-counts-one scale.
-  [[nodiscard]] std::size_t TextIndexOf(std::int32_t scale_position) const;
   // Carries a change the user made in the view into text_.
   void MirrorViewChange(int position, int removed, int added);
   // Positions the user may still add while typing.

@@ -27,8 +27,8 @@ constexpr ValueTable MakeTable(int variant) {
   for (int i = 0; i < 64; ++i) table[static_cast<unsigned char>(kAlphabet[i])] = static_cast<std::int8_t>(i);
   table[' '] = table['\t'] = table['\r'] = table['\n'] = kBlank;
   if (variant >= 1 && variant <= 7) {
-    table[static_cast<unsigned char>(kVariantChars[2 * variant - 2])] = 62;
-    table[static_cast<unsigned char>(kVariantChars[2 * variant - 1])] = 63;
+    table[static_cast<unsigned char>(kBase64VariantPairs[2 * variant - 2])] = 62;
+    table[static_cast<unsigned char>(kBase64VariantPairs[2 * variant - 1])] = 63;
   }
   return table;
 }

@@ -76,6 +76,8 @@ constexpr CodePageName kCodePageNames[] = {
 
 constexpr std::size_t kCodePageCount = sizeof kCodePageNames / sizeof kCodePageNames[0];
 
+constexpr std::int32_t kHzCodePage = 52936;
+
 const CodePageName* FindCodePage(std::int32_t code_page) {
   // Callers such as the escape decoders convert many short runs with one code
   // page, so the last one found is checked first.
@@ -165,16 +167,14 @@ class ConverterCache {
   }
 
  private:
-  // The substitute is whatever the code page encodes "?" as (0x3F, or 0x6F in
-  // EBCDIC), never ICU's SUB control character.
+  // The substitute is "?" in the code page (0x3F, or 0x6F in EBCDIC), never
+  // ICU's SUB control character. Given as text, ICU converts it like any other
+  // character, so the stateful converters (HZ, ISO-2022) shift back to ASCII
+  // before it instead of dropping a raw byte into a double-byte run.
   static void SetQuestionMarkSubstitute(UConverter* converter) {
     UErrorCode err = U_ZERO_ERROR;
     const UChar question = u'?';
-    char bytes[8];
-    const int32_t n = ucnv_fromUChars(converter, bytes, sizeof bytes, &question, 1, &err);
-    if (U_SUCCESS(err) && n == 1) {
-      ucnv_setSubstChars(converter, bytes, 1, &err);
-    }
+    ucnv_setSubstString(converter, &question, 1, &err);
     ucnv_reset(converter);
   }
 
@@ -234,6 +234,79 @@ bool IcuDecode(UConverter* converter, BytesView bytes, Text& out) {
   }
   out.resize(static_cast<std::size_t>(written));
   return true;
+}
+
+// ICU's HZ encoder gets its shifts wrong in three ways: it writes "~}" before
+// the first ASCII character although HZ starts in ASCII, it writes a tilde as
+// "~~" without leaving a GB run (an HZ reader then takes the run's next pairs
+// for ASCII), and it leaves a final GB run open. Its output is rewritten here
+// with the shifts where HZ wants them: the state ICU believes in (icu_gb) says
+// how to read its bytes, the state written so far (gb) which shifts to emit.
+// Inside a GB run a GB2312 pair is two bytes of 0x21..0x7E whose first is never
+// "~"; any other byte there is an escaped byte the callback wrote on its own.
+// The rewriting keeps its two states between calls, so a stream can be fed in
+// pieces: a byte whose meaning depends on the next one (a tilde, or the first
+// byte of a pair) waits for the next piece.
+class HzShiftNormalizer {
+ public:
+  // Appends the rewritten form of the next bytes to out. With last set, the end
+  // follows: a waiting byte is written and a GB run is closed.
+  void Feed(BytesView bytes, bool last, Bytes& out) {
+    Bytes joined;
+    if (!held_.empty()) {
+      joined = held_ + Bytes(bytes);
+      held_.clear();
+      bytes = joined;
+    }
+    out.reserve(out.size() + 2 * bytes.size() + 2);  // each tilde in a run can cost a close and a reopen
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+      const std::uint8_t b = bytes[i];
+      const bool has_next = i + 1 < bytes.size();
+      if (!has_next && !last && (b == '~' || (icu_gb_ && b >= 0x21 && b <= 0x7E))) {
+        held_.assign(1, b);
+        return;
+      }
+      const std::uint8_t next = has_next ? bytes[i + 1] : 0;
+      if (b == '~' && (next == '{' || next == '}')) {
+        icu_gb_ = next == '{';
+        i += 2;
+      } else if (b == '~' && next == '~') {
+        Shift(false, out);
+        out.push_back('~');
+        out.push_back('~');
+        i += 2;
+      } else if (icu_gb_ && b >= 0x21 && b <= 0x7E && has_next) {
+        Shift(true, out);
+        out.push_back(b);
+        out.push_back(next);
+        i += 2;
+      } else {
+        if (!icu_gb_) Shift(false, out);
+        out.push_back(b);
+        ++i;
+      }
+    }
+    if (last) Shift(false, out);
+  }
+
+ private:
+  void Shift(bool to_gb, Bytes& out) {
+    if (gb_ == to_gb) return;
+    out.push_back('~');
+    out.push_back(to_gb ? '{' : '}');
+    gb_ = to_gb;
+  }
+
+  bool icu_gb_ = false;  // the state ICU's bytes are written in
+  bool gb_ = false;      // the state written so far
+  Bytes held_;
+};
+
+Bytes NormalizeHzShifts(BytesView bytes) {
+  Bytes out;
+  HzShiftNormalizer().Feed(bytes, true, out);
+  return out;
 }
 
 // glibc iconv for Johab, with the same treatment of what it cannot convert:
@@ -309,7 +382,9 @@ bool EncodeWithCodePage(TextView text, std::int32_t code_page, Bytes& out) {
     if (entry == nullptr || text.size() >= (1u << 29)) return false;
     if (entry->icu_name != nullptr) {
       UConverter* converter = Cache().Icu(*entry);
-      return converter != nullptr && IcuEncode(converter, text, out);
+      if (converter == nullptr || !IcuEncode(converter, text, out)) return false;
+      if (code_page == kHzCodePage) out = NormalizeHzShifts(out);
+      return true;
     }
     IconvPair* pair = Cache().Iconv(*entry);
     return pair != nullptr && IconvEncode(pair->encoder, text, out);
@@ -677,6 +752,8 @@ struct CodePageStream::Impl {
   std::unique_ptr<IconvPair> iconv;
   Bytes byte_carry;  // an odd byte of the byte view, or a cut Johab character
   Text unit_carry;   // a high surrogate waiting for its pair (Johab)
+  // HZ: ICU's shifts rewritten as the whole-buffer encoder does.
+  std::unique_ptr<HzShiftNormalizer> hz;
   // Whether any input came yet: the whole-buffer functions give nothing for
   // nothing, where a flushed ISO-2022-KR encoder would still write its header.
   bool decoded_any = false;
@@ -738,6 +815,7 @@ CodePageStream::CodePageStream(std::int32_t code_page) {
       ucnv_reset(impl->icu.get());
       impl->ascii_transparent = IsAsciiTransparent(impl->icu.get());
       impl->utf8 = code_page == 65001;
+      if (code_page == kHzCodePage) impl->hz = std::make_unique<HzShiftNormalizer>();
     } else {
       impl->iconv = std::make_unique<IconvPair>();
       impl->iconv->encoder = iconv_open(entry->iconv_name, "UTF-16LE");
@@ -794,6 +872,12 @@ bool CodePageStream::Encode(TextView chunk, bool last, Bytes& out) {
     Impl& s = *impl_;
     if (chunk.empty() && (!last || !s.encoded_any)) return true;
     s.encoded_any = true;
+    if (s.hz) {
+      Bytes icu_bytes;
+      if (!IcuEncodeChunk(s.icu.get(), chunk, last, icu_bytes)) return false;
+      s.hz->Feed(icu_bytes, last, out);
+      return true;
+    }
     UErrorCode err = U_ZERO_ERROR;
     if (s.ascii_transparent && AllAscii(chunk) && ucnv_fromUCountPending(s.icu.get(), &err) == 0) {
       AppendAscii(chunk, out);

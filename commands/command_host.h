@@ -43,6 +43,8 @@ class CommandHost {
   // The window caption: the name of the text followed by "  ~" and the product name.
   virtual void SetCaption(TextView name) = 0;
   virtual FileState& File() = 0;
+  virtual class PairDialog& frmLid() = 0;      // the dialog that asks for two character sets
+  virtual class TransferDialog& frmTL() = 0;  // the dialog that asks for a format and a character set
   virtual class FileBrowser& frmB() = 0;  // the one file browser dialog, built again after its close box
   virtual class SuggestDialog& frmSuggest() = 0;  // the repair suggestions dialog, created on first use
   virtual InputDialog& frmInp() = 0;  // the one input dialog, created on first use, hidden between uses

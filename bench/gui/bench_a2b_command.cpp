@@ -37,20 +37,20 @@
 #include "codec/conversion_core.h"
 #include "platform/user_prompts.h"
 #include "bench/support/bare_editor.h"
+#include "bench/support/gui_bench.h"
 #include "bench/support/prose.h"
 
 namespace {
 
 using mok::Bytes;
 using mok::Text;
+using mok::bench::FindAction;
+using mok::bench::NoPrompts;
+using mok::bench::Paint;
+using mok::bench::PaintCounter;
+using mok::bench::Repaint;
 
 constexpr std::size_t kLength = 16000;
-
-// Big5's common hanzi (leads A4..C6): traditional prose.
-const std::vector<char16_t>& Big5Hanzi() {
-  static const std::vector<char16_t> hanzi = mok::bench::Hanzi(950, 0xA4, 0xC6);
-  return hanzi;
-}
 
 QString ToQString(const Text& text) {
   return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
@@ -67,7 +67,8 @@ const std::array<Sample, 2>& Samples() {
   static const std::array<Sample, 2> samples = [] {
     std::array<Sample, 2> made;
     for (std::size_t i = 0; i < made.size(); ++i) {
-      Text garbled = mok::CpBytesToText(mok::TextToCpBytes(mok::bench::Prose(kLength + 200, Big5Hanzi(), 7 + i), 950), 936);
+      const Text prose = mok::bench::Prose(kLength + 200, mok::bench::CommonBig5Hanzi(), 7 + i);
+      Text garbled = mok::CpBytesToText(mok::TextToCpBytes(prose, 950), 936);
       garbled.resize(kLength);
       Text clean = garbled;
       mok::ReinterpretByLid(clean, 2052, 1028);
@@ -78,51 +79,6 @@ const std::array<Sample, 2>& Samples() {
     return made;
   }();
   return samples;
-}
-
-// Nothing here ever asks the user anything; any prompt would be a failure of
-// the benchmark setup.
-class NoPrompts : public mok::UserPrompts {
- public:
-  mok::MessageAnswer ShowMessage(std::u16string_view, mok::MessageButtons, std::u16string_view) override {
-    std::abort();
-  }
-  void Beep() override { std::abort(); }
-  void ShowModal(mok::ModalDialog&) override { std::abort(); }
-};
-
-// Counts paint events of one widget.
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-  std::int64_t count = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++count;
-    return false;
-  }
-};
-
-QAction* FindAction(QMenuBar* bar, const QString& name) {
-  for (QMenu* menu : bar->findChildren<QMenu*>()) {
-    for (QAction* item : menu->actions()) {
-      if (item->objectName() == name) return item;
-    }
-  }
-  std::abort();
-}
-
-// How the timed part ends.
-enum class Paint {
-  kWindow,     // repaint() of the whole window now, then the events that posts
-  kEventLoop,  // only the event loop: just the regions the change made dirty
-  kNone,       // no painting (it happens untimed before the next iteration)
-};
-
-void Repaint(QWidget& window, Paint paint) {
-  if (paint == Paint::kWindow) window.repaint();
-  if (paint != Paint::kNone) QCoreApplication::processEvents();
 }
 
 void BM_A2BCommand(benchmark::State& state, Paint paint) {

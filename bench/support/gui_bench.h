@@ -1,11 +1,13 @@
 #pragma once
 
-// Pieces of the editing-command benchmarks: prompts that must never be asked
-// (except for scripted dialogs), finding a menu item, and the ways a timed
-// iteration ends (repaint now, let the event loop paint, or not).
+// Pieces the window benchmarks share: a user-interface seam that asks nothing
+// (dialogs run the script the benchmark gives), a paint counter, finding a menu
+// item, and the ways a timed iteration ends (repaint now, let the event loop
+// paint, or not).
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QWidget>
@@ -29,6 +31,19 @@ class NoPrompts : public UserPrompts {
     on_dialog(dialog);
   }
   std::function<void(ModalDialog&)> on_dialog;
+};
+
+// Counts paint events of one widget.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  std::int64_t count = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++count;
+    return false;
+  }
 };
 
 inline QAction* FindAction(QMenuBar* bar, const QString& name) {

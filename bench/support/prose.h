@@ -31,6 +31,12 @@ inline const std::vector<char16_t>& CommonGbHanzi() {
   return hanzi;
 }
 
+// Big5's common hanzi (leads A4..C6): the everyday traditional characters.
+inline const std::vector<char16_t>& CommonBig5Hanzi() {
+  static const std::vector<char16_t> hanzi = Hanzi(950, 0xA4, 0xC6);
+  return hanzi;
+}
+
 // length code units of prose drawn from hanzi.
 inline Text Prose(std::size_t length, const std::vector<char16_t>& hanzi, std::uint32_t seed) {
   std::mt19937 rng(seed);

@@ -2,6 +2,7 @@
 
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QScrollBar>
 
 #include <gtest/gtest.h>
 
@@ -95,6 +96,45 @@ TEST(TextBoxContract, CopyGivesTheTextNotTheView) {
   box.copy();
   const QString copied = QGuiApplication::clipboard()->text();
   EXPECT_EQ(Hex(T(copied)), Hex(text));
+}
+
+TEST(TextBoxContract, ReplacingCanSelectWhatWasInserted) {
+  TextBox box;
+  box.SetText(u"ab\r\ncd");
+  box.SetSelStart(1);
+  box.SetSelLength(3);
+  box.SetSelText(u"X\rYZ", /*select_inserted=*/true);
+  EXPECT_EQ(box.GetText(), u"aX\r\nYZd");
+  EXPECT_EQ(box.SelStart(), 1);
+  EXPECT_EQ(box.SelLength(), 4);
+  EXPECT_EQ(box.SelText(), u"X\rYZ");
+}
+
+TEST(TextBoxContract, BothScrollBarsStayAndFollowTheText) {
+  // The box does without Qt's re-layout after each change of a bar's range,
+  // since both bars are always shown; they must still show and follow the text.
+  TextBox box;
+  box.resize(300, 200);
+  box.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+  Text lines;
+  for (int i = 0; i < 400; ++i) lines += u"line\r\n";
+  box.SetText(lines);
+  box.SetSelStart(box.ScaleLength());  // to the end: the view scrolls down
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(box.horizontalScrollBar()->isVisible());
+  EXPECT_TRUE(box.verticalScrollBar()->isVisible());
+  EXPECT_GT(box.verticalScrollBar()->maximum(), 100);
+  EXPECT_GT(box.verticalScrollBar()->value(), 100);
+  EXPECT_TRUE(box.viewport()->rect().contains(box.cursorRect()));
+  box.SetText(u"short");
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(box.verticalScrollBar()->isVisible());
+  EXPECT_EQ(box.verticalScrollBar()->maximum(), 0);
+  // A resize still lays the bars out along the new edges.
+  box.resize(400, 250);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(box.verticalScrollBar()->parentWidget()->geometry().right(), box.width() - 1 - box.frameWidth());
 }
 
 TEST(TextBoxContract, LockedAndViewOptions) {

@@ -1,0 +1,234 @@
+#include "commands/asked_conversions.h"
+
+#include "codec/conversion_core.h"
+#include "tests/support/dialog_script.h"
+#include "tests/support/window_fixture.h"
+
+namespace mok::testing {
+namespace {
+
+using AskedConversionsTest = WindowTest;
+
+TEST(TransferMode, PacksCodePageAndFormat) {
+  struct Case {
+    int item, n_trn, mode;
+  };
+  const Case cases[] = {
+      {0, 0, 1},   {0, 1, 0},   {0, 2, 0},   {0, 3, 1},   {0, 9, 7},    // language code: URL, QP, Base64 0..7
+      {1, 0, 129}, {1, 1, 128}, {1, 2, 128}, {1, 5, 131}, {1, 9, 135},  // code page
+  };
+  for (const Case& c : cases) EXPECT_EQ(TransferMode(c.item, c.n_trn), c.mode) << c.item << " " << c.n_trn;
+}
+
+TEST_F(AskedConversionsTest, TransferFormatsDecodeUnderTheChosenCharset) {
+  struct Case {
+    const char* item;
+    Text format;
+    Text charset;
+    Text input;
+    Text expected;
+    Text status;
+  };
+  const Case cases[] = {
+      {"mnuAskA2B_0", u"QP", u"GB", u"=D6=D0=CE=C4 ok", u"中文 ok", u"解读 QP-GB"},
+      {"mnuAskA2B_0", u"URL", u"Utf8", u"%E4%B8%AD+ok", u"中 ok", u"解读 URL-Utf8"},
+      {"mnuAskA2B_0", u"Base64", u"Big5", u"pKSk5Q==", u"中文", u"解读 Base64-Big5"},
+      {"mnuAskA2B_1", u"QP", u"韩文(KSC)", u"=C7=D1", u"한", u"解读 QP-韩文(KSC)"},
+      // Base64 variant 3: "-" stands for "/", so mode 131 must reach the decoder.
+      {"mnuAskA2B_1", u"Base64(_-)", u"中文简(GBK)", u"v8m-2NfWt-s=", u"可控字符", u"解读 Base64(_-)-中文简(GBK)"},
+      {"mnuAskA2B_1", u"Base64(-_)", u"Unicode(UTF-8)", u"5Lit5paH", u"中文", u"解读 Base64(-_)-Unicode(UTF-8)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Q(c.status).toStdString());
+    box().SetText(c.input);
+    window->SetOriginal(u"start");
+    prompts->OnNextDialog(PickTransfer(c.format, c.charset));
+    Trigger(QString::fromLatin1(c.item));
+    EXPECT_EQ(Hex(box().GetText()), Hex(c.expected));
+    EXPECT_EQ(Say(), c.status);
+    EXPECT_EQ(window->History().Current().say, c.status);
+  }
+  EXPECT_EQ(prompts->beeps, 0);
+}
+
+TEST_F(AskedConversionsTest, PairsReinterpretTheWholeText) {
+  const Text clean = u"中文亂碼";
+  Text garbled = clean;
+  ReinterpretByCp(garbled, 950, 936);  // Big5 bytes shown as GBK
+  box().SetText(garbled);
+  window->SetOriginal(u"start");
+  prompts->OnNextDialog(PickPair(u"GB", u"Big5"));
+  Key(Qt::Key_F9);
+  EXPECT_EQ(Hex(box().GetText()), Hex(clean));
+  EXPECT_EQ(Say(), u"GB--Big5");
+
+  // By number.
+  box().SetText(garbled);
+  window->SetOriginal(u"start");
+  prompts->OnNextDialog(Script<PairDialog>([](PairDialog& dialog) {
+    Click(dialog, "optTog_0");
+    Type(dialog, "txtLid_0", QStringLiteral("2052"));
+    Type(dialog, "txtLid_1", QStringLiteral("1028"));
+    Click(dialog, "cmdA_0");
+  }));
+  Trigger(QStringLiteral("mnuAskA2B_3"));
+  EXPECT_EQ(Hex(box().GetText()), Hex(clean));
+  EXPECT_EQ(Say(), u"LCID (2052)--(1028)");
+
+  box().SetText(garbled);
+  window->SetOriginal(u"start");
+  prompts->OnNextDialog(PickPair(u"中文简(GBK)", u"中文繁(Big5)"));
+  Key(Qt::Key_F9, Qt::ControlModifier);
+  EXPECT_EQ(Hex(box().GetText()), Hex(clean));
+  EXPECT_EQ(Say(), u"中文简(GBK)--中文繁(Big5)");
+  EXPECT_EQ(prompts->dialogs_shown, (std::vector<std::u16string>{u"frmLid", u"frmLid", u"frmLid"}));
+
+  // A = B leaves text of that character set as it is.
+  window->SetOriginal(u"start");
+  prompts->OnNextDialog(PickPair(u"GB", u"GB"));
+  Key(Qt::Key_F9);
+  EXPECT_EQ(Say(), u"经过改动，仍然相同");
+  EXPECT_EQ(window->History().nCur(), TextHistory::kOriginal);
+}
+
+TEST_F(AskedConversionsTest, TheSameItemAgainFindsThePreviousChoice) {
+  box().SetText(u"=D6=D0");
+  prompts->OnNextDialog(PickTransfer(u"QP", u"GB"));
+  Key(Qt::Key_F8);
+  EXPECT_EQ(box().GetText(), u"中");
+  box().SetText(u"=CE=C4");
+  prompts->OnNextDialog(ConfirmAsLeft<TransferDialog>());
+  Key(Qt::Key_F8);
+  EXPECT_EQ(box().GetText(), u"文");
+  EXPECT_EQ(Say(), u"解读 QP-GB");
+
+  Text garbled = u"中文";
+  ReinterpretByCp(garbled, 950, 936);
+  box().SetText(garbled);
+  prompts->OnNextDialog(PickPair(u"中文简(GBK)", u"中文繁(Big5)"));
+  Key(Qt::Key_F9, Qt::ControlModifier);
+  box().SetText(garbled);
+  window->SetOriginal(u"start");
+  prompts->OnNextDialog(ConfirmAsLeft<PairDialog>());
+  Key(Qt::Key_F9, Qt::ControlModifier);
+  EXPECT_EQ(box().GetText(), u"中文");
+  EXPECT_EQ(Say(), u"中文简(GBK)--中文繁(Big5)");
+}
+
+TEST_F(AskedConversionsTest, KeysOpenTheirDialogInTheirMode) {
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    QString caption;
+  };
+  const Case cases[] = {
+      {Qt::Key_F7, Qt::NoModifier, QStringLiteral("CP+半字")},
+      {Qt::Key_F8, Qt::NoModifier, QStringLiteral("Trans-LCID")},
+      {Qt::Key_F8, Qt::ControlModifier, QStringLiteral("Trans-CP")},
+      {Qt::Key_F8, Qt::ShiftModifier, QStringLiteral("Trans-LCID")},
+      {Qt::Key_F9, Qt::NoModifier, QStringLiteral("LCID--LCID")},
+      {Qt::Key_F9, Qt::ControlModifier, QStringLiteral("CP--CP")},
+      {Qt::Key_F9, Qt::ControlModifier | Qt::ShiftModifier, QStringLiteral("LCID--LCID")},
+  };
+  box().SetText(u"text");
+  for (const Case& c : cases) {
+    QString shown;
+    prompts->OnNextDialog([&shown](ModalDialog& dialog) {
+      auto& widget = dynamic_cast<ParameterDialog&>(dialog);
+      ASSERT_TRUE(widget.Form_Activate());
+      shown = widget.windowTitle();
+      Click(widget, "cmdA_1");
+    });
+    Key(c.key, c.modifiers);
+    EXPECT_EQ(shown, c.caption);
+  }
+  // Cancel changes nothing and says nothing.
+  EXPECT_EQ(box().GetText(), u"text");
+  EXPECT_TRUE(prompts->messages.empty());
+  EXPECT_EQ(prompts->beeps, 0);
+  EXPECT_EQ(window->History().nCur(), TextHistory::kOriginal);
+}
+
+TEST_F(AskedConversionsTest, EmptyTextAndOverlongResults) {
+  // The dialog is still shown; the empty result is "not changed".
+  prompts->OnNextDialog(PickTransfer(u"URL", u"GB"));
+  Key(Qt::Key_F8);
+  EXPECT_EQ(Say(), u"未经改动");
+  EXPECT_EQ(prompts->beeps, 1);
+
+  // A code page the system lacks gives nothing either.
+  box().SetText(u"abc");
+  prompts->OnNextDialog(Script<PairDialog>([](PairDialog& dialog) {
+    Click(dialog, "optTog_0");
+    Type(dialog, "txtLid_0", QStringLiteral("936"));
+    Type(dialog, "txtLid_1", QStringLiteral("4242"));
+    Click(dialog, "cmdA_0");
+  }));
+  Key(Qt::Key_F9, Qt::ControlModifier);
+  EXPECT_EQ(Say(), u"未经改动");
+  EXPECT_EQ(box().GetText(), u"abc");
+
+  // Each of these GBK characters comes back from Big5 as two.
+  char16_t doubling = 0;
+  for (char16_t c = 0x4E00; c < 0x9FA5 && doubling == 0; ++c) {
+    Text probe(1, c);
+    ReinterpretByCp(probe, 936, 950);
+    if (probe.size() == 2) doubling = c;
+  }
+  ASSERT_NE(doubling, 0);
+  box().SetText(Text(8000, doubling));
+  prompts->OnNextDialog(PickPair(u"中文简(GBK)", u"中文繁(Big5)"));
+  Key(Qt::Key_F9, Qt::ControlModifier);
+  EXPECT_EQ(box().TextLength(), 16000);  // exactly the limit is taken
+  const Text longer = Text(8000, doubling) + u"A";
+  box().SetText(longer);
+  prompts->OnNextDialog(ConfirmAsLeft<PairDialog>());
+  Key(Qt::Key_F9, Qt::ControlModifier);
+  ASSERT_EQ(prompts->messages.size(), 1u);
+  EXPECT_EQ(prompts->messages[0].text, u"中文简(GBK)--中文繁(Big5) 未成~ 文本过长");
+  EXPECT_EQ(box().GetText(), longer);
+}
+
+// What CP--CP makes with a seven-bit code page, read as Latin-1, is read back
+// by the menus' own decoders.
+TEST_F(AskedConversionsTest, SevenBitCodePagesRoundTripThroughTheMenus) {
+  struct Case {
+    Text code_page;
+    const char* decoder;
+    Text text;
+  };
+  const Case cases[] = {
+      {u"中文简(HZ-GB)", "mnuJieA_1", u"Ab中文 ~ cd\r\n中"},
+      {u"中文简(ISO-2022)", "mnu2022_0", u"Ab中文 cd\r\n中"},
+      {u"日文(ISO-2022)", "mnu2022_1", u"Ab日本語 cd\r\nこんにちは"},
+      {u"韩文(ISO-2022)", "mnu2022_2", u"Ab한국어 cd\r\n한"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.decoder);
+    box().SetText(c.text);
+    window->SetOriginal(u"start");
+    prompts->OnNextDialog(PickPair(c.code_page, u"西欧(ISO)"));
+    Trigger(QStringLiteral("mnuAskA2B_4"));
+    ASSERT_NE(box().GetText(), c.text);
+    Trigger(QString::fromLatin1(c.decoder));
+    EXPECT_EQ(Hex(box().GetText()), Hex(c.text));
+  }
+  EXPECT_EQ(prompts->beeps, 0);
+}
+
+TEST_F(AskedConversionsTest, ARealModalDialogDrivesTheCommand) {
+  box().SetText(u"%B0%A1");
+  prompts->OnNextDialog([](ModalDialog& dialog) {
+    RunForReal<TransferDialog>(dynamic_cast<TransferDialog&>(dialog), [](TransferDialog& shown) {
+      Pick(shown, "cboTrn", u"URL");
+      Pick(shown, "cboCS", u"中文简(GB18030)");
+      Click(shown, "cmdA_0");
+    });
+  });
+  Trigger(QStringLiteral("mnuAskA2B_1"));
+  EXPECT_EQ(box().GetText(), u"啊");
+  EXPECT_EQ(Say(), u"解读 URL-中文简(GB18030)");
+}
+
+}  // namespace
+}  // namespace mok::testing
