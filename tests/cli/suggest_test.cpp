@@ -21,7 +21,8 @@ std::string GbkReadAsBig5() {
   return Utf8Of(t);
 }
 
-const std::string kUnchanged = "\xE8\x87\xAA\xE5\x8A\xA8\xE8\xA7\xA3\xE8\xAF\xBB \xE6\x9C\xAA\xE7\xBB\x8F\xE6\x94\xB9\xE5\x8A\xA8";  // 自动解读 未经改动
+// What stands after the input's name when there is nothing to suggest.
+std::string Unchanged() { return Utf8Of(u"自动解读 未经改动"); }
 
 using MokSuggest = MokTest;
 
@@ -91,14 +92,14 @@ TEST_F(MokSuggest, NothingToSuggestExitsWithOneAndWritesNothing) {
   // Clean text: the best is to change nothing, so --apply has nothing to write.
   const MokResult apply = Run({"suggest", "--apply", "-o", "out.txt"}, "plain English text, nothing garbled\n");
   EXPECT_EQ(apply.status, 1);
-  EXPECT_EQ(apply.err, "mok: \xE6\xA0\x87\xE5\x87\x86\xE8\xBE\x93\xE5\x85\xA5: " + kUnchanged + "\n");
+  EXPECT_EQ(apply.err, "mok: " + Utf8Of(u"标准输入") + ": " + Unchanged() + "\n");
   EXPECT_FALSE(std::filesystem::exists(Path("out.txt")));
   // Empty input: no row at all, listed or applied.
   for (const std::vector<std::string>& args : {std::vector<std::string>{"suggest"}, {"suggest", "--apply"}}) {
     const MokResult empty = Run(args, "");
     EXPECT_EQ(empty.status, 1);
     EXPECT_EQ(empty.out, "");
-    EXPECT_NE(empty.err.find(kUnchanged), std::string::npos) << empty.err;
+    EXPECT_NE(empty.err.find(Unchanged()), std::string::npos) << empty.err;
   }
 }
 
