@@ -4,7 +4,13 @@
 #include <QEvent>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "app/main_window.h"
+#include "codec/file_attributes.h"
+#include "files/file_commands.h"
+#include "files/folder_listing.h"
 #include "platform/fonts.h"
 
 namespace mok {
@@ -40,13 +46,36 @@ void PrepareApplication(QApplication& app) {
   app.setQuitOnLastWindowClosed(true);
 }
 
+std::vector<std::string> OpenStartFile(CommandHost& host, std::span<const std::string> words, TextView folder) {
+  std::vector<std::string> unused;
+  bool options_ended = false;
+  bool opened = false;
+  for (const std::string& word : words) {
+    if (!options_ended && word == "--") {
+      options_ended = true;
+    } else if (!options_ended && word.size() > 0 && word[0] == '-') {
+      unused.push_back("mokrin: 未知的选项 “" + word + "”，已忽略");
+    } else if (opened) {
+      unused.push_back("mokrin: 只打开第一个文件，“" + word + "” 未打开");
+    } else if (!word.empty()) {
+      // The bytes of the name as given, so a name that is not UTF-8 opens too.
+      OpenAsOriginal(host, ResolveFile(TextOfNativePath(word), folder), 0);
+      opened = true;
+    }
+  }
+  return unused;
+}
+
 int RunMokrin(int argc, char** argv) {
-  QApplication app(argc, argv);
+  QApplication app(argc, argv);  // takes Qt's own options out of argv
   PrepareApplication(app);
   MainWindow window;
   QuitAfterFirstPaint quit_after_first_paint;
   if (qEnvironmentVariableIsSet("MOK_EXIT_AFTER_FIRST_PAINT")) window.installEventFilter(&quit_after_first_paint);
   window.show();
+  // Opened once the window shows, so that a message about the file has it behind.
+  const std::vector<std::string> words(argv + std::min(argc, 1), argv + argc);
+  for (const std::string& line : OpenStartFile(window, words, StartFolder())) std::fprintf(stderr, "%s\n", line.c_str());
   return app.exec();
 }
 

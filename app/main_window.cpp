@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
@@ -16,6 +17,7 @@
 #include "app/menu_builder.h"
 #include "app/status_label.h"
 #include "app/text_box.h"
+#include "app/window_drops.h"
 #include "commands/a2b_commands.h"
 #include "commands/asked_conversions.h"
 #include "commands/clipboard_commands.h"
@@ -74,6 +76,11 @@ MainWindow::MainWindow(UserPrompts* prompts, QWidget* parent) : QMainWindow(pare
   resize(TwipsToPixels(11430), TwipsToPixels(7785) + menuBar()->sizeHint().height());
   ShowHistoryButtons();
   txtA_->setFocus();
+  // Files and text dropped anywhere on the window; over the text box the
+  // window takes them before the box's own editing could.
+  setAcceptDrops(true);
+  txtA_->installEventFilter(this);
+  txtA_->viewport()->installEventFilter(this);
 }
 
 MainWindow::~MainWindow() = default;
@@ -386,7 +393,38 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == client_ && event->type() == QEvent::Resize) {
     ResizeTextBox(static_cast<QResizeEvent*>(event)->size());
   }
+  const QEvent::Type type = event->type();
+  if ((type == QEvent::DragEnter || type == QEvent::DragMove || type == QEvent::Drop) &&
+      (watched == txtA_ || watched == txtA_->viewport())) {
+    OnDrag(*static_cast<QDropEvent*>(event));
+    return true;
+  }
   return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) { OnDrag(*event); }
+void MainWindow::dragMoveEvent(QDragMoveEvent* event) { OnDrag(*event); }
+void MainWindow::dropEvent(QDropEvent* event) { OnDrag(*event); }
+
+void MainWindow::OnDrag(QDropEvent& event) {
+  // The box's own selection dragged back onto it is no new text. A drop is
+  // always a copy: a move would have the source delete what was dropped.
+  const auto* source = qobject_cast<const QWidget*>(event.source());
+  const bool own = source != nullptr && (source == txtA_ || txtA_->isAncestorOf(source));
+  Dropped dropped;
+  if (!own && event.mimeData() != nullptr && (event.possibleActions() & Qt::CopyAction)) {
+    dropped = TakeDrop(*event.mimeData());
+  }
+  if (dropped.kind == Dropped::Kind::kNothing) {
+    event.ignore();
+    return;
+  }
+  event.setDropAction(Qt::CopyAction);
+  event.accept();
+  if (event.type() != QEvent::Drop) return;
+  // Run once the drop has been answered, since opening may ask and show messages.
+  QMetaObject::invokeMethod(this, [this, dropped = std::move(dropped)] { RunDrop(*this, dropped); },
+                            Qt::QueuedConnection);
 }
 
 void MainWindow::ResizeTextBox(QSize inner) {

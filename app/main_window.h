@@ -15,6 +15,7 @@
 #include "commands/find_replace.h"
 
 class QAction;
+class QDropEvent;
 class QMenu;
 class QPushButton;
 
@@ -73,6 +74,9 @@ class MainWindow : public QMainWindow, public CommandHost {
  protected:
   void closeEvent(QCloseEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildWindow();
@@ -81,6 +85,8 @@ class MainWindow : public QMainWindow, public CommandHost {
   void OnKeyReleased(int key, Qt::KeyboardModifiers modifiers);
   void OnMouseReleased(Qt::MouseButton button, QPoint global_position);
   void ResizeTextBox(QSize inner);
+  // A drag over the window or the text box, or its drop: a file opens, text pastes.
+  void OnDrag(QDropEvent& event);
   void mnuLooks_Click();
   void mnuNewWin_Click();
   void mnuAbout_Click();

@@ -7,6 +7,7 @@
 #include "cli/file_runs.h"
 #include "cli/options.h"
 #include "cli/steps.h"
+#include "cli/suggest.h"
 
 namespace {
 
@@ -25,6 +26,10 @@ constexpr std::string_view kHelp = R"(用法: mok [选项] 命令 [参数…] [-
                           CP+半字 --cp 代码页；Trans-LCID --format 格式 --lcid 语文区号；
                           Trans-CP --format 格式 --cp 代码页；LCID--LCID A B；CP--CP A B
   make 名字               编写“乱码”的一项，如 QP-GBK、Base64-Utf8、Utf7、HZ-GB
+  suggest [文件]          像“自动解读”一样按可信度列出至多五种解读，每种一段：
+                          名次、语言、明确或难分、做同样事的菜单命令；
+                          原来怎样读错了；解读后的开头（一行）
+  suggest --apply [文件…] 不列出，写出最可信的解读；最可信的是不改动时未经改动
   list                    列出可用的名字、编号和格式
 
 选项:
@@ -37,10 +42,11 @@ constexpr std::string_view kHelp = R"(用法: mok [选项] 命令 [参数…] [-
   -j, --jobs N              同时处理的文件数，默认为处理器核数
       --then 命令           接着做下一步，可以多次
       --format, --cp, --lcid  前一个命令的参数（见上）
+      --apply               suggest 写出最可信的解读，而不是列出
   -h, --help                显示本说明
       --version             显示版本
 
-退出状态: 0 成功；1 某一步未经改动（结果为空，这个输入不写结果）；
+退出状态: 0 成功；1 某一步未经改动（结果为空，或 suggest 没有可做的解读；这个输入不写结果）；
           2 用法不对，或文件读不了、写不了。
 convert、a2b、lcid、cp 分块流式处理，文件多大都只占少量内存；其他命令一次读入一个文件。
 )";
@@ -67,17 +73,19 @@ int main(int argc, char** argv) {
     Invocation call;
     std::string error;
     if (!ParseInvocation(words, call, error)) return UsageError(error);
+    RunPlan plan;
     switch (call.action) {
       case Action::Help: Print(kHelp); return kExitOk;
       case Action::Version: Print("mok " MOK_VERSION "\n"); return kExitOk;
       case Action::List: Print(ListText()); return kExitOk;
-      case Action::Run: break;
-    }
-    RunPlan plan;
-    for (const StepRequest& request : call.steps) {
-      std::optional<Step> step = BuildStep(request, error);
-      if (!step) return UsageError(error);
-      plan.steps.push_back(std::move(*step));
+      case Action::Suggest: plan.steps.push_back(SuggestStep(call.apply)); break;
+      case Action::Run:
+        for (const StepRequest& request : call.steps) {
+          std::optional<Step> step = BuildStep(request, error);
+          if (!step) return UsageError(error);
+          plan.steps.push_back(std::move(*step));
+        }
+        break;
     }
     plan.input = call.input;
     plan.output = call.output;

@@ -20,18 +20,18 @@ constexpr KnownOption kOptions[] = {
     {'j', "jobs", true},         {'h', "help", false},
     {0, "version", false},       {0, "then", false},
     {0, "format", true},         {0, "cp", true},
-    {0, "lcid", true},
+    {0, "lcid", true},           {0, "apply", false},
 };
 
-// Commands that print something instead of running steps; each has its
-// Action, which main() dispatches on. A new one is a row here, an Action and
-// its handler.
+// Commands other than the steps; each has its Action, which main()
+// dispatches on. A new one is a row here, an Action and its handler.
 struct OtherCommand {
   std::string_view name;
   Action action;
+  bool reads_inputs;  // takes input files (or standard input)
 };
 
-constexpr OtherCommand kOtherCommands[] = {{"list", Action::List}};
+constexpr OtherCommand kOtherCommands[] = {{"list", Action::List, false}, {"suggest", Action::Suggest, true}};
 
 class Parser {
  public:
@@ -49,8 +49,9 @@ class Parser {
   std::span<const std::string> words_;
   std::size_t at_ = 0;
   Invocation& call_;
-  std::string command_;        // the first command word
-  bool want_command_ = false;  // after --then
+  std::string command_;                  // the first command word
+  const OtherCommand* other_ = nullptr;  // the first command when it is no step
+  bool want_command_ = false;            // after --then
 };
 
 bool Parser::Run(std::string& error) {
@@ -79,6 +80,14 @@ bool Parser::Run(std::string& error) {
       error = step.command + " 缺少参数";
       return false;
     }
+  }
+  if (call_.apply && call_.action != Action::Suggest) {
+    error = "--apply 只用于 suggest";
+    return false;
+  }
+  if (call_.action == Action::Suggest && !call_.apply && call_.inputs.size() > 1) {
+    error = "suggest 一次列出一个输入的解读；多个文件请加 --apply";
+    return false;
   }
   if (!call_.output_file.empty() && !call_.output_dir.empty()) {
     error = "-o 和 -d 只能用一个";
@@ -149,7 +158,13 @@ bool Parser::Apply(const KnownOption& known, const std::string& value, std::stri
     call_.action = Action::Help;
   } else if (name == "version") {
     call_.action = Action::Version;
+  } else if (name == "apply") {
+    call_.apply = true;
   } else if (name == "then") {
+    if (other_ != nullptr) {
+      error = command_ + " 后面不能接 --then";
+      return false;
+    }
     if (call_.steps.empty() && command_ != "convert") {
       error = "--then 前面缺少命令";
       return false;
@@ -172,6 +187,9 @@ bool Parser::Apply(const KnownOption& known, const std::string& value, std::stri
       return false;
     }
     call_.jobs = jobs;
+  } else if (other_ != nullptr) {
+    error = command_ + " 不用选项 --" + std::string(name);
+    return false;
   } else if (call_.steps.empty()) {
     error = "选项 --" + std::string(name) + " 前面缺少命令";
     return false;
@@ -200,6 +218,7 @@ bool Parser::Positional(const std::string& word, std::string& error) {
       if (first && word == other.name) {
         command_ = word;
         call_.action = other.action;
+        other_ = &other;
         return true;
       }
     }
@@ -219,7 +238,7 @@ bool Parser::Positional(const std::string& word, std::string& error) {
       return true;
     }
   }
-  if (call_.action != Action::Run) {
+  if (other_ != nullptr && !other_->reads_inputs) {
     error = command_ + " 不带参数";
     return false;
   }

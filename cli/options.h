@@ -12,11 +12,12 @@
 
 namespace mok::cli {
 
-enum class Action { Run, List, Help, Version };
+enum class Action { Run, List, Suggest, Help, Version };
 
 struct Invocation {
   Action action = Action::Run;
   std::vector<StepRequest> steps;   // in order; "convert" adds none
+  bool apply = false;               // --apply: suggest writes the best repair
   FileEncoding input;               // detection unless -f
   FileEncoding output{9, 0};        // utf8 unless -t
   std::string output_file;          // -o

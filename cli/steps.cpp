@@ -5,6 +5,7 @@
 
 #include "cli/charset_stream.h"
 #include "cli/formats.h"
+#include "cli/suggest.h"
 #include "cli/words.h"
 #include "codec/base64.h"
 #include "codec/charset_conversion.h"
@@ -316,7 +317,7 @@ std::string ListText() {
       text += "\n";
     }
   }
-  return text;
+  return text + SuggestListText();
 }
 
 }  // namespace mok::cli

@@ -68,10 +68,17 @@ void mnuCopy_Click(CommandHost& host) {
 void mnuPaste_Click(CommandHost& host) {
   if (RefuseEmptyClipboard(host)) return;
   try {
-    TextBox& box = host.Box();
     // Read once: the text that is checked is the text that is pasted.
     const QString clipboard = QGuiApplication::clipboard()->text();
-    const TextView s = ViewOf(clipboard);
+    PasteText(host, ViewOf(clipboard));
+  } catch (...) {
+    // A failure while pasting ends the command without a message.
+  }
+}
+
+void PasteText(CommandHost& host, TextView s) {
+  try {
+    TextBox& box = host.Box();
     if (ResultLength(box, s) > TextBox::kTextLimit) {
       host.Prompts().ShowMessage(kPasteTooLong);
       return;
@@ -79,7 +86,6 @@ void mnuPaste_Click(CommandHost& host) {
     box.SetSelUnits(s);
     host.RecordState(Text(u"粘贴"));
   } catch (...) {
-    // A failure while pasting ends the command without a message.
   }
 }
 

@@ -24,6 +24,10 @@ void mnuCopy_Click(CommandHost& host);
 // "粘贴": the clipboard text replaces the selection, exactly as the clipboard
 // holds it, unless the text would grow past the limit.
 void mnuPaste_Click(CommandHost& host);
+// What "粘贴" does with the text it read: s replaces the selection and is
+// committed as "粘贴", unless the text would grow past the limit. Also used
+// for text dropped onto the window.
+void PasteText(CommandHost& host, TextView s);
 // "粘贴作原始": the clipboard text becomes the whole text and the new original
 // state, belonging to no file.
 void mnuPasteOrig_Click(CommandHost& host);

@@ -115,6 +115,12 @@ void FindReplace::mnuReplace_Click(CommandHost& host) {
     // The selected code units exactly as held, so that lone CRs and LFs in it
     // are found as they are.
     const Text old = box.SelUnits();
+    // The dialog would cut a longer string to its limit, and OK would then put
+    // that prefix in place of every occurrence: refuse before anything moves.
+    if (old.size() > static_cast<std::size_t>(InputDialog::kLimit)) {
+      host.Prompts().ShowMessage(u"替换 未成~ 选取文本过长");
+      return;
+    }
     const Text& text = box.GetText();
     // The selection is one occurrence; the first one is selected behind the dialog.
     const std::size_t first = FindWhole(text, old, 0);

@@ -24,7 +24,8 @@ class FindReplace {
   // "查找 [F3] …": asks for the search string and finds its first occurrence.
   void mnuSeekNew_Click(CommandHost& host);
   // "替换 [F4] …": replaces every occurrence of the selected string with the
-  // string asked for, as one history state.
+  // string asked for, as one history state. A selection longer than the input
+  // dialog holds (a line break counting two) is refused with a message.
   void mnuReplace_Click(CommandHost& host);
 
   // The current search string, each line break a single CR.

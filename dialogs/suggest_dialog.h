@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/user_prompts.h"
+#include "repair/explain.h"
 #include "repair/suggest.h"
 
 class QPushButton;
@@ -56,9 +57,5 @@ class SuggestDialog : public QDialog, public ModalDialog {
   QPushButton* cmdOk_ = nullptr;
   QPushButton* cmdCancel_ = nullptr;
 };
-
-// The one-line preview of a row: line breaks as "↵", at most `limit` characters
-// (then "…").
-[[nodiscard]] Text PreviewLine(TextView text, std::size_t limit = 60);
 
 }  // namespace mok

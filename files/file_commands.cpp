@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <new>
+#include <utility>
 
 #include "app/text_box.h"
 #include "app/text_history.h"
@@ -59,11 +60,20 @@ void RunClear(CommandHost& host) {
 
 void RunOpen(CommandHost& host) {
   if (host.AskDiscard()) return;
+  std::int16_t format = 0;
   Text path;
   try {
-    std::int16_t format = 0;
     path = ChooseFile(host, true, format);
-    if (path.empty()) return;
+  } catch (const std::bad_alloc&) {
+    host.Prompts().ShowMessage(AboutFile(path, Text(kOpenFailed) + FileErrorText(ENOMEM, path)));
+    return;
+  }
+  if (path.empty()) return;
+  OpenAsOriginal(host, std::move(path), format);
+}
+
+void OpenAsOriginal(CommandHost& host, Text path, std::int16_t format) {
+  try {
     if (path == host.File().sFile && host.History().IsSaved() &&
         !host.Prompts().AskYesNo(AboutFile(path, u"文件已经打开。是否要重新打开作原始？"))) {
       return;

@@ -6,6 +6,10 @@
 // format), the codec's file functions and the history (which learns which state
 // is the one on disk). Every question and message of these commands is here.
 
+#include <cstdint>
+
+#include "codec/text_types.h"
+
 namespace mok {
 
 class CommandHost;
@@ -23,6 +27,14 @@ struct FileMenuState {
 void RunClear(CommandHost& host);
 // "打开作原始": a file chosen in the file browser becomes the original.
 void RunOpen(CommandHost& host);
+// What opening does once a path is chosen, shared by the file browser, the
+// command line and a file dropped onto the window: the question before
+// reopening the current unchanged file, the size limit, reading and decoding
+// in the format given (0 detects it), the text limit, then the new original
+// state, the current file and the caption. Every refusal and failure is
+// reported here and changes nothing. It does not ask AskDiscard: that is the
+// caller's, before it chooses the path.
+void OpenAsOriginal(CommandHost& host, Text path, std::int16_t format);
 // "保存到文件": the text is written to a file chosen in the file browser.
 void RunSave(CommandHost& host);
 // "文件属性": path, attributes, size, modification time and format of the file.

@@ -126,6 +126,18 @@ Text ResolveFolder(TextView path, TextView base) {
   return folder;
 }
 
+Text ResolveFile(TextView path, TextView base) {
+  const std::size_t slash = path.rfind(kSlash);
+  const TextView name = slash == TextView::npos ? path : path.substr(slash + 1);
+  if (name.empty() || name == u"." || name == u"..") {
+    Text folder = ResolveFolder(path, base);
+    if (folder.size() > 1) folder.pop_back();
+    return folder;
+  }
+  const TextView folder = slash == TextView::npos ? TextView(u".") : path.substr(0, slash + 1);
+  return ResolveFolder(folder, base).append(name);
+}
+
 FolderListing::FolderListing(TextView start_folder) : folder_(WithSlash(start_folder)), previous_(folder_) {}
 
 int FolderListing::SetFolder(TextView folder) {

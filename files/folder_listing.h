@@ -27,6 +27,12 @@ namespace mok {
 // Empty for an empty path.
 [[nodiscard]] Text ResolveFolder(TextView path, TextView base);
 
+// The full path of a file a path names: relative to base unless it starts with
+// "/", its folder resolved as ResolveFolder does and its name kept as given. A
+// path ending in "/", "." or ".." names that folder, given without the final
+// "/". Empty for an empty path.
+[[nodiscard]] Text ResolveFile(TextView path, TextView base);
+
 class FolderListing {
  public:
   // Starts in this folder (it is not read until Refresh or SetFolder).

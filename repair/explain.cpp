@@ -134,4 +134,22 @@ SuggestionWords DescribeSuggestion(const RepairSuggestion& suggestion) {
           LanguageName(suggestion.language), IsClearChoice(suggestion), ConfidenceName(suggestion)};
 }
 
+Text PreviewLine(TextView text, std::size_t limit) {
+  Text line;
+  std::size_t i = 0;
+  for (; i < text.size() && line.size() < limit; ++i) {
+    if (text[i] == u'\r' || text[i] == u'\n') {
+      if (text[i] == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+      line += u'\u21B5';
+    } else {
+      line += text[i];
+    }
+  }
+  const bool cut = i < text.size();
+  // Never end on half of a surrogate pair.
+  if (cut && !line.empty() && line.back() >= 0xD800 && line.back() <= 0xDBFF) line.pop_back();
+  if (cut) line += u'\u2026';
+  return line;
+}
+
 }  // namespace mok

@@ -52,4 +52,8 @@ struct SuggestionWords {
 };
 [[nodiscard]] SuggestionWords DescribeSuggestion(const RepairSuggestion& suggestion);
 
+// The one-line preview of a repaired text: line breaks as "↵", at most `limit`
+// characters (then "…").
+[[nodiscard]] Text PreviewLine(TextView text, std::size_t limit = 60);
+
 }  // namespace mok

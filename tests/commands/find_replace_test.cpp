@@ -174,6 +174,37 @@ TEST_F(FindTest, ReplaceKeepsCodeUnitsItDoesNotChange) {
   EXPECT_EQ(Hex(box().GetText()), Hex(Text(u"\rX\n\xD800X\0Y|a\r\nb", 11)));
 }
 
+TEST_F(FindTest, ReplaceOfASelectionLongerThanTheDialogHoldsIsRefused) {
+  // 298 letters and a line break: 300 as the dialog counts, offered whole.
+  const Text fits = Text(298, u'x') + u"\r\n";
+  box().SetText(u"ab" + fits + u"|" + fits);
+  Select(2, 299);
+  prompts->OnNextDialog(OnInput([&fits](InputDialog& input) {
+    EXPECT_EQ(input.Box().GetText(), fits);
+    input.cmdA_Click(0);
+  }));
+  Key(Qt::Key_F4);
+  EXPECT_EQ(Say(), u"新旧字串相同");
+  EXPECT_TRUE(prompts->messages.empty());
+
+  // One more: 301 as the dialog counts. Nothing is asked, nothing moves, and
+  // no occurrence is cut to the dialog's 300.
+  const Text longer = Text(299, u'x') + u"\r\n";
+  const Text start = u"ab" + longer + u"|" + longer;
+  box().SetText(start);
+  window->SetOriginal(u"start");
+  Select(303, 300);  // the second occurrence
+  Key(Qt::Key_F4);
+  ASSERT_EQ(prompts->messages.size(), 1u);
+  EXPECT_EQ(prompts->messages[0].text, u"替换 未成~ 选取文本过长");
+  EXPECT_EQ(prompts->messages[0].buttons, MessageButtons::Ok);
+  EXPECT_EQ(prompts->dialogs_shown.size(), 1u);  // only the first replace showed it
+  EXPECT_EQ(box().GetText(), start);
+  ExpectSelection(303, 300);
+  EXPECT_EQ(Say(), u"start");
+  EXPECT_FALSE(window->History().CanGoBack());
+}
+
 TEST(ReplaceAll, ScansLeftToRightWithoutOverlapOrSplittingALineBreak) {
   std::size_t first = 0;
   EXPECT_EQ(ReplaceAll(u"aaaaa", u"aa", u"b", first), u"bba");

@@ -5,6 +5,8 @@
 #
 #   e2e_setup                 private X server and home folder; cleans up on exit
 #   e2e_start PROGRAM [ARGS]  starts the program, waits for its window (E2E_WID)
+#   e2e_start_titled TITLE_REGEX PROGRAM [ARGS]   the same, for a window that starts
+#                             with another caption (a file named on the command line)
 #   e2e_keys KEY...           xdotool key names: ctrl+p, alt+e, F7, Return, ...
 #   e2e_chord MODIFIER KEY    holds MODIFIER while KEY goes down and up (ctrl p): the
 #                             program sees the modifier on the key's release, as a user's
@@ -95,9 +97,15 @@ e2e_focus_window() {
 }
 
 e2e_start() {
+  e2e_start_titled '^Mokrin$' "$@"
+}
+
+e2e_start_titled() {
+  local title="$1"
+  shift
   "$@" >"$E2E_TMP/program.log" 2>&1 &
   E2E_PIDS+=($!)
-  E2E_WID="$(e2e_wait_window '^Mokrin$')" || e2e_fail "no window appeared; log: $(cat "$E2E_TMP/program.log")"
+  E2E_WID="$(e2e_wait_window "$title")" || e2e_fail "no window titled $title appeared; log: $(cat "$E2E_TMP/program.log")"
   xdotool windowfocus --sync "$E2E_WID"
 }
 

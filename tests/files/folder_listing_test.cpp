@@ -78,6 +78,20 @@ TEST(ResolveFolder, ResolvesLikeTheFileSystem) {
   EXPECT_EQ(ResolveFolder(u"", u"/x/"), u"");
 }
 
+TEST(ResolveFile, KeepsTheNameAndResolvesItsFolder) {
+  EXPECT_EQ(ResolveFile(u"a.txt", u"/x/"), u"/x/a.txt");
+  EXPECT_EQ(ResolveFile(u"../b/./a.txt", u"/x/w/"), u"/x/b/a.txt");
+  EXPECT_EQ(ResolveFile(u"/t//a.txt", u"/x/"), u"/t/a.txt");
+  EXPECT_EQ(ResolveFile(u"..a.txt", u"/x/"), u"/x/..a.txt");  // a name, not the folder above
+  EXPECT_EQ(ResolveFile(u"\xDCB0\xDCA1.txt", u"/x/"), u"/x/\xDCB0\xDCA1.txt");
+  // Folders: no name to keep.
+  EXPECT_EQ(ResolveFile(u".", u"/x/w/"), u"/x/w");
+  EXPECT_EQ(ResolveFile(u"w/..", u"/x/"), u"/x");
+  EXPECT_EQ(ResolveFile(u"sub/", u"/x/"), u"/x/sub");
+  EXPECT_EQ(ResolveFile(u"/", u"/x/"), u"/");
+  EXPECT_EQ(ResolveFile(u"", u"/x/"), u"");
+}
+
 TEST(FolderListing, RemembersTheFolderLeftBehind) {
   TempFolder folder;
   folder.MakeFolder("a");

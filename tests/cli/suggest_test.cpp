@@ -1,0 +1,128 @@
+// mok suggest as a user runs it: the ranked listing, --apply with the outputs
+// of the other steps, nothing to suggest, and the calls it refuses.
+
+#include <gtest/gtest.h>
+
+#include "codec/conversion_core.h"
+#include "tests/cli/mok_runner.h"
+
+namespace mok::testing {
+namespace {
+
+std::string Utf8Of(TextView text) {
+  const Bytes bytes = TextToCpBytes(text, 65001);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+// "中文乱码" and a line break, its GBK bytes read as Big5: "笢恅觴鎢".
+std::string GbkReadAsBig5() {
+  Text t = u"中文乱码\n";
+  ReinterpretByLid(t, 2052, 1028);
+  return Utf8Of(t);
+}
+
+// What stands after the input's name when there is nothing to suggest.
+std::string Unchanged() { return Utf8Of(u"自动解读 未经改动"); }
+
+using MokSuggest = MokTest;
+
+TEST_F(MokSuggest, ListsTheRankedRepairsOneBlockEach) {
+  WriteFile(Path("big5.txt"), GbkReadAsBig5());
+  const MokResult r = Run({"suggest", "big5.txt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  // The best row: rank, language, how clear, the menu command; what happened;
+  // the start of the repaired text on one line (the line break as a mark).
+  const std::string first = Utf8Of(
+      u"1  简体中文  明确  菜单：Big5--GB\n"
+      u"   原为 GBK 编码，被当作 Big5 读出\n"
+      u"   预览：中文乱码↵\n");
+  EXPECT_EQ(r.out.substr(0, first.size()), first) << r.out;
+  // At most five blocks, ranked 1 to n, each of three lines, a blank line between.
+  std::vector<std::string> blocks;
+  for (std::size_t at = 0; at < r.out.size();) {
+    const std::size_t end = std::min(r.out.find("\n\n", at), r.out.size());
+    blocks.push_back(r.out.substr(at, end - at));
+    at = end + 2;
+  }
+  ASSERT_GE(blocks.size(), 2u);
+  EXPECT_LE(blocks.size(), 5u);
+  for (std::size_t i = 0; i < blocks.size(); ++i) EXPECT_EQ(blocks[i].rfind(std::to_string(i + 1) + "  ", 0), 0u);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<long>(4 * blocks.size() - 1));
+
+  // The input's format is read as for every step (-f), and the listing is
+  // written like any output (-t, -o).
+  WriteFile(Path("big5-utf16.txt"), [] {
+    Text t = u"中文乱码\n";
+    ReinterpretByLid(t, 2052, 1028);
+    std::string bytes;
+    for (const char16_t unit : t) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    return bytes;
+  }());
+  EXPECT_EQ(Run({"suggest", "-f", "utf16le", "big5-utf16.txt"}).out, r.out);
+  EXPECT_EQ(Run({"suggest", "-o", "list.txt"}, GbkReadAsBig5()).status, 0);
+  EXPECT_EQ(ReadFile(Path("list.txt")), r.out);
+}
+
+TEST_F(MokSuggest, ThePreviewCarriesNoControlCharactersToTheTerminal) {
+  // An escape sequence and a byte the wrong decoding kept, in garbled text.
+  Text t = u"中文乱码中文乱码";
+  ReinterpretByLid(t, 2052, 1028);
+  const std::string input = Utf8Of(t) + "\x1B[2J\x07";
+  const MokResult r = Run({"suggest"}, input);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out.find('\x1B'), std::string::npos);
+  EXPECT_EQ(r.out.find('\x07'), std::string::npos);
+  EXPECT_NE(r.out.find(Utf8Of(u"中文乱码中文乱码␛[2J␇")), std::string::npos) << r.out;
+}
+
+TEST_F(MokSuggest, ApplyWritesTheBestRepairLikeAnyStep) {
+  EXPECT_EQ(Run({"suggest", "--apply"}, GbkReadAsBig5()).out, Utf8Of(u"中文乱码\n"));
+  // -t, -o, and -d with several files.
+  EXPECT_EQ(Run({"suggest", "--apply", "-t", "gbk"}, GbkReadAsBig5()).out, "\xD6\xD0\xCE\xC4\xC2\xD2\xC2\xEB\n");
+  WriteFile(Path("a.txt"), GbkReadAsBig5());
+  WriteFile(Path("b.txt"), GbkReadAsBig5());
+  const MokResult r = Run({"suggest", "--apply", "-d", "out", "a.txt", "b.txt"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadFile(Path("out/a.txt")), Utf8Of(u"中文乱码\n"));
+  EXPECT_EQ(ReadFile(Path("out/b.txt")), Utf8Of(u"中文乱码\n"));
+}
+
+TEST_F(MokSuggest, NothingToSuggestExitsWithOneAndWritesNothing) {
+  // Clean text: the best is to change nothing, so --apply has nothing to write.
+  const MokResult apply = Run({"suggest", "--apply", "-o", "out.txt"}, "plain English text, nothing garbled\n");
+  EXPECT_EQ(apply.status, 1);
+  EXPECT_EQ(apply.err, "mok: " + Utf8Of(u"标准输入") + ": " + Unchanged() + "\n");
+  EXPECT_FALSE(std::filesystem::exists(Path("out.txt")));
+  // Empty input: no row at all, listed or applied.
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"suggest"}, {"suggest", "--apply"}}) {
+    const MokResult empty = Run(args, "");
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.out, "");
+    EXPECT_NE(empty.err.find(Unchanged()), std::string::npos) << empty.err;
+  }
+}
+
+TEST_F(MokSuggest, RefusedCallsExitWithTwo) {
+  const std::vector<std::vector<std::string>> calls = {
+      {"suggest", "a.txt", "b.txt"},  // one listing at a time
+      {"a2b", "GB--Big5", "--apply"},
+      {"suggest", "--then", "a2b", "GB--Big5"},
+      {"suggest", "--cp", "936"},
+      {"list", "--apply"},
+  };
+  for (const auto& call : calls) {
+    const MokResult r = Run(call);
+    EXPECT_EQ(r.status, 2) << ::testing::PrintToString(call);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+  // Help and list name the command.
+  EXPECT_NE(Run({"--help"}).out.find("suggest --apply"), std::string::npos);
+  const std::string list = Run({"list"}).out;
+  EXPECT_NE(list.find("suggest"), std::string::npos);
+  EXPECT_NE(list.find("20866"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace mok::testing
