@@ -37,8 +37,7 @@ inline QComboBox* List(QWidget& dialog, const char* name) { return Control<QComb
 inline void Pick(QWidget& dialog, const char* list_name, TextView item) {
   QComboBox* list = List(dialog, list_name);
   if (list == nullptr) return;
-  const int index = list->findText(
-      QString(reinterpret_cast<const QChar*>(item.data()), static_cast<qsizetype>(item.size())), Qt::MatchExactly);
+  const int index = list->findText(QString::fromUtf16(item.data(), static_cast<qsizetype>(item.size())), Qt::MatchExactly);
   ASSERT_GE(index, 0) << list_name;
   list->setCurrentIndex(index);
 }
@@ -58,8 +57,7 @@ std::function<void(ModalDialog&)> Script(std::function<void(Dialog&)> act) {
   return [act = std::move(act)](ModalDialog& shown) {
     auto* dialog = dynamic_cast<Dialog*>(&shown);
     ASSERT_NE(dialog, nullptr) << "another dialog was shown";
-    if (!dialog->Form_Activate()) return;
-    act(*dialog);
+    if (dialog->Form_Activate()) act(*dialog);
   };
 }
 
@@ -83,16 +81,26 @@ inline std::function<void(ModalDialog&)> PickPair(Text a, Text b) {
   });
 }
 
-// OK on whatever the dialog shows (the choices left from its last showing).
-template <typename Dialog>
-std::function<void(ModalDialog&)> ConfirmAsLeft() {
-  return Script<Dialog>([](Dialog& dialog) { Click(dialog, "cmdA_0"); });
+// frmLid: switches to entry by number, types A and B, then OK.
+inline std::function<void(ModalDialog&)> TypePair(const QString& a, const QString& b) {
+  return Script<PairDialog>([a, b](PairDialog& dialog) {
+    Click(dialog, "optTog_0");
+    Type(dialog, "txtLid_0", a);
+    Type(dialog, "txtLid_1", b);
+    Click(dialog, "cmdA_0");
+  });
 }
 
+// A click on one button (cmdA_0 OK, cmdA_1 Cancel) of whatever the dialog
+// shows: for OK, the choices left from its last showing.
 template <typename Dialog>
-std::function<void(ModalDialog&)> Cancel() {
-  return Script<Dialog>([](Dialog& dialog) { Click(dialog, "cmdA_1"); });
+std::function<void(ModalDialog&)> Press(const char* button) {
+  return Script<Dialog>([button](Dialog& dialog) { Click(dialog, button); });
 }
+template <typename Dialog>
+std::function<void(ModalDialog&)> ConfirmAsLeft() { return Press<Dialog>("cmdA_0"); }
+template <typename Dialog>
+std::function<void(ModalDialog&)> Cancel() { return Press<Dialog>("cmdA_1"); }
 
 // Shows the dialog for real (its RunModal) with a driver queued to act on the
 // modal dialog once it is up; fails if no dialog came up.

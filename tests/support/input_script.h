@@ -27,10 +27,19 @@ inline std::function<void(ModalDialog&)> OnInput(std::function<void(InputDialog&
   };
 }
 
-// The user types over the proposed text (it is all selected) and presses OK.
+// The user types over the proposed text (it is all selected; typing nothing
+// leaves it) and presses OK.
 inline std::function<void(ModalDialog&)> TypeAndConfirm(const QString& typed) {
   return OnInput([typed](InputDialog& input) {
     QTest::keyClicks(&input.Box(), typed);
+    input.cmdA_Click(0);
+  });
+}
+
+// The user deletes the proposed text and presses OK.
+inline std::function<void(ModalDialog&)> ClearAndConfirm() {
+  return OnInput([](InputDialog& input) {
+    QTest::keyClick(&input.Box(), Qt::Key_Delete);
     input.cmdA_Click(0);
   });
 }

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,20 @@ class WindowTest : public ::testing::Test {
   void Select(std::int32_t start, std::int32_t length) {
     box().SetSelStart(start);
     box().SetSelLength(length);
+  }
+  // The selection as (start, length), to compare with std::pair(start, length).
+  std::pair<std::int32_t, std::int32_t> Selection() { return {box().SelStart(), box().SelLength()}; }
+
+  // The text, made the original with the status "start", as a file or paste leaves it.
+  void StartWith(TextView text) {
+    box().SetText(text);
+    window->SetOriginal(u"start");
+  }
+  // Runs a menu item on this text made the original; the text it leaves.
+  Text RunOn(const QString& item, TextView text) {
+    StartWith(text);
+    Trigger(item);
+    return box().GetText();
   }
 
   std::unique_ptr<ScriptedPrompts> prompts;
