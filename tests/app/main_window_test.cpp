@@ -2,13 +2,13 @@
 
 #include <QFile>
 #include <QLabel>
-#include <QMenu>
-#include <QPainter>
-#include <QWheelEvent>
 #include <QFontInfo>
 #include <QImage>
+#include <QMenu>
+#include <QPainter>
 #include <QPushButton>
 #include <QSettings>
+#include <QWheelEvent>
 
 #include "app/status_label.h"
 #include "codec/conversion_core.h"
@@ -261,12 +261,6 @@ TEST_F(WindowTest, AboutBoxShowsNameVersionAndMaker) {
   EXPECT_EQ(prompts->messages[0].title, u"MOK");
   EXPECT_EQ(prompts->messages[0].buttons, MessageButtons::Ok);
 }
-
-}  // namespace
-}  // namespace mok::testing
-
-namespace mok::testing {
-namespace {
 
 TEST_F(WindowTest, ClientAreaIsTheDesignsBelowTheBuiltMenus) {
   QCoreApplication::processEvents();
