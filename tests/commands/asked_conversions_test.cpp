@@ -2,6 +2,7 @@
 
 #include "codec/conversion_core.h"
 #include "tests/support/dialog_script.h"
+#include "tests/support/read_as.h"
 #include "tests/support/window_fixture.h"
 
 namespace mok::testing {
@@ -74,27 +75,37 @@ TEST_F(AskedConversionsTest, PairsReinterpretTheWholeText) {
   EXPECT_EQ(window->History().nCur(), TextHistory::kOriginal);
 }
 
-TEST_F(AskedConversionsTest, TheSameItemAgainFindsThePreviousChoice) {
-  box().SetText(u"=D6=D0");
-  prompts->OnNextDialog(PickTransfer(u"QP", u"GB"));
-  Key(Qt::Key_F8);
-  EXPECT_EQ(box().GetText(), u"中");
-  box().SetText(u"=CE=C4");
-  prompts->OnNextDialog(ConfirmAsLeft<TransferDialog>());
-  Key(Qt::Key_F8);
-  EXPECT_EQ(box().GetText(), u"文");
-  EXPECT_EQ(Say(), u"解读 QP-GB");
-
-  Text garbled = u"中文";
-  ReinterpretByCp(garbled, 950, 936);
-  box().SetText(garbled);
-  prompts->OnNextDialog(PickPair(u"中文简(GBK)", u"中文繁(Big5)"));
-  Key(Qt::Key_F9, Qt::ControlModifier);
-  StartWith(garbled);
-  prompts->OnNextDialog(ConfirmAsLeft<PairDialog>());
-  Key(Qt::Key_F9, Qt::ControlModifier);
-  EXPECT_EQ(box().GetText(), u"中文");
-  EXPECT_EQ(Say(), u"中文简(GBK)--中文繁(Big5)");
+// A second F7, F8 or Ctrl+F9 finds its dialog as it was left: OK alone repeats
+// the choice.
+TEST_F(AskedConversionsTest, TheSameKeyAgainFindsThePreviousChoice) {
+  // GBK text after a stray lead byte, read as GBK: out of step by one byte.
+  const Text out_of_step = CpBytesToText(ToBytes("\xB0") + TextToCpBytes(u"中文", 936), 936);
+  Text big5_as_gbk = u"中文";
+  ReinterpretByCp(big5_as_gbk, 950, 936);
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers, again_modifiers;  // Shift makes no difference to F7 and F8
+    std::function<void(ModalDialog&)> pick, as_left;
+    Text input, expected, status;
+  };
+  const Case cases[] = {
+      {Qt::Key_F7, Qt::NoModifier, Qt::ShiftModifier, PickTransfer(u"", u"中文简(GBK)"),
+       ConfirmAsLeft<TransferDialog>(), out_of_step, u"中文 ", u"中文简(GBK)+半字"},
+      {Qt::Key_F8, Qt::NoModifier, Qt::ShiftModifier, PickTransfer(u"QP", u"GB"), ConfirmAsLeft<TransferDialog>(),
+       u"=D6=D0=CE=C4", u"中文", u"解读 QP-GB"},
+      {Qt::Key_F9, Qt::ControlModifier, Qt::ControlModifier, PickPair(u"中文简(GBK)", u"中文繁(Big5)"),
+       ConfirmAsLeft<PairDialog>(), big5_as_gbk, u"中文", u"中文简(GBK)--中文繁(Big5)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Q(c.status).toStdString());
+    for (const bool again : {false, true}) {
+      StartWith(c.input);
+      prompts->OnNextDialog(again ? c.as_left : c.pick);
+      Key(c.key, again ? c.again_modifiers : c.modifiers);
+      EXPECT_EQ(Hex(box().GetText()), Hex(c.expected));
+      EXPECT_EQ(Say(), c.status);
+    }
+  }
 }
 
 TEST_F(AskedConversionsTest, KeysOpenTheirDialogInTheirModeAndCancelChangesNothing) {
@@ -145,13 +156,7 @@ TEST_F(AskedConversionsTest, EmptyTextAndOverlongResults) {
   EXPECT_EQ(Say(), u"未经改动");
   EXPECT_EQ(box().GetText(), u"abc");
 
-  // Each of these GBK characters comes back from Big5 as two.
-  char16_t doubling = 0;
-  for (char16_t c = 0x4E00; c < 0x9FA5 && doubling == 0; ++c) {
-    Text probe(1, c);
-    ReinterpretByCp(probe, 936, 950);
-    if (probe.size() == 2) doubling = c;
-  }
+  const char16_t doubling = GbkIdeographDoubledAsBig5();
   ASSERT_NE(doubling, 0);
   box().SetText(Text(8000, doubling));
   prompts->OnNextDialog(PickPair(u"中文简(GBK)", u"中文繁(Big5)"));

@@ -1,6 +1,6 @@
 #include "commands/edit_conversions.h"
 
-#include "tests/support/input_script.h"
+#include "tests/support/dialog_script.h"
 #include "tests/support/window_fixture.h"
 
 namespace mok::testing {
@@ -100,11 +100,7 @@ TEST_F(EditConversionTest, SpaceTabAndLineBreakAtTheLimit) {
 TEST_F(EditConversionTest, InsertAsksForTheStringAndChecksTheLimit) {
   box().SetText(Text(15997, u'.'));
   box().SetSelStart(15997);
-  prompts->OnNextDialog(OnInput([](InputDialog& input) {
-    EXPECT_EQ(input.windowTitle(), QStringLiteral("插入字串（限300字）"));
-    QTest::keyClicks(&input.Box(), QStringLiteral("xyz"));
-    input.cmdA_Click(0);
-  }));
+  prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("xyz"), QStringLiteral("插入字串（限300字）")));
   Key(Qt::Key_Insert);
   EXPECT_EQ(box().TextLength(), 16000);
   EXPECT_EQ(Say(), u"插入");

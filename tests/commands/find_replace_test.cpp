@@ -2,7 +2,7 @@
 
 #include <QPushButton>
 
-#include "tests/support/input_script.h"
+#include "tests/support/dialog_script.h"
 #include "tests/support/window_fixture.h"
 
 namespace mok::testing {
@@ -38,11 +38,7 @@ TEST_F(FindTest, ButtonsAndKeysSearchFromTheSelection) {
 TEST_F(FindTest, FindAsksForTheStringAndStartsAtTheTop) {
   box().SetText(u"aaa");
   box().SetSelStart(2);
-  prompts->OnNextDialog(OnInput([](InputDialog& input) {
-    EXPECT_EQ(input.windowTitle(), QStringLiteral("查找字串（限300字）"));
-    QTest::keyClicks(&input.Box(), QStringLiteral("aa"));
-    input.cmdA_Click(0);
-  }));
+  prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("aa"), QStringLiteral("查找字串（限300字）")));
   Key(Qt::Key_F3);
   EXPECT_EQ(prompts->dialogs_shown, std::vector<std::u16string>{u"frmInp"});
   EXPECT_EQ(Selection(), std::pair(0, 2));

@@ -82,22 +82,6 @@ TEST_F(HalfCharTest, TheSpaceIsAddedOnlyBelowTheLimit) {
   }
 }
 
-TEST_F(HalfCharTest, CodePageComesFromTheDialogAndIsRememberedForF7) {
-  StartWith(OutOfStep());
-  prompts->OnNextDialog(PickTransfer(u"", u"中文简(GBK)"));
-  Key(Qt::Key_F7);
-  EXPECT_EQ(prompts->dialogs_shown, (std::vector<std::u16string>{u"frmTL"}));
-  EXPECT_EQ(Hex(box().GetText()), Hex(kClean + u" "));
-  EXPECT_EQ(Say(), u"中文简(GBK)+半字");
-
-  // The second F7 (Shift makes no difference) finds the code page still picked: OK alone repeats it.
-  box().SetText(OutOfStep());
-  prompts->OnNextDialog(ConfirmAsLeft<TransferDialog>());
-  Key(Qt::Key_F7, Qt::ShiftModifier);
-  EXPECT_EQ(Hex(box().GetText()), Hex(kClean + u" "));
-  EXPECT_EQ(window->frmTL().lLid, 936);
-}
-
 TEST_F(HalfCharTest, CancelChangesNothingNotEvenTheSelection) {
   StartWith(OutOfStep());
   Select(1, 2);

@@ -8,7 +8,7 @@
 #include <QTextDocument>
 #include <QTimer>
 
-#include "tests/support/input_script.h"
+#include "tests/support/dialog_script.h"
 #include "tests/support/window_fixture.h"
 
 namespace mok::testing {

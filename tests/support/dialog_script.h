@@ -1,7 +1,7 @@
 #pragma once
 
-// Acting on a parameter dialog the way a user does: its showing step, then
-// picks and clicks on its own controls, found by name. For scripts given to
+// Acting on a dialog the way a user does: its showing step, then picks, clicks
+// and keys on its own controls, found by name. For scripts given to
 // ScriptedPrompts::OnNextDialog and for drivers of a dialog shown for real.
 
 #include <QApplication>
@@ -17,7 +17,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/text_box.h"
 #include "codec/text_types.h"
+#include "dialogs/input_dialog.h"
 #include "dialogs/pair_dialog.h"
 #include "dialogs/transfer_dialog.h"
 #include "platform/user_prompts.h"
@@ -101,6 +103,38 @@ template <typename Dialog>
 std::function<void(ModalDialog&)> ConfirmAsLeft() { return Press<Dialog>("cmdA_0"); }
 template <typename Dialog>
 std::function<void(ModalDialog&)> Cancel() { return Press<Dialog>("cmdA_1"); }
+
+// The input dialog frmInp: the real dialog is shown (its showing step runs),
+// the user's actions are played on it, and the script checks that they closed it.
+inline std::function<void(ModalDialog&)> OnInput(std::function<void(InputDialog&)> user) {
+  return [user = std::move(user)](ModalDialog& dialog) {
+    auto* input = dynamic_cast<InputDialog*>(&dialog);
+    ASSERT_NE(input, nullptr) << "not the input dialog";
+    input->show();
+    user(*input);
+    EXPECT_FALSE(input->isVisible()) << "the dialog was left open";
+    input->hide();
+  };
+}
+
+// The user types over the proposed text (it is all selected; typing nothing
+// leaves it) and presses OK. A title, if given, is checked first: it tells the
+// mode the command asked for.
+inline std::function<void(ModalDialog&)> TypeAndConfirm(const QString& typed, const QString& title = QString()) {
+  return OnInput([typed, title](InputDialog& input) {
+    if (!title.isEmpty()) EXPECT_EQ(input.windowTitle(), title);
+    QTest::keyClicks(&input.Box(), typed);
+    input.cmdA_Click(0);
+  });
+}
+
+// The user deletes the proposed text and presses OK.
+inline std::function<void(ModalDialog&)> ClearAndConfirm() {
+  return OnInput([](InputDialog& input) {
+    QTest::keyClick(&input.Box(), Qt::Key_Delete);
+    input.cmdA_Click(0);
+  });
+}
 
 // Shows the dialog for real (its RunModal) with a driver queued to act on the
 // modal dialog once it is up; fails if no dialog came up.
