@@ -31,15 +31,12 @@
 #include "dialogs/transfer_dialog.h"
 #include "files/file_browser.h"
 #include "files/file_menu.h"
+#include "platform/qt_text.h"
 #include "platform/qt_user_prompts.h"
 #include "platform/settings_store.h"
 
 namespace mok {
 namespace {
-
-QString ToQString(TextView text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
 
 constexpr std::u16string_view kAskDiscard = u"当前文本尚未保存。是否要清空它？";
 const QString kSong = QStringLiteral("宋体");
