@@ -22,6 +22,7 @@
 #include "dialogs/input_dialog.h"
 #include "dialogs/pair_dialog.h"
 #include "dialogs/transfer_dialog.h"
+#include "platform/qt_text.h"
 #include "platform/user_prompts.h"
 
 namespace mok::testing {
@@ -39,7 +40,7 @@ inline QComboBox* List(QWidget& dialog, const char* name) { return Control<QComb
 inline void Pick(QWidget& dialog, const char* list_name, TextView item) {
   QComboBox* list = List(dialog, list_name);
   if (list == nullptr) return;
-  const int index = list->findText(QString::fromUtf16(item.data(), static_cast<qsizetype>(item.size())), Qt::MatchExactly);
+  const int index = list->findText(ToQString(item), Qt::MatchExactly);
   ASSERT_GE(index, 0) << list_name;
   list->setCurrentIndex(index);
 }

@@ -16,16 +16,14 @@
 #include "app/main_window.h"
 #include "app/text_box.h"
 #include "codec/text_types.h"
+#include "platform/qt_text.h"
 #include "tests/support/hex.h"
 #include "tests/support/scripted_prompts.h"
 
 namespace mok::testing {
 
-inline QString Q(TextView text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-inline Text T(const QString& text) { return Text(reinterpret_cast<const char16_t*>(text.utf16()), text.size()); }
+inline QString Q(TextView text) { return ToQString(text); }
+inline Text T(const QString& text) { return ToText(text); }
 
 class WindowTest : public ::testing::Test {
  protected:
