@@ -135,6 +135,8 @@ TEST_F(AskedConversionsTest, KeysOpenTheirDialogInTheirModeAndCancelChangesNothi
     Key(c.key, c.modifiers);
     EXPECT_EQ(shown, c.caption);
   }
+  EXPECT_EQ(prompts->dialogs_shown, (std::vector<std::u16string>{u"frmTL", u"frmTL", u"frmTL", u"frmTL", u"frmLid",
+                                                                 u"frmLid", u"frmLid"}));
   // Cancel changes nothing and says nothing.
   EXPECT_EQ(box().GetText(), u"text");
   EXPECT_TRUE(prompts->messages.empty());
