@@ -9,15 +9,9 @@
 #include "commands/command_host.h"
 #include "commands/edit_conversions.h"
 #include "commands/find_replace.h"
+#include "platform/qt_text.h"
 
 namespace mok {
-namespace {
-
-QString ToQString(std::u16string_view text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 QMenu* BuildEditMenu(MenuBuilder& build, CommandHost& host, FindReplace& find) {
   QMenu* edits = build.TopMenu(QStringLiteral("mnuEdits"), QStringLiteral(" 编辑 (&E)"));

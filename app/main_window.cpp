@@ -31,15 +31,12 @@
 #include "dialogs/transfer_dialog.h"
 #include "files/file_browser.h"
 #include "files/file_menu.h"
+#include "platform/qt_text.h"
 #include "platform/qt_user_prompts.h"
 #include "platform/settings_store.h"
 
 namespace mok {
 namespace {
-
-QString ToQString(TextView text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
 
 constexpr std::u16string_view kAskDiscard = u"当前文本尚未保存。是否要清空它？";
 const QString kSong = QStringLiteral("宋体");
@@ -335,19 +332,16 @@ void MainWindow::OnKeyReleased(int key, Qt::KeyboardModifiers modifiers) {
       if (ctrl) mnuPaste_Click(*this);
       break;
     case Qt::Key_F1:
+    case Qt::Key_F2: {
+      // Backward (F1) or forward (F2): a find, or with Ctrl the caret to the start or the end.
+      const int forward = key == Qt::Key_F2 ? 1 : 0;
       if (ctrl) {
-        txtA_->SetSelStart(0);
+        txtA_->SetSelStart(forward == 1 ? TextBox::kTextLimit : 0);
       } else {
-        find_.cmdSeek_Click(*this, 0);
+        find_.cmdSeek_Click(*this, forward);
       }
       break;
-    case Qt::Key_F2:
-      if (ctrl) {
-        txtA_->SetSelStart(TextBox::kTextLimit);
-      } else {
-        find_.cmdSeek_Click(*this, 1);
-      }
-      break;
+    }
     case Qt::Key_F3:
       find_.mnuSeekNew_Click(*this);
       break;

@@ -12,17 +12,10 @@
 #include "app/menu_builder.h"
 #include "app/text_box.h"
 #include "codec/width_mapping.h"
+#include "dialogs/dialog_parts.h"
 
 namespace mok {
 namespace {
-
-QString ToQString(TextView text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-QRect TwipsRect(int left, int top, int width, int height) {
-  return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
-}
 
 // The mode words of nOpr 0, 1 and 2.
 constexpr std::u16string_view kModeWords[3] = {u"插入", u"查找", u"替换"};

@@ -22,10 +22,7 @@ class PairDialog : public ParameterDialog {
   Q_OBJECT
 
  public:
-  // prompts: where the message about an invalid mode goes.
   explicit PairDialog(UserPrompts& prompts, QWidget* parent = nullptr);
-
-  [[nodiscard]] std::u16string DialogName() const override { return u"frmLid"; }
 
   // Read by the caller after OK (sSay: "GB--Big5", "LCID (2052)--(1028)", ...).
   std::int32_t lLidA = 0;

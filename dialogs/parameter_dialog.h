@@ -24,6 +24,8 @@ class ParameterDialog : public QDialog, public ModalDialog {
  public:
   // ModalDialog: the showing step, then the dialog until OK or Cancel.
   void RunModal() override;
+  // ModalDialog: the form's name, which is the dialog's object name.
+  [[nodiscard]] std::u16string DialogName() const override { return objectName().toStdU16String(); }
 
   // The showing step, run each time the dialog is shown: clears bOk and sets
   // the dialog up for nOpr unless that was the mode of the last showing. False
@@ -39,8 +41,8 @@ class ParameterDialog : public QDialog, public ModalDialog {
   Text sSay;
 
  protected:
-  // name: the object name; size: the client area in twips; nOpr runs from 0 to
-  // modes - 1.
+  // prompts: where the message about an invalid mode goes; name: the form's
+  // name; size: the client area in twips; nOpr runs from 0 to modes - 1.
   ParameterDialog(UserPrompts& prompts, QWidget* parent, const QString& name, QSize size, std::int16_t modes);
 
   // Adds "确定 &Y", the default button, which runs cmdOk_Click, and "取消 &N",

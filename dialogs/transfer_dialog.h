@@ -19,10 +19,7 @@ class TransferDialog : public ParameterDialog {
   Q_OBJECT
 
  public:
-  // prompts: where the message about an invalid mode goes.
   explicit TransferDialog(UserPrompts& prompts, QWidget* parent = nullptr);
-
-  [[nodiscard]] std::u16string DialogName() const override { return u"frmTL"; }
 
   // Read by the caller after OK (sSay: "解读 QP-GB", "中文简(GBK)+半字", ...).
   // Position of the format in the list (0 URL, 1 QP, 2 Base64, 3..9 the Base64

@@ -5,7 +5,6 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,11 +33,6 @@ class OpenFromOutsideTest : public WindowTest {
     EXPECT_TRUE(window->History().IsSaved());
     EXPECT_FALSE(window->History().CanGoBack());
   }
-  void ExpectUntouched(TextView text) {
-    EXPECT_EQ(box().GetText(), text);
-    EXPECT_EQ(T(window->windowTitle()), u"Mokrin");
-    EXPECT_TRUE(window->File().sFile.empty());
-  }
 
   std::vector<std::string> Start(std::vector<std::string> words) {
     return OpenStartFile(*window, words, folder.Path());
@@ -60,15 +54,15 @@ class OpenFromOutsideTest : public WindowTest {
     QCoreApplication::processEvents();
   }
 
-  static std::unique_ptr<QMimeData> Files(const QList<QUrl>& urls) {
-    auto data = std::make_unique<QMimeData>();
-    data->setUrls(urls);
-    return data;
+  void DropFiles(QWidget* target, const QList<QUrl>& urls) {
+    QMimeData data;
+    data.setUrls(urls);
+    Drop(target, data);
   }
-  static std::unique_ptr<QMimeData> Plain(const QString& text) {
-    auto data = std::make_unique<QMimeData>();
-    data->setText(text);
-    return data;
+  void DropText(QWidget* target, const QString& text, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction) {
+    QMimeData data;
+    data.setText(text);
+    Drop(target, data, actions);
   }
 
   TempFolder folder;
@@ -95,10 +89,11 @@ TEST_F(OpenFromOutsideTest, TheFileNamedOnTheCommandLineOpensAsTheOriginal) {
 TEST_F(OpenFromOutsideTest, TheCommandLineFileGoesThroughTheOpenChecks) {
   folder.Write("48003.txt", std::string(48003, 'a'));
   EXPECT_TRUE(Start({"48003.txt"}).empty());
-  ASSERT_EQ(prompts->messages.size(), 1u);
-  EXPECT_EQ(prompts->messages[0].text, folder.Path("48003.txt") + u"\r\n\r\n文件过大");
+  EXPECT_EQ(prompts->Texts(), std::vector<std::u16string>{folder.Path("48003.txt") + u"\r\n\r\n文件过大"});
   EXPECT_EQ(prompts->messages[0].buttons, MessageButtons::Ok);
-  ExpectUntouched(u"");
+  EXPECT_EQ(box().GetText(), u"");
+  EXPECT_EQ(T(window->windowTitle()), u"Mokrin");
+  EXPECT_TRUE(window->File().sFile.empty());
 }
 
 TEST_F(OpenFromOutsideTest, OnlyTheFirstFileOpensAndTheRestIsReported) {
@@ -121,24 +116,24 @@ TEST_F(OpenFromOutsideTest, OnlyTheFirstFileOpensAndTheRestIsReported) {
 TEST_F(OpenFromOutsideTest, ADroppedFileOpensAfterAskingToDiscard) {
   folder.Write("u8.txt", kUtf8Bom);
   // The first local file of those dropped.
-  const auto data =
-      Files({QUrl(QStringLiteral("https://example.org/x.txt")), QUrl::fromLocalFile(Q(folder.Path("u8.txt")))});
+  const QList<QUrl> urls = {QUrl(QStringLiteral("https://example.org/x.txt")),
+                            QUrl::fromLocalFile(Q(folder.Path("u8.txt")))};
   box().SetText(u"typed");
   window->RecordState(u"改动");
   prompts->AnswerNext(MessageAnswer::No);
-  Drop(window.get(), *data);
+  DropFiles(window.get(), urls);
   EXPECT_TRUE(entered && dropped);
   EXPECT_EQ(action, Qt::CopyAction);  // never a move: the file manager keeps its file
   EXPECT_EQ(prompts->messages.back().text, u"当前文本尚未保存。是否要清空它？");
   EXPECT_EQ(box().GetText(), u"typed");
 
   prompts->AnswerNext(MessageAnswer::Yes);
-  Drop(box().viewport(), *data);  // over the text box: the same
+  DropFiles(box().viewport(), urls);  // over the text box: the same
   ExpectOpened(folder.Path("u8.txt"), u"u8.txt", u"中文", 6);
 
   // Dropped again, unchanged: the open command's question before reopening.
   prompts->AnswerNext(MessageAnswer::No);
-  Drop(window.get(), *data);
+  DropFiles(window.get(), urls);
   EXPECT_EQ(prompts->messages.back().text, folder.Path("u8.txt") + u"\r\n\r\n文件已经打开。是否要重新打开作原始？");
 }
 
@@ -150,17 +145,14 @@ TEST_F(OpenFromOutsideTest, ADroppedFileKeepsTheBytesOfItsName) {
   EXPECT_EQ(LocalPathOfUrl(url), folder.Path(gbk_name));
   EXPECT_EQ(LocalPathOfUrl(QUrl(QStringLiteral("file://otherhost/tmp/a.txt"))), u"");
   EXPECT_EQ(LocalPathOfUrl(QUrl(QStringLiteral("file://localhost/tmp/a.txt"))), u"/tmp/a.txt");
-  const auto data = Files({url});
-  Drop(window.get(), *data);
+  DropFiles(window.get(), {url});
   ExpectOpened(folder.Path(gbk_name), u"\xDCB0\xDCA1 %.txt", u"abc", 1);
 }
 
 TEST_F(OpenFromOutsideTest, DroppedTextPastesAsCtrlVPastes) {
-  box().SetText(u"one two");
-  window->SetOriginal(u"start");
+  StartWith(u"one two");
   Select(4, 3);
-  const auto text = Plain(QStringLiteral("2\n3"));
-  Drop(box().viewport(), *text);  // onto the locked box: pasted at the selection, not at the drop point
+  DropText(box().viewport(), QStringLiteral("2\n3"));  // onto the locked box: pasted at the selection, not at the drop point
   EXPECT_TRUE(entered && dropped);
   EXPECT_EQ(action, Qt::CopyAction);
   EXPECT_EQ(box().GetText(), u"one 2\n3");
@@ -171,26 +163,22 @@ TEST_F(OpenFromOutsideTest, DroppedTextPastesAsCtrlVPastes) {
   // The paste command's limit: 16001 characters are refused.
   box().SetText(Text(15999, u'.'));
   box().SetSelStart(15999);
-  const auto two = Plain(QStringLiteral("ab"));
-  Drop(window.get(), *two);
-  EXPECT_EQ(prompts->messages.back().text, u"粘贴 未成~ 文本过长");
+  DropText(window.get(), QStringLiteral("ab"));
+  EXPECT_EQ(prompts->Texts(), std::vector<std::u16string>{u"粘贴 未成~ 文本过长"});
   EXPECT_EQ(box().TextLength(), 15999);
-  const auto one = Plain(QStringLiteral("a"));
-  Drop(window.get(), *one);
+  DropText(window.get(), QStringLiteral("a"));
   EXPECT_EQ(box().TextLength(), 16000);
   EXPECT_TRUE(box().Locked());
 }
 
 TEST_F(OpenFromOutsideTest, WhatTheWindowDoesNotTake) {
-  box().SetText(u"abc");
-  window->SetOriginal(u"start");
+  StartWith(u"abc");
   // Neither a file nor text, nor a drag that may only move.
   QMimeData image;
   image.setData(QStringLiteral("image/png"), QByteArray("\x89PNG", 4));
   Drop(window.get(), image);
   EXPECT_FALSE(entered || dropped);
-  const auto text = Plain(QStringLiteral("x"));
-  Drop(box().viewport(), *text, Qt::MoveAction);
+  DropText(box().viewport(), QStringLiteral("x"), Qt::MoveAction);
   EXPECT_FALSE(entered || dropped);
   EXPECT_EQ(box().GetText(), u"abc");
   EXPECT_EQ(Say(), u"start");

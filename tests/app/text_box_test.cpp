@@ -76,8 +76,17 @@ TEST(TextBoxContract, MaxLengthCountsALineBreakAsTwo) {
   EXPECT_EQ(box.GetText(), u"123456789");
 }
 
-TEST(TextBoxContract, LengthWithSelectionReplacedCountsStoredLineBreaks) {
+TEST(TextBoxContract, ReplacingTheSelectionCanSelectTheInsertedAndCountsStoredLineBreaks) {
   TextBox box;
+  box.SetText(u"ab\r\ncd");
+  box.SetSelStart(1);
+  box.SetSelLength(3);
+  box.SetSelText(u"X\rYZ", /*select_inserted=*/true);
+  EXPECT_EQ(box.GetText(), u"aX\r\nYZd");
+  EXPECT_EQ(box.SelStart(), 1);
+  EXPECT_EQ(box.SelLength(), 4);
+  EXPECT_EQ(box.SelText(), u"X\rYZ");
+
   box.SetText(u"ab\r\ncd");
   box.SetSelStart(1);
   box.SetSelLength(2);  // "b", the line break
@@ -96,18 +105,6 @@ TEST(TextBoxContract, CopyGivesTheTextNotTheView) {
   box.copy();
   const QString copied = QGuiApplication::clipboard()->text();
   EXPECT_EQ(Hex(T(copied)), Hex(text));
-}
-
-TEST(TextBoxContract, ReplacingCanSelectWhatWasInserted) {
-  TextBox box;
-  box.SetText(u"ab\r\ncd");
-  box.SetSelStart(1);
-  box.SetSelLength(3);
-  box.SetSelText(u"X\rYZ", /*select_inserted=*/true);
-  EXPECT_EQ(box.GetText(), u"aX\r\nYZd");
-  EXPECT_EQ(box.SelStart(), 1);
-  EXPECT_EQ(box.SelLength(), 4);
-  EXPECT_EQ(box.SelText(), u"X\rYZ");
 }
 
 TEST(TextBoxContract, BothScrollBarsStayAndFollowTheText) {

@@ -1,6 +1,6 @@
 #include "commands/edit_conversions.h"
 
-#include "tests/support/input_script.h"
+#include "tests/support/dialog_script.h"
 #include "tests/support/window_fixture.h"
 
 namespace mok::testing {
@@ -11,38 +11,29 @@ using EditConversionTest = WindowTest;
 TEST_F(EditConversionTest, WidthAndScriptOfTheSelectionStaySelected) {
   box().SetText(u"<ab\u570B>");
   Select(1, 3);
-  Trigger(QStringLiteral("mnuCase_0"));
+  Trigger("mnuCase_0");
   EXPECT_EQ(box().GetText(), u"<\uFF41\uFF42\u570B>");
   EXPECT_EQ(Say(), u"转全角");
-  EXPECT_EQ(box().SelStart(), 1);
-  EXPECT_EQ(box().SelLength(), 3);
-  Trigger(QStringLiteral("mnuCase_2"));
+  EXPECT_EQ(Selection(), std::pair(1, 3));
+  Trigger("mnuCase_2");
   EXPECT_EQ(box().GetText(), u"<\uFF41\uFF42\u56FD>");
   EXPECT_EQ(Say(), u"转简体");
-  Trigger(QStringLiteral("mnuCase_3"));
+  Trigger("mnuCase_3");
   EXPECT_EQ(Say(), u"转繁体");
-  Trigger(QStringLiteral("mnuCase_1"));
+  Trigger("mnuCase_1");
   EXPECT_EQ(box().GetText(), u"<ab\u570B>");
   EXPECT_EQ(Say(), u"转半角");
   // Half width of what is already half width: the same text, no new state.
   const std::int16_t before = window->History().nCur();
-  Trigger(QStringLiteral("mnuCase_1"));
+  Trigger("mnuCase_1");
   EXPECT_EQ(Say(), u"经过改动，仍然相同");
   EXPECT_EQ(window->History().nCur(), before);
-}
-
-TEST_F(EditConversionTest, NothingSelectedIsNotChanged) {
-  box().SetText(u"abc");
-  Trigger(QStringLiteral("mnuCase_0"));
-  EXPECT_EQ(Say(), u"未经改动");
-  EXPECT_EQ(prompts->beeps, 1);
-  EXPECT_EQ(box().GetText(), u"abc");
 }
 
 TEST_F(EditConversionTest, NulsBecomeSpacesAndLoneLineBreaksStay) {
   box().SetText(Text(u"x\0a\rb\nc\r\nd\xD800", 11));
   Select(1, 9);
-  Trigger(QStringLiteral("mnuCase_0"));
+  Trigger("mnuCase_0");
   EXPECT_EQ(Hex(box().GetText()), Hex(Text(u"x\u3000\uFF41\r\uFF42\n\uFF43\r\n\uFF44\xD800", 11)));
   EXPECT_EQ(box().SelLength(), 9);
 }
@@ -52,19 +43,20 @@ TEST_F(EditConversionTest, HalfWidthThatGrowsPastTheLimitIsRefused) {
   const Text start = Text(15997, u'.') + u"\u30AC\u30AC";
   box().SetText(start);
   Select(15997, 2);
-  Trigger(QStringLiteral("mnuCase_1"));
-  ASSERT_EQ(prompts->messages.size(), 1u);
-  EXPECT_EQ(prompts->messages[0].text, u"转半角 未成~ 文本过长");
+  Trigger("mnuCase_1");
+  EXPECT_EQ(prompts->Texts(), std::vector<std::u16string>{u"转半角 未成~ 文本过长"});
   EXPECT_EQ(box().GetText(), start);
   Select(15997, 1);
-  Trigger(QStringLiteral("mnuCase_1"));  // one split: exactly 16000
+  Trigger("mnuCase_1");  // one split: exactly 16000
   EXPECT_EQ(box().TextLength(), 16000);
   EXPECT_EQ(box().SelLength(), 2);
 }
 
-TEST_F(EditConversionTest, DeleteNeedsASelection) {
-  box().SetText(u"abc");
-  window->SetOriginal(u"start");
+TEST_F(EditConversionTest, ConversionAndDeleteNeedASelection) {
+  StartWith(u"abc");
+  Trigger("mnuCase_0");
+  EXPECT_EQ(Say(), u"未经改动");
+  EXPECT_EQ(prompts->beeps, 1);
   Key(Qt::Key_Delete);
   EXPECT_EQ(box().GetText(), u"abc");
   EXPECT_EQ(window->History().nCur(), TextHistory::kOriginal);
@@ -88,8 +80,7 @@ TEST_F(EditConversionTest, SpaceTabAndLineBreakAtTheLimit) {
   Key(Qt::Key_Delete, Qt::ControlModifier);
   EXPECT_EQ(box().GetText().substr(15998), u" b");
   EXPECT_EQ(Say(), u"空格");
-  EXPECT_EQ(box().SelStart(), 15999);
-  EXPECT_EQ(box().SelLength(), 0);
+  EXPECT_EQ(Selection(), std::pair(15999, 0));
   Select(15999, 1);
   Key(Qt::Key_F11);
   EXPECT_EQ(box().GetText().substr(15998), u" \t");
@@ -100,7 +91,7 @@ TEST_F(EditConversionTest, SpaceTabAndLineBreakAtTheLimit) {
 
   box().SetText(u"ab");
   box().SetSelStart(1);
-  Trigger(QStringLiteral("mnuIns_4"));
+  Trigger("mnuIns_4");
   EXPECT_EQ(box().GetText(), u"a\r\nb");
   EXPECT_EQ(Say(), u"换行");
   EXPECT_EQ(box().SelStart(), 2);
@@ -109,16 +100,11 @@ TEST_F(EditConversionTest, SpaceTabAndLineBreakAtTheLimit) {
 TEST_F(EditConversionTest, InsertAsksForTheStringAndChecksTheLimit) {
   box().SetText(Text(15997, u'.'));
   box().SetSelStart(15997);
-  prompts->OnNextDialog(OnInput([](InputDialog& input) {
-    EXPECT_EQ(input.windowTitle(), QStringLiteral("插入字串（限300字）"));
-    QTest::keyClicks(&input.Box(), QStringLiteral("xyz"));
-    input.cmdA_Click(0);
-  }));
+  prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("xyz"), QStringLiteral("插入字串（限300字）")));
   Key(Qt::Key_Insert);
   EXPECT_EQ(box().TextLength(), 16000);
   EXPECT_EQ(Say(), u"插入");
-  EXPECT_EQ(box().SelStart(), 16000);
-  EXPECT_EQ(box().SelLength(), 0);
+  EXPECT_EQ(Selection(), std::pair(16000, 0));
 
   // The dialog proposes what it held last time; one more character is refused.
   box().SetText(Text(15998, u'.'));
@@ -128,9 +114,8 @@ TEST_F(EditConversionTest, InsertAsksForTheStringAndChecksTheLimit) {
     EXPECT_EQ(input.Box().SelLength(), 3);
     input.cmdA_Click(0);
   }));
-  Trigger(QStringLiteral("mnuIns_1"));
-  ASSERT_EQ(prompts->messages.size(), 1u);
-  EXPECT_EQ(prompts->messages[0].text, u"改动 未成~ 文本过长");
+  Trigger("mnuIns_1");
+  EXPECT_EQ(prompts->Texts(), std::vector<std::u16string>{u"改动 未成~ 文本过长"});
   EXPECT_EQ(box().TextLength(), 15998);
 
   // Cancelled: nothing.

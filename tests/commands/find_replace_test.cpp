@@ -2,76 +2,66 @@
 
 #include <QPushButton>
 
-#include "tests/support/input_script.h"
+#include "tests/support/dialog_script.h"
 #include "tests/support/window_fixture.h"
 
 namespace mok::testing {
 namespace {
 
-class FindTest : public WindowTest {
- protected:
-  void ExpectSelection(std::int32_t start, std::int32_t length) {
-    EXPECT_EQ(box().SelStart(), start);
-    EXPECT_EQ(box().SelLength(), length);
-  }
-};
+using FindTest = WindowTest;
 
 TEST_F(FindTest, ButtonsAndKeysSearchFromTheSelection) {
   box().SetText(u"aXa");
+  Key(Qt::Key_F2);  // no search string yet: a beep
+  EXPECT_EQ(prompts->beeps, 1);
+  EXPECT_EQ(Selection(), std::pair(0, 0));
   Select(2, 1);
   Key(Qt::Key_F1);  // backward: the selection a becomes the search string
-  ExpectSelection(0, 1);
+  EXPECT_EQ(Selection(), std::pair(0, 1));
   EXPECT_EQ(Say(), u"位于 0  选取 1\r\n[a] UBE= 0061  GBK= 61");
   Select(2, 1);
   window->SeekButton(1)->click();  // forward from the last a: nothing
-  EXPECT_EQ(prompts->beeps, 1);
-  ExpectSelection(2, 1);
+  EXPECT_EQ(prompts->beeps, 2);
+  EXPECT_EQ(Selection(), std::pair(2, 1));
 
   box().SetSelStart(0);
   Key(Qt::Key_F1, Qt::ShiftModifier);  // backward from the start beeps without searching
-  EXPECT_EQ(prompts->beeps, 2);
+  EXPECT_EQ(prompts->beeps, 3);
   // Shift and Ctrl+Shift with F1 search backward too; only Ctrl alone moves the caret.
   box().SetSelStart(3);
   Key(Qt::Key_F1, Qt::ShiftModifier | Qt::ControlModifier);
-  ExpectSelection(2, 1);
+  EXPECT_EQ(Selection(), std::pair(2, 1));
   Key(Qt::Key_F1, Qt::ShiftModifier);
-  ExpectSelection(0, 1);
+  EXPECT_EQ(Selection(), std::pair(0, 1));
 }
 
 TEST_F(FindTest, FindAsksForTheStringAndStartsAtTheTop) {
   box().SetText(u"aaa");
   box().SetSelStart(2);
-  prompts->OnNextDialog(OnInput([](InputDialog& input) {
-    EXPECT_EQ(input.windowTitle(), QStringLiteral("查找字串（限300字）"));
-    QTest::keyClicks(&input.Box(), QStringLiteral("aa"));
-    input.cmdA_Click(0);
-  }));
+  prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("aa"), QStringLiteral("查找字串（限300字）")));
   Key(Qt::Key_F3);
   EXPECT_EQ(prompts->dialogs_shown, std::vector<std::u16string>{u"frmInp"});
-  ExpectSelection(0, 2);
+  EXPECT_EQ(Selection(), std::pair(0, 2));
   Key(Qt::Key_F2);  // the next find starts after the selection: nothing
   EXPECT_EQ(prompts->beeps, 1);
-  ExpectSelection(0, 2);
+  EXPECT_EQ(Selection(), std::pair(0, 2));
 
   // Case-sensitive; a cancelled or empty find keeps the search string.
   box().SetText(u"abA");
   prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("A")));
-  Trigger(QStringLiteral("mnuSeekNew"));
-  ExpectSelection(2, 1);
+  Trigger("mnuSeekNew");
+  EXPECT_EQ(Selection(), std::pair(2, 1));
   prompts->OnNextDialog(OnInput([](InputDialog& input) {
     EXPECT_EQ(input.Box().GetText(), u"A");  // the current search string is proposed
     QTest::keyClicks(&input.Box(), QStringLiteral("b"));
     input.cmdA_Click(1);
   }));
   Key(Qt::Key_F3);
-  prompts->OnNextDialog(OnInput([](InputDialog& input) {
-    QTest::keyClick(&input.Box(), Qt::Key_Delete);
-    input.cmdA_Click(0);
-  }));
+  prompts->OnNextDialog(ClearAndConfirm());
   Key(Qt::Key_F3);
   box().SetSelStart(0);
   Key(Qt::Key_F2);
-  ExpectSelection(2, 1);
+  EXPECT_EQ(Selection(), std::pair(2, 1));
 }
 
 TEST_F(FindTest, AStringWithALineBreakMatchesAcrossOne) {
@@ -83,22 +73,14 @@ TEST_F(FindTest, AStringWithALineBreakMatchesAcrossOne) {
     input.cmdA_Click(0);
   }));
   Key(Qt::Key_F3);
-  ExpectSelection(0, 3);
+  EXPECT_EQ(Selection(), std::pair(0, 3));
   Key(Qt::Key_F2);
-  ExpectSelection(4, 3);
+  EXPECT_EQ(Selection(), std::pair(4, 3));
   EXPECT_EQ(box().SelText(), u"x\ry");
 }
 
-TEST_F(FindTest, NoSearchStringBeeps) {
-  box().SetText(u"abc");
-  Key(Qt::Key_F2);
-  EXPECT_EQ(prompts->beeps, 1);
-  ExpectSelection(0, 0);
-}
-
 TEST_F(FindTest, ReplaceChangesEveryOccurrenceAsOneState) {
-  box().SetText(u"one two one three one");
-  window->SetOriginal(u"start");
+  StartWith(u"one two one three one");
   Select(18, 3);  // the last "one"
   prompts->OnNextDialog(OnInput([this](InputDialog& input) {
     EXPECT_EQ(input.windowTitle(), QStringLiteral("替换字串（限300字）"));
@@ -111,7 +93,7 @@ TEST_F(FindTest, ReplaceChangesEveryOccurrenceAsOneState) {
   }));
   Key(Qt::Key_F4);
   EXPECT_EQ(box().GetText(), u"1 two 1 three 1");
-  ExpectSelection(0, 1);
+  EXPECT_EQ(Selection(), std::pair(0, 1));
   EXPECT_EQ(Say(), u"字串替换");
   Key(Qt::Key_F5);
   EXPECT_EQ(box().GetText(), u"one two one three one");
@@ -122,21 +104,18 @@ TEST_F(FindTest, ReplaceWithTheSameStringOrNothingSelected) {
   Key(Qt::Key_F4);  // nothing selected: nothing at all
   EXPECT_TRUE(prompts->dialogs_shown.empty());
   Select(3, 2);
-  prompts->OnNextDialog(OnInput([](InputDialog& input) { input.cmdA_Click(0); }));
-  Trigger(QStringLiteral("mnuReplace"));
+  prompts->OnNextDialog(TypeAndConfirm({}));
+  Trigger("mnuReplace");
   EXPECT_EQ(Say(), u"新旧字串相同");
   EXPECT_EQ(prompts->beeps, 1);
-  ExpectSelection(0, 2);
+  EXPECT_EQ(Selection(), std::pair(0, 2));
   EXPECT_EQ(box().GetText(), u"ab ab");
 
   // An empty replacement deletes every occurrence; the caret stands where the first was.
-  prompts->OnNextDialog(OnInput([](InputDialog& input) {
-    QTest::keyClick(&input.Box(), Qt::Key_Delete);
-    input.cmdA_Click(0);
-  }));
+  prompts->OnNextDialog(ClearAndConfirm());
   Key(Qt::Key_F4);
   EXPECT_EQ(box().GetText(), u" ");
-  ExpectSelection(0, 0);
+  EXPECT_EQ(Selection(), std::pair(0, 0));
 }
 
 TEST_F(FindTest, ReplaceUpToTheLimit) {
@@ -145,10 +124,9 @@ TEST_F(FindTest, ReplaceUpToTheLimit) {
   Select(15998, 2);
   prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("abc")));
   Key(Qt::Key_F4);
-  ASSERT_EQ(prompts->messages.size(), 1u);
-  EXPECT_EQ(prompts->messages[0].text, u"替换 未成~ 结果文本过长");
+  EXPECT_EQ(prompts->Texts(), std::vector<std::u16string>{u"替换 未成~ 结果文本过长"});
   EXPECT_EQ(box().GetText(), start);
-  ExpectSelection(15998, 2);
+  EXPECT_EQ(Selection(), std::pair(15998, 2));
 
   box().SetText(Text(15997, u'.') + u"ab");
   Select(15997, 2);
@@ -191,16 +169,14 @@ TEST_F(FindTest, ReplaceOfASelectionLongerThanTheDialogHoldsIsRefused) {
   // no occurrence is cut to the dialog's 300.
   const Text longer = Text(299, u'x') + u"\r\n";
   const Text start = u"ab" + longer + u"|" + longer;
-  box().SetText(start);
-  window->SetOriginal(u"start");
+  StartWith(start);
   Select(303, 300);  // the second occurrence
   Key(Qt::Key_F4);
-  ASSERT_EQ(prompts->messages.size(), 1u);
-  EXPECT_EQ(prompts->messages[0].text, u"替换 未成~ 选取文本过长");
+  EXPECT_EQ(prompts->Texts(), std::vector<std::u16string>{u"替换 未成~ 选取文本过长"});
   EXPECT_EQ(prompts->messages[0].buttons, MessageButtons::Ok);
   EXPECT_EQ(prompts->dialogs_shown.size(), 1u);  // only the first replace showed it
   EXPECT_EQ(box().GetText(), start);
-  ExpectSelection(303, 300);
+  EXPECT_EQ(Selection(), std::pair(303, 300));
   EXPECT_EQ(Say(), u"start");
   EXPECT_FALSE(window->History().CanGoBack());
 }

@@ -36,9 +36,13 @@ QPoint CenterOfRow(SuggestDialog& dialog, int row) {
   return dialog.List()->visualItemRect(dialog.List()->topLevelItem(row)).center();
 }
 
-TEST(SuggestDialogTest, DoubleClickConfirmsTheRow) {
+class SuggestDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { dialog.SetSuggestions(Rows()); }
   SuggestDialog dialog;
-  dialog.SetSuggestions(Rows());
+};
+
+TEST_F(SuggestDialogTest, DoubleClickOrEnterConfirmsTheRowReached) {
   RunWhileShown(dialog, [](SuggestDialog& d) {
     EXPECT_EQ(d.nChosen(), 0);
     const QPoint at = CenterOfRow(d, 1);
@@ -48,11 +52,7 @@ TEST(SuggestDialogTest, DoubleClickConfirmsTheRow) {
   EXPECT_TRUE(dialog.bOk());
   EXPECT_EQ(dialog.nChosen(), 1);
   EXPECT_FALSE(dialog.isVisible());
-}
 
-TEST(SuggestDialogTest, ArrowKeysAndEnterConfirmTheRowReached) {
-  SuggestDialog dialog;
-  dialog.SetSuggestions(Rows());
   RunWhileShown(dialog, [](SuggestDialog& d) {
     QTest::keyClick(d.List(), Qt::Key_Down);
     QTest::keyClick(d.List(), Qt::Key_Down);
@@ -62,9 +62,7 @@ TEST(SuggestDialogTest, ArrowKeysAndEnterConfirmTheRowReached) {
   EXPECT_EQ(dialog.nChosen(), 2);
 }
 
-TEST(SuggestDialogTest, EscapeCancelsAndShowingAgainStartsFromTheBestRow) {
-  SuggestDialog dialog;
-  dialog.SetSuggestions(Rows());
+TEST_F(SuggestDialogTest, EscapeCancelsAndShowingAgainStartsFromTheBestRow) {
   RunWhileShown(dialog, [](SuggestDialog& d) {
     d.ChooseRow(3);
     QTest::keyClick(d.List(), Qt::Key_Escape);
@@ -79,8 +77,7 @@ TEST(SuggestDialogTest, EscapeCancelsAndShowingAgainStartsFromTheBestRow) {
   EXPECT_EQ(dialog.nChosen(), 0);
 }
 
-TEST(SuggestDialogTest, OkWithoutARowStaysOpen) {
-  SuggestDialog dialog;
+TEST_F(SuggestDialogTest, OkWithoutARowStaysOpen) {
   dialog.SetSuggestions({});
   dialog.Showing();
   EXPECT_EQ(dialog.nChosen(), -1);
@@ -89,7 +86,7 @@ TEST(SuggestDialogTest, OkWithoutARowStaysOpen) {
   EXPECT_FALSE(dialog.bOk());
 }
 
-TEST(SuggestDialogTest, PreviewIsOneShortLine) {
+TEST(SuggestionPreview, IsOneShortLine) {
   EXPECT_EQ(PreviewLine(u"ab\r\ncd\ne\rf"), u"ab\u21B5cd\u21B5e\u21B5f");
   EXPECT_EQ(PreviewLine(u"abcdef", 3), u"abc\u2026");
   EXPECT_EQ(PreviewLine(u"abc", 3), u"abc");

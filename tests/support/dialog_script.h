@@ -1,7 +1,7 @@
 #pragma once
 
-// Acting on a parameter dialog the way a user does: its showing step, then
-// picks and clicks on its own controls, found by name. For scripts given to
+// Acting on a dialog the way a user does: its showing step, then picks, clicks
+// and keys on its own controls, found by name. For scripts given to
 // ScriptedPrompts::OnNextDialog and for drivers of a dialog shown for real.
 
 #include <QApplication>
@@ -17,9 +17,12 @@
 
 #include <gtest/gtest.h>
 
+#include "app/text_box.h"
 #include "codec/text_types.h"
+#include "dialogs/input_dialog.h"
 #include "dialogs/pair_dialog.h"
 #include "dialogs/transfer_dialog.h"
+#include "platform/qt_text.h"
 #include "platform/user_prompts.h"
 
 namespace mok::testing {
@@ -37,8 +40,7 @@ inline QComboBox* List(QWidget& dialog, const char* name) { return Control<QComb
 inline void Pick(QWidget& dialog, const char* list_name, TextView item) {
   QComboBox* list = List(dialog, list_name);
   if (list == nullptr) return;
-  const int index = list->findText(
-      QString(reinterpret_cast<const QChar*>(item.data()), static_cast<qsizetype>(item.size())), Qt::MatchExactly);
+  const int index = list->findText(ToQString(item), Qt::MatchExactly);
   ASSERT_GE(index, 0) << list_name;
   list->setCurrentIndex(index);
 }
@@ -58,8 +60,7 @@ std::function<void(ModalDialog&)> Script(std::function<void(Dialog&)> act) {
   return [act = std::move(act)](ModalDialog& shown) {
     auto* dialog = dynamic_cast<Dialog*>(&shown);
     ASSERT_NE(dialog, nullptr) << "another dialog was shown";
-    if (!dialog->Form_Activate()) return;
-    act(*dialog);
+    if (dialog->Form_Activate()) act(*dialog);
   };
 }
 
@@ -83,15 +84,57 @@ inline std::function<void(ModalDialog&)> PickPair(Text a, Text b) {
   });
 }
 
-// OK on whatever the dialog shows (the choices left from its last showing).
-template <typename Dialog>
-std::function<void(ModalDialog&)> ConfirmAsLeft() {
-  return Script<Dialog>([](Dialog& dialog) { Click(dialog, "cmdA_0"); });
+// frmLid: switches to entry by number, types A and B, then OK.
+inline std::function<void(ModalDialog&)> TypePair(const QString& a, const QString& b) {
+  return Script<PairDialog>([a, b](PairDialog& dialog) {
+    Click(dialog, "optTog_0");
+    Type(dialog, "txtLid_0", a);
+    Type(dialog, "txtLid_1", b);
+    Click(dialog, "cmdA_0");
+  });
 }
 
+// A click on one button (cmdA_0 OK, cmdA_1 Cancel) of whatever the dialog
+// shows: for OK, the choices left from its last showing.
 template <typename Dialog>
-std::function<void(ModalDialog&)> Cancel() {
-  return Script<Dialog>([](Dialog& dialog) { Click(dialog, "cmdA_1"); });
+std::function<void(ModalDialog&)> Press(const char* button) {
+  return Script<Dialog>([button](Dialog& dialog) { Click(dialog, button); });
+}
+template <typename Dialog>
+std::function<void(ModalDialog&)> ConfirmAsLeft() { return Press<Dialog>("cmdA_0"); }
+template <typename Dialog>
+std::function<void(ModalDialog&)> Cancel() { return Press<Dialog>("cmdA_1"); }
+
+// The input dialog frmInp: the real dialog is shown (its showing step runs),
+// the user's actions are played on it, and the script checks that they closed it.
+inline std::function<void(ModalDialog&)> OnInput(std::function<void(InputDialog&)> user) {
+  return [user = std::move(user)](ModalDialog& dialog) {
+    auto* input = dynamic_cast<InputDialog*>(&dialog);
+    ASSERT_NE(input, nullptr) << "not the input dialog";
+    input->show();
+    user(*input);
+    EXPECT_FALSE(input->isVisible()) << "the dialog was left open";
+    input->hide();
+  };
+}
+
+// The user types over the proposed text (it is all selected; typing nothing
+// leaves it) and presses OK. A title, if given, is checked first: it tells the
+// mode the command asked for.
+inline std::function<void(ModalDialog&)> TypeAndConfirm(const QString& typed, const QString& title = QString()) {
+  return OnInput([typed, title](InputDialog& input) {
+    if (!title.isEmpty()) EXPECT_EQ(input.windowTitle(), title);
+    QTest::keyClicks(&input.Box(), typed);
+    input.cmdA_Click(0);
+  });
+}
+
+// The user deletes the proposed text and presses OK.
+inline std::function<void(ModalDialog&)> ClearAndConfirm() {
+  return OnInput([](InputDialog& input) {
+    QTest::keyClick(&input.Box(), Qt::Key_Delete);
+    input.cmdA_Click(0);
+  });
 }
 
 // Shows the dialog for real (its RunModal) with a driver queued to act on the

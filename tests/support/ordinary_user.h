@@ -26,9 +26,7 @@ template <typename Operation>
 Outcome RunAsOrdinaryUser(Operation operation) {
   Outcome outcome;
   if (::geteuid() != 0) {
-    Text failure;
-    outcome.result = operation(failure);
-    outcome.message = failure;
+    outcome.result = operation(outcome.message);
     outcome.ran = true;
     return outcome;
   }
@@ -39,13 +37,8 @@ Outcome RunAsOrdinaryUser(Operation operation) {
     ::close(fds[0]);
     if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
     Text message;
-    char result = 0;
-    {
-      Text failure;
-      result = operation(failure) ? 1 : 0;
-      message = failure;
-    }
-    bool sent = ::write(fds[1], &result, 1) == 1 &&
+    const char result = operation(message) ? 1 : 0;
+    const bool sent = ::write(fds[1], &result, 1) == 1 &&
                 ::write(fds[1], message.data(), message.size() * 2) == static_cast<ssize_t>(message.size() * 2);
     ::_exit(sent ? 0 : 3);
   }

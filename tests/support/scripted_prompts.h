@@ -48,6 +48,13 @@ class ScriptedPrompts : public UserPrompts {
 
   void Beep() override { ++beeps; }
 
+  // The texts of the messages shown so far, in order.
+  [[nodiscard]] std::vector<std::u16string> Texts() const {
+    std::vector<std::u16string> texts;
+    for (const ShownMessage& message : messages) texts.push_back(message.text);
+    return texts;
+  }
+
   void ShowModal(ModalDialog& dialog) override {
     dialogs_shown.push_back(dialog.DialogName());
     if (dialog_scripts_.empty()) {

@@ -9,22 +9,21 @@
 #include <QTest>
 
 #include <memory>
+#include <utility>
 
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
 #include "app/text_box.h"
 #include "codec/text_types.h"
+#include "platform/qt_text.h"
 #include "tests/support/hex.h"
 #include "tests/support/scripted_prompts.h"
 
 namespace mok::testing {
 
-inline QString Q(TextView text) {
-  return QString(reinterpret_cast<const QChar*>(text.data()), static_cast<qsizetype>(text.size()));
-}
-
-inline Text T(const QString& text) { return Text(reinterpret_cast<const char16_t*>(text.utf16()), text.size()); }
+inline QString Q(TextView text) { return ToQString(text); }
+inline Text T(const QString& text) { return ToText(text); }
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -78,6 +77,20 @@ class WindowTest : public ::testing::Test {
   void Select(std::int32_t start, std::int32_t length) {
     box().SetSelStart(start);
     box().SetSelLength(length);
+  }
+  // The selection as (start, length), to compare with std::pair(start, length).
+  std::pair<std::int32_t, std::int32_t> Selection() { return {box().SelStart(), box().SelLength()}; }
+
+  // The text, made the original with the status "start", as a file or paste leaves it.
+  void StartWith(TextView text) {
+    box().SetText(text);
+    window->SetOriginal(u"start");
+  }
+  // Runs a menu item on this text made the original; the text it leaves.
+  Text RunOn(const QString& item, TextView text) {
+    StartWith(text);
+    Trigger(item);
+    return box().GetText();
   }
 
   std::unique_ptr<ScriptedPrompts> prompts;
