@@ -70,12 +70,6 @@ TEST(WidthMapping, EverythingElseStaysUnitForUnit) {
   EXPECT_EQ(ToHalfWidth(u"\u4E2D\uFF21\u3000\uFF42"), u"\u4E2DA b");
 }
 
-}  // namespace
-}  // namespace mok
-
-namespace mok {
-namespace {
-
 TEST(ConvertCaseItem, ByMenuItem) {
   EXPECT_EQ(ConvertCaseItem(u"A\u570B", 0), u"\uFF21\u570B");
   EXPECT_EQ(ConvertCaseItem(u"\uFF21\u570B", 1), u"A\u570B");
