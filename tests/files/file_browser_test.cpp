@@ -86,16 +86,6 @@ TEST_F(FileBrowserTest, BuildsInTheRememberedFolderWithTheTxtFilter) {
   EXPECT_EQ(Entries(), (QStringList{"a.txt", "b.txt", "c.log"}));
 }
 
-TEST_F(FileBrowserTest, AMissingRememberedFolderOpensTheDefaultFolder) {
-  QSettings settings = Settings();
-  settings.setValue(QStringLiteral("Paths/LastPath"), ToQString(folder.Path("gone")));
-  settings.sync();
-  FileBrowser fresh(prompts);
-  const Text beside_program = ToText(QCoreApplication::applicationDirPath()) + u"/MOK_TXT/";
-  EXPECT_EQ(fresh.Listing().Folder(), beside_program);
-  EXPECT_EQ(fresh.FolderTarget(0), beside_program);
-}
-
 TEST_F(FileBrowserTest, SavingProposesTheFormatAndOkReturnsIt) {
   struct Case {
     std::int16_t proposed;
@@ -207,7 +197,14 @@ TEST_F(FileBrowserTest, AFolderLongerThanThePathBoxStaysWhereItIs) {
   EXPECT_TRUE(prompts.messages.empty());
 }
 
-TEST_F(FileBrowserTest, AFolderDeletedWhileHiddenFallsBackToTheDefaultFolder) {
+TEST_F(FileBrowserTest, TheDefaultFolderStandsInForAFolderThatHasGone) {
+  const Text beside_program = ToText(QCoreApplication::applicationDirPath()) + u"/MOK_TXT/";
+  // Gone before the dialog is built: the remembered folder.
+  Settings().setValue(QStringLiteral("Paths/LastPath"), ToQString(folder.Path("gone")));
+  FileBrowser fresh(prompts);
+  EXPECT_EQ(fresh.Listing().Folder(), beside_program);
+  EXPECT_EQ(fresh.FolderTarget(0), beside_program);
+  // Gone while the dialog is hidden.
   folder.MakeFolder("doomed");
   Activate(true);
   PathBox()->setText(ToQString(folder.Path("doomed")));
@@ -215,8 +212,8 @@ TEST_F(FileBrowserTest, AFolderDeletedWhileHiddenFallsBackToTheDefaultFolder) {
   browser->cmdA_Click(1);
   ::rmdir(folder.Native("doomed").c_str());
   Activate(true);
-  EXPECT_EQ(browser->Listing().Folder(), browser->FolderTarget(0));
-  EXPECT_EQ(PathBox()->text(), ToQString(browser->FolderTarget(0)));
+  EXPECT_EQ(browser->Listing().Folder(), beside_program);
+  EXPECT_EQ(PathBox()->text(), ToQString(beside_program));
   EXPECT_TRUE(prompts.messages.empty());
 }
 
