@@ -33,58 +33,47 @@ TEST_F(Mok, ConvertsBetweenFileFormats) {
 }
 
 TEST_F(Mok, StepsRunTheWindowsCodecCalls) {
-  const Text garbled = [] {
-    Text t = u"\u4E2D\u6587\u4E71\u7801";
-    ReinterpretByLid(t, 2052, 1028);  // GBK bytes shown as Big5
-    return t;
-  }();
-  const std::string input = Utf8Of(garbled);
-  Text repaired = garbled;
-  ReinterpretByLid(repaired, 1028, 2052);
-  EXPECT_EQ(Run({"a2b", "Big5--GB"}, input).out, Utf8Of(repaired));
-  EXPECT_EQ(Run({"a2b", "big5--gb"}, input).out, Utf8Of(repaired));  // ASCII letters in any case
-  EXPECT_EQ(Run({"lcid", "Big5", "2052"}, input).out, Utf8Of(repaired));
-  EXPECT_EQ(Run({"decode", "LCID--LCID", "1028", "GB"}, input).out, Utf8Of(repaired));
-  EXPECT_EQ(Run({"cp", "950", "\xE4\xB8\xAD\xE6\x96\x87\xE7\xAE\x80(GBK)"}, input).out, Utf8Of(repaired));
-
+  Text garbled = u"中文乱码";
+  ReinterpretByLid(garbled, 2052, 1028);  // GBK bytes shown as Big5
+  const std::string big5 = Utf8Of(garbled);
+  const auto big5_to_gb = [](Text& t) { ReinterpretByLid(t, 1028, 2052); };
   struct Case {
     std::vector<std::string> args;
     std::string input;
     void (*codec)(Text&);
   };
   const Case cases[] = {
+      {{"a2b", "Big5--GB"}, big5, big5_to_gb},
+      {{"a2b", "big5--gb"}, big5, big5_to_gb},  // ASCII letters in any case
+      {{"lcid", "Big5", "2052"}, big5, big5_to_gb},
+      {{"decode", "LCID--LCID", "1028", "GB"}, big5, big5_to_gb},
+      {{"cp", "950", "中文简(GBK)"}, big5, big5_to_gb},
       {{"decode", "QP-GBK"}, "=D6=D0=CE=C4 ok", [](Text& t) { DecodeQpUrl(t, 2052, 0); }},
       {{"decode", "Trans-CP", "--format", "QP", "--cp", "936"}, "=D6=D0", [](Text& t) { DecodeQpUrl(t, 936, 128); }},
-      {{"decode", "Trans-LCID", "--format", "Base64(_-)", "--lcid", "Utf8"},
-       "5Lit_-",
+      {{"decode", "Trans-LCID", "--format", "Base64(_-)", "--lcid", "Utf8"}, "5Lit_-",
        [](Text& t) { DecodeBase64Text(t, -4, 3); }},
       {{"decode", "Base64-Utf8"}, "5Lit\r\n5paH", [](Text& t) { DecodeBase64Text(t, -4, 0); }},
-      {{"decode", "Esc+\xE6\x97\xA5\xE6\x96\x87(ISO-2022)"}, "$B$R$H(B", [](Text& t) { DecodeIso2022(t, 1); }},
-      {{"decode", "GB+\xE5\x8D\x8A\xE5\xAD\x97"},
-       "\xE4\xB8\xAD\xE6\x96\x87",
-       [](Text& t) { ShiftHalfChar(t, 2052, false); }},
-      {{"decode", "CP+\xE5\x8D\x8A\xE5\xAD\x97", "--cp", "950"},
-       "\xE4\xB8\xAD\xE6\x96\x87",
-       [](Text& t) { ShiftHalfChar(t, 950, true); }},
-      {{"make", "Utf7"}, "\xE4\xB8\xAD\xE6\x96\x87", [](Text& t) { ReinterpretByCp(t, 65000, 28591); }},
-      {{"make", "QP-Big5"}, "\xE4\xB8\xAD\xE6\x96\x87", [](Text& t) { EncodeQpUrl(t, 2); }},
+      {{"decode", "Esc+日文(ISO-2022)"}, "$B$R$H(B", [](Text& t) { DecodeIso2022(t, 1); }},
+      {{"decode", "GB+半字"}, "中文", [](Text& t) { ShiftHalfChar(t, 2052, false); }},
+      {{"decode", "CP+半字", "--cp", "950"}, "中文", [](Text& t) { ShiftHalfChar(t, 950, true); }},
+      {{"make", "Utf7"}, "中文", [](Text& t) { ReinterpretByCp(t, 65000, 28591); }},
+      {{"make", "QP-Big5"}, "中文", [](Text& t) { EncodeQpUrl(t, 2); }},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::PrintToString(c.args));
     Text expected = TextOf(c.input);
     c.codec(expected);
     const MokResult r = Run(c.args, c.input);
-    EXPECT_EQ(r.status, 0) << c.args[1] << ": " << r.err;
-    EXPECT_EQ(Hex(TextOf(r.out)), Hex(expected)) << c.args[1];
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Hex(TextOf(r.out)), Hex(expected));
   }
 }
 
 TEST_F(Mok, StepsApplyInOrder) {
   // Made and read back twice over: the text comes back whole.
-  EXPECT_EQ(Run({"make", "Base64-Big5", "--then", "decode", "Base64-Big5", "--then", "make", "HZ-GB", "--then",
-                 "decode", "HZ-GB"},
-                kUtf8)
-                .out,
-            kUtf8);
+  const std::vector<std::string> steps = {"make", "Base64-Big5", "--then", "decode", "Base64-Big5", "--then",
+                                          "make", "HZ-GB", "--then", "decode", "HZ-GB"};
+  EXPECT_EQ(Run(steps, kUtf8).out, kUtf8);
 }
 
 TEST_F(Mok, AStepThatGivesNothingLeavesNoOutputAndExitsWithOne) {

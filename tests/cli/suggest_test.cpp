@@ -26,8 +26,8 @@ TEST_F(MokSuggest, ListsTheRankedRepairsOneBlockEach) {
   const MokResult r = Run({"suggest", "big5.txt"});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  // The best block is in the README's examples (readme_test.cpp).
-  // At most five blocks, ranked 1 to n, each of three lines, a blank line between.
+  // The best block is in the README's examples (readme_test.cpp). At most five
+  // blocks, ranked 1 to n, each of three lines, a blank line between.
   std::vector<std::string> blocks;
   for (std::size_t at = 0; at < r.out.size();) {
     const std::size_t end = std::min(r.out.find("\n\n", at), r.out.size());
@@ -41,13 +41,8 @@ TEST_F(MokSuggest, ListsTheRankedRepairsOneBlockEach) {
 
   // The input's format is read as for every step (-f), and the listing is
   // written like any output (-t, -o).
-  WriteFile(Path("big5-utf16.txt"), [] {
-    Text t = u"中文乱码\n";
-    ReinterpretByLid(t, 2052, 1028);
-    std::string bytes;
-    for (const char16_t unit : t) bytes += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-    return bytes;
-  }());
+  const Bytes utf16 = TextToCpBytes(TextOf(GbkReadAsBig5()), 1200);
+  WriteFile(Path("big5-utf16.txt"), std::string(utf16.begin(), utf16.end()));
   EXPECT_EQ(Run({"suggest", "-f", "utf16le", "big5-utf16.txt"}).out, r.out);
   EXPECT_EQ(Run({"suggest", "-o", "list.txt"}, GbkReadAsBig5()).status, 0);
   EXPECT_EQ(ReadFile(Path("list.txt")), r.out);
