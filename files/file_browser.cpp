@@ -302,8 +302,9 @@ void FileBrowser::txtPath_Enter() {
 void FileBrowser::cmdDef_Click(int index) {
   filA_->setFocus();
   if (!txtPath_Validate()) return;
+  // A button without a target does nothing; the root folder "/" is a target.
   const Text target = FolderTarget(index);
-  if (target.size() < 3 || target == listing_.Folder()) return;
+  if (target.empty() || target == listing_.Folder()) return;
   if (const int error = ChangeFolder(target); error != 0) {
     prompts_.ShowMessage(target + u"\r\n\r\n路径错误~ " + FolderErrorText(error, target));
     return;

@@ -141,12 +141,19 @@ TEST_F(FileBrowserTest, FolderButtonsAndThePathBox) {
   EXPECT_TRUE(browser->txtPath_Validate());
   EXPECT_EQ(PathBox()->text(), ToQString(folder.Path("sub/")));
   EXPECT_EQ(Entries(), QStringList{"in.txt"});
-  // "后退" twice returns to where it started.
+  // "后退" twice returns to where it started, the root folder too.
   browser->cmdDef_Click(1);
   EXPECT_EQ(browser->Listing().Folder(), folder.Path());
   browser->cmdDef_Click(1);
   EXPECT_EQ(browser->Listing().Folder(), folder.Path("sub/"));
   EXPECT_EQ(PathBox()->text(), ToQString(folder.Path("sub/")));
+  PathBox()->setText(QStringLiteral("/"));
+  ASSERT_TRUE(browser->txtPath_Validate());
+  browser->cmdDef_Click(1);
+  browser->cmdDef_Click(1);
+  EXPECT_EQ(browser->Listing().Folder(), u"/");
+  browser->cmdDef_Click(1);
+  EXPECT_EQ(browser->Listing().Folder(), folder.Path("sub/"));
 
   // A folder that cannot be entered: the question, then Yes restores the box.
   PathBox()->setText(ToQString(folder.Path("missing")));
