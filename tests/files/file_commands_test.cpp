@@ -191,9 +191,6 @@ TEST_F(FileCommandsTest, ChosenBomFormatFallsBackToTheSameEncodingWithout) {
   Trigger(QStringLiteral("mnuOpen"));
   EXPECT_EQ(box().GetText(), u"中文中文");
   EXPECT_EQ(window->File().nFilePat, 9);
-  EXPECT_TRUE(Menu().attributes_enabled);
-  Trigger(QStringLiteral("mnuAttr"));
-  EXPECT_TRUE(prompts->messages.back().text.ends_with(u"编码格式= UTF-8 No-BOM"));
 }
 
 TEST_F(FileCommandsTest, SavesWithQuestionsOnlyWhereNeeded) {
