@@ -175,9 +175,7 @@ TEST(CodePageStream, AsciiChunkCompletesAHalfCharacter) {
   Bytes bytes;
   ASSERT_TRUE(stream.Encode(u"\xD83D", false, bytes));
   ASSERT_TRUE(stream.Encode(u"a", true, bytes));
-  EXPECT_EQ(Hex(bytes), Hex(TextToCpBytes(u"\xD83D"
-                                          u"a",
-                                          65001)));
+  EXPECT_EQ(Hex(bytes), Hex(TextToCpBytes(Text(u"\xD83D") + u'a', 65001)));
 }
 
 TEST(CodePageStream, NothingInNothingOut) {
