@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "codec/conversion_core.h"
+#include "tests/support/temp_folder.h"
 
 extern char** environ;
 
@@ -64,18 +65,7 @@ inline void WriteFile(const std::filesystem::path& path, std::string_view bytes)
 // A fresh folder per test, removed afterwards.
 class MokTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "mok-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
-  std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
+  std::filesystem::path Path(const std::string& name) const { return folder_.Native(name); }
 
   // Runs mok in the test's folder with the arguments and standard input.
   MokResult Run(const std::vector<std::string>& args, std::string_view input = {}) const {
@@ -85,7 +75,7 @@ class MokTest : public ::testing::Test {
     posix_spawn_file_actions_addopen(&actions, 0, Path(".stdin").c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, Path(".stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, Path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+    posix_spawn_file_actions_addchdir_np(&actions, folder_.Native().c_str());
     MokResult result;
     if (const pid_t pid = SpawnMok(args, actions); pid > 0) {
       int status = 0;
@@ -102,14 +92,14 @@ class MokTest : public ::testing::Test {
   // The names in the folder other than the test's own.
   std::vector<std::string> Names(const std::string& folder = ".") const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_ / folder)) {
+    for (const auto& entry : std::filesystem::directory_iterator(Path(folder))) {
       names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
     return names;
   }
 
-  std::filesystem::path dir_;
+  TempFolder folder_;
 };
 
 }  // namespace mok::testing
