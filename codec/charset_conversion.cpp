@@ -339,16 +339,23 @@ bool IconvEncode(iconv_t cd, TextView text, Bytes& out) {
   return true;
 }
 
+// The chunk after what waited from the one before (kept in joined), or the
+// chunk itself when nothing waited.
+template <typename Unit>
+std::basic_string_view<Unit> AfterCarry(std::basic_string<Unit>& carry, std::basic_string_view<Unit> chunk,
+                                        std::basic_string<Unit>& joined) {
+  if (carry.empty()) return chunk;
+  joined = carry;
+  joined += chunk;
+  carry.clear();
+  return joined;
+}
+
 // glibc iconv reports a character cut by the end of its input as EINVAL; before
 // the last chunk its bytes wait for the next one instead of being escaped.
 bool IconvDecodeChunk(iconv_t cd, Bytes& carry, BytesView chunk, bool last, Text& out) {
   Bytes joined;
-  if (!carry.empty()) {
-    joined = carry;
-    joined += chunk;
-    chunk = joined;
-    carry.clear();
-  }
+  chunk = AfterCarry(carry, chunk, joined);
   char* in = const_cast<char*>(reinterpret_cast<const char*>(chunk.data()));
   std::size_t in_left = chunk.size();
   std::size_t written = out.size();
@@ -597,12 +604,7 @@ bool IcuEncodeChunk(UConverter* converter, TextView chunk, bool last, Bytes& out
 // whole-buffer function serves; only a pair cut by the chunk end waits.
 bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes& out) {
   Text joined;
-  if (!carry.empty()) {
-    joined = carry;
-    joined += chunk;
-    chunk = joined;
-    carry.clear();
-  }
+  chunk = AfterCarry(carry, chunk, joined);
   if (!last && !chunk.empty() && IsHighSurrogate(chunk.back())) {
     carry.assign(1, chunk.back());
     chunk.remove_suffix(1);
