@@ -275,11 +275,7 @@ bool FileBrowser::txtPath_Validate() {
   switch (CheckPathBox(ToText(txtPath_->text()), listing_, error)) {
     case PathBoxResult::kMoved:
       FillList();
-      if (bOpen) {
-        SetNameBox({});
-      } else {
-        SelectListName();
-      }
+      ShowNameInNewFolder();
       [[fallthrough]];
     case PathBoxResult::kSame:
       ShowFolder();
@@ -310,11 +306,7 @@ void FileBrowser::cmdDef_Click(int index) {
     return;
   }
   ShowFolder();
-  if (bOpen) {
-    SetNameBox({});
-  } else {
-    SelectListName();
-  }
+  ShowNameInNewFolder();
 }
 
 void FileBrowser::cmdDelFile_Click() {
@@ -453,6 +445,14 @@ void FileBrowser::ShowWay() {
   SetNameBox(TextView(sWay).substr(slash + 1));
   SelectListName();
   txtA_->selectAll();
+}
+
+void FileBrowser::ShowNameInNewFolder() {
+  if (bOpen) {
+    SetNameBox({});
+  } else {
+    SelectListName();
+  }
 }
 
 void FileBrowser::SelectListName() {

@@ -233,6 +233,12 @@ TEST_F(FileBrowserTest, MendTakesAFreeNameEnterAcceptsATakenOne) {
   NameBox()->setText(QStringLiteral("b.txt"));
   browser->txtA_Enter();
   EXPECT_EQ(List()->currentRow(), 1);  // the list shows the name typed
+  // ... in the folder moved to, by the path box or a folder button.
+  PathBox()->setText(ToQString(folder.Path("sub")));
+  ASSERT_TRUE(browser->txtPath_Validate());
+  EXPECT_EQ(List()->currentRow(), -1);
+  browser->cmdDef_Click(1);
+  EXPECT_EQ(List()->currentRow(), 1);
 }
 
 TEST_F(FileBrowserTest, DeleteAsksWithNoAsDefaultAndEmptiesTheNameBox) {
