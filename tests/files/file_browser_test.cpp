@@ -224,7 +224,7 @@ TEST_F(FileBrowserTest, TheDefaultFolderStandsInForAFolderThatHasGone) {
   EXPECT_TRUE(prompts.messages.empty());
 }
 
-TEST_F(FileBrowserTest, MendTakesAFreeNameEnterAcceptsATakenOne) {
+TEST_F(FileBrowserTest, TheNameBoxMendsAndTheListFollowsIt) {
   Activate(false, folder.Path("a.txt"), 9);
   NameBox()->setText(QStringLiteral("a.txt"));
   browser->cmdMend_Click();  // 改名: a name not taken yet
