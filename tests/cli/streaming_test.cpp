@@ -59,7 +59,8 @@ void ExpectStageEqualsWhole(bool by_code_page, std::int32_t a, std::int32_t b, s
   } else {
     ReinterpretByLid(whole, a, b);
   }
-  EXPECT_EQ(Hex(streamed), Hex(whole)) << a << "->" << b << (by_code_page ? " by code page" : "") << " on " << Hex(text);
+  EXPECT_EQ(Hex(streamed), Hex(whole)) << a << "->" << b << (by_code_page ? " by code page" : "") << " on "
+                                       << Hex(text);
   EXPECT_EQ(stage->Unchanged(), whole.empty());
 }
 

@@ -23,7 +23,7 @@ TEST(WidthMapping, BothWaysOnTheFormsOfEachBlock) {
       {u"\uFFA0\uFFA1\uFFC2\uFFDC", u"\u3164\u3131\u314F\u3163"},    // half-width Hangul jamo: compatibility jamo
       {u"\u00A2\u00A5\u20A9", u"\uFFE0\uFFE5\uFFE6"},                // full-width signs
       {u"\uFFE8\uFFE9\uFFED\uFFEE", u"\u2502\u2190\u25A0\u25CB"},    // half-width forms of box and arrows
-      {u"\uFF76\uFF9E\uFF8A\uFF9F\uFF73\uFF9E", u"\u30AC\u30D1\u30F4"},  // ｶﾞ ﾊﾟ ｳﾞ: base and mark join, and split
+      {u"\uFF76\uFF9E\uFF8A\uFF9F\uFF73\uFF9E", u"\u30AC\u30D1\u30F4"},  // ｶﾞﾊﾟｳﾞ: marks join, and split
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Hex(ToFullWidth(c.half)), Hex(c.full));
