@@ -339,12 +339,27 @@ bool IconvEncode(iconv_t cd, TextView text, Bytes& out) {
   return true;
 }
 
-bool IconvDecode(iconv_t cd, BytesView bytes, Text& out) {
-  out.resize(bytes.size() + 1);
-  iconv(cd, nullptr, nullptr, nullptr, nullptr);
-  char* in = const_cast<char*>(reinterpret_cast<const char*>(bytes.data()));
-  std::size_t in_left = bytes.size();
-  std::size_t written = 0;
+// The chunk after what waited from the one before (kept in joined), or the
+// chunk itself when nothing waited.
+template <typename Unit>
+std::basic_string_view<Unit> AfterCarry(std::basic_string<Unit>& carry, std::basic_string_view<Unit> chunk,
+                                        std::basic_string<Unit>& joined) {
+  if (carry.empty()) return chunk;
+  joined = carry;
+  joined += chunk;
+  carry.clear();
+  return joined;
+}
+
+// glibc iconv reports a character cut by the end of its input as EINVAL; before
+// the last chunk its bytes wait for the next one instead of being escaped.
+bool IconvDecodeChunk(iconv_t cd, Bytes& carry, BytesView chunk, bool last, Text& out) {
+  Bytes joined;
+  chunk = AfterCarry(carry, chunk, joined);
+  char* in = const_cast<char*>(reinterpret_cast<const char*>(chunk.data()));
+  std::size_t in_left = chunk.size();
+  std::size_t written = out.size();
+  out.resize(written + chunk.size() + 1);
   while (in_left > 0) {
     char* dst = reinterpret_cast<char*>(out.data() + written);
     std::size_t dst_left = (out.size() - written) * 2;
@@ -353,17 +368,27 @@ bool IconvDecode(iconv_t cd, BytesView bytes, Text& out) {
     if (result != static_cast<std::size_t>(-1)) break;
     if (errno == E2BIG) {
       out.resize(out.size() * 2);
-      continue;
+    } else if (errno == EINVAL && !last) {
+      carry.assign(reinterpret_cast<const std::uint8_t*>(in), in_left);
+      break;
+    } else {
+      // Malformed, or cut short at the end: escape one byte and go on.
+      if (written == out.size()) out.resize(out.size() * 2);
+      out[written++] = static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(*in));
+      ++in;
+      --in_left;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
     }
-    // EILSEQ or EINVAL (cut short at the end): escape one byte and go on.
-    if (written == out.size()) out.resize(out.size() * 2);
-    out[written++] = static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(*in));
-    ++in;
-    --in_left;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
   }
   out.resize(written);
   return true;
+}
+
+// The whole buffer: one last chunk from the initial state.
+bool IconvDecode(iconv_t cd, BytesView bytes, Text& out) {
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);
+  Bytes no_carry;
+  return IconvDecodeChunk(cd, no_carry, bytes, true, out);
 }
 
 }  // namespace
@@ -575,53 +600,11 @@ bool IcuEncodeChunk(UConverter* converter, TextView chunk, bool last, Bytes& out
       out);
 }
 
-// glibc iconv reports a character cut by the end of its input as EINVAL; before
-// the last chunk its bytes wait for the next one instead of being escaped.
-bool IconvDecodeChunk(iconv_t cd, Bytes& carry, BytesView chunk, bool last, Text& out) {
-  Bytes joined;
-  if (!carry.empty()) {
-    joined = carry;
-    joined += chunk;
-    chunk = joined;
-    carry.clear();
-  }
-  char* in = const_cast<char*>(reinterpret_cast<const char*>(chunk.data()));
-  std::size_t in_left = chunk.size();
-  std::size_t written = out.size();
-  out.resize(written + chunk.size() + 1);
-  while (in_left > 0) {
-    char* dst = reinterpret_cast<char*>(out.data() + written);
-    std::size_t dst_left = (out.size() - written) * 2;
-    const std::size_t result = iconv(cd, &in, &in_left, &dst, &dst_left);
-    written = out.size() - dst_left / 2;
-    if (result != static_cast<std::size_t>(-1)) break;
-    if (errno == E2BIG) {
-      out.resize(out.size() * 2);
-    } else if (errno == EINVAL && !last) {
-      carry.assign(reinterpret_cast<const std::uint8_t*>(in), in_left);
-      break;
-    } else {
-      if (written == out.size()) out.resize(out.size() * 2);
-      out[written++] = static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(*in));
-      ++in;
-      --in_left;
-      iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-  }
-  out.resize(written);
-  return true;
-}
-
 // The iconv encoder works one code point at a time and keeps no state, so the
 // whole-buffer function serves; only a pair cut by the chunk end waits.
 bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes& out) {
   Text joined;
-  if (!carry.empty()) {
-    joined = carry;
-    joined += chunk;
-    chunk = joined;
-    carry.clear();
-  }
+  chunk = AfterCarry(carry, chunk, joined);
   if (!last && !chunk.empty() && IsHighSurrogate(chunk.back())) {
     carry.assign(1, chunk.back());
     chunk.remove_suffix(1);
@@ -649,8 +632,6 @@ struct DoubleByteTable {
   std::uint8_t lowest_trail = 0xFF;    // a byte below it always ends a character
 };
 
-bool IsEscape(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDCFF; }
-
 std::unique_ptr<DoubleByteTable> ReadDoubleByteTable(UConverter* converter) {
   const UConverterType type = ucnv_getType(converter);
   if ((type != UCNV_SBCS && type != UCNV_DBCS && type != UCNV_MBCS) || ucnv_getMaxCharSize(converter) > 2) {
@@ -662,7 +643,7 @@ std::unique_ptr<DoubleByteTable> ReadDoubleByteTable(UConverter* converter) {
     const char byte = static_cast<char>(b);
     UChar unit[4];
     UErrorCode err = U_ZERO_ERROR;
-    if (ucnv_toUChars(converter, unit, 4, &byte, 1, &err) == 1 && U_SUCCESS(err) && !IsEscape(unit[0])) {
+    if (ucnv_toUChars(converter, unit, 4, &byte, 1, &err) == 1 && U_SUCCESS(err) && !IsEscapedByte(unit[0])) {
       table->single[b] = unit[0];
       continue;
     }
@@ -698,7 +679,7 @@ std::unique_ptr<DoubleByteTable> ReadDoubleByteTable(UConverter* converter) {
       }
     }
     for (int t = 0; t < 256; ++t) {
-      if (from_first[t] == 1 && from_second[t] == 0 && !IsEscape(first_unit[t]) && first_unit[t] != 0) {
+      if (from_first[t] == 1 && from_second[t] == 0 && !IsEscapedByte(first_unit[t]) && first_unit[t] != 0) {
         table->pairs[(b - 0x80) * 256 + t] = first_unit[t];
         table->lowest_trail = std::min(table->lowest_trail, static_cast<std::uint8_t>(t));
       }

@@ -275,11 +275,7 @@ bool FileBrowser::txtPath_Validate() {
   switch (CheckPathBox(ToText(txtPath_->text()), listing_, error)) {
     case PathBoxResult::kMoved:
       FillList();
-      if (bOpen) {
-        SetNameBox({});
-      } else {
-        SelectListName();
-      }
+      ShowNameInNewFolder();
       [[fallthrough]];
     case PathBoxResult::kSame:
       ShowFolder();
@@ -302,18 +298,15 @@ void FileBrowser::txtPath_Enter() {
 void FileBrowser::cmdDef_Click(int index) {
   filA_->setFocus();
   if (!txtPath_Validate()) return;
+  // A button without a target does nothing; the root folder "/" is a target.
   const Text target = FolderTarget(index);
-  if (target.size() < 3 || target == listing_.Folder()) return;
+  if (target.empty() || target == listing_.Folder()) return;
   if (const int error = ChangeFolder(target); error != 0) {
     prompts_.ShowMessage(target + u"\r\n\r\n路径错误~ " + FolderErrorText(error, target));
     return;
   }
   ShowFolder();
-  if (bOpen) {
-    SetNameBox({});
-  } else {
-    SelectListName();
-  }
+  ShowNameInNewFolder();
 }
 
 void FileBrowser::cmdDelFile_Click() {
@@ -452,6 +445,14 @@ void FileBrowser::ShowWay() {
   SetNameBox(TextView(sWay).substr(slash + 1));
   SelectListName();
   txtA_->selectAll();
+}
+
+void FileBrowser::ShowNameInNewFolder() {
+  if (bOpen) {
+    SetNameBox({});
+  } else {
+    SelectListName();
+  }
 }
 
 void FileBrowser::SelectListName() {

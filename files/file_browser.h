@@ -87,6 +87,9 @@ class FileBrowser : public QDialog, public ModalDialog {
   void FillList();
   void ShowFolder();
   void ShowWay();
+  // After a change of folder: no name when opening, the typed name chosen in
+  // the list when saving.
+  void ShowNameInNewFolder();
   void SelectListName();
   [[nodiscard]] bool MendName(bool make_unique);
   [[nodiscard]] Text NameBox() const;

@@ -29,6 +29,11 @@ Text AboutFile(TextView path, TextView text) { return Text(path).append(kBlankLi
 // The file's name without its folder, for the window caption.
 Text NameOf(TextView path) { return Text(path.substr(path.rfind(u'/') + 1)); }
 
+// Opening or saving path ran out of memory.
+void ShowOutOfMemory(CommandHost& host, TextView path, TextView failed) {
+  host.Prompts().ShowMessage(AboutFile(path, Text(failed) + FileErrorText(ENOMEM, path)));
+}
+
 // Shows the chosen dialog modally and returns the path chosen, empty when cancelled.
 Text ChooseFile(CommandHost& host, bool open, std::int16_t& format) {
   FileBrowser& browser = host.frmB();
@@ -65,7 +70,7 @@ void RunOpen(CommandHost& host) {
   try {
     path = ChooseFile(host, true, format);
   } catch (const std::bad_alloc&) {
-    host.Prompts().ShowMessage(AboutFile(path, Text(kOpenFailed) + FileErrorText(ENOMEM, path)));
+    ShowOutOfMemory(host, path, kOpenFailed);
     return;
   }
   if (path.empty()) return;
@@ -104,7 +109,7 @@ void OpenAsOriginal(CommandHost& host, Text path, std::int16_t format) {
     host.SetOriginal(u"打开作原始");
     host.SetCaption(NameOf(path));
   } catch (const std::bad_alloc&) {
-    host.Prompts().ShowMessage(AboutFile(path, Text(kOpenFailed) + FileErrorText(ENOMEM, path)));
+    ShowOutOfMemory(host, path, kOpenFailed);
   }
 }
 
@@ -141,7 +146,7 @@ void RunSave(CommandHost& host) {
     host.SetSay(u"保存到文件");
     host.SetCaption(NameOf(path));
   } catch (const std::bad_alloc&) {
-    host.Prompts().ShowMessage(AboutFile(path, Text(kSaveFailed) + FileErrorText(ENOMEM, path)));
+    ShowOutOfMemory(host, path, kSaveFailed);
   }
 }
 

@@ -16,6 +16,9 @@
 #include <string>
 #include <vector>
 
+#include "codec/conversion_core.h"
+#include "tests/support/temp_folder.h"
+
 extern char** environ;
 
 namespace mok::testing {
@@ -32,6 +35,24 @@ inline std::string MokPath() {
   return path != nullptr ? path : MOK_BUILT_EXE;
 }
 
+// Starts mok with the arguments and the file actions; -1 when it could not start.
+inline pid_t SpawnMok(const std::vector<std::string>& args, const posix_spawn_file_actions_t& actions) {
+  std::vector<std::string> strings = {MokPath()};
+  strings.insert(strings.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& s : strings) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  return posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+inline std::string Utf8Of(TextView text) {
+  const Bytes bytes = TextToCpBytes(text, 65001);
+  return std::string(bytes.begin(), bytes.end());
+}
+
+inline Text TextOf(std::string_view utf8) { return CpBytesToText(ToBytes(utf8), 65001); }
+
 inline std::string ReadFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
@@ -44,36 +65,19 @@ inline void WriteFile(const std::filesystem::path& path, std::string_view bytes)
 // A fresh folder per test, removed afterwards.
 class MokTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "mok-test-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::permissions(dir_, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
-  std::filesystem::path Path(const std::string& name) const { return dir_ / name; }
+  std::filesystem::path Path(const std::string& name) const { return folder_.Native(name); }
 
   // Runs mok in the test's folder with the arguments and standard input.
   MokResult Run(const std::vector<std::string>& args, std::string_view input = {}) const {
     WriteFile(Path(".stdin"), input);
-    std::vector<std::string> argv_strings = {MokPath()};
-    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& s : argv_strings) argv.push_back(s.data());
-    argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, Path(".stdin").c_str(), O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, Path(".stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, Path(".stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
-    pid_t pid = -1;
+    posix_spawn_file_actions_addchdir_np(&actions, folder_.Native().c_str());
     MokResult result;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    if (const pid_t pid = SpawnMok(args, actions); pid > 0) {
       int status = 0;
       ::waitpid(pid, &status, 0);
       result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -88,14 +92,14 @@ class MokTest : public ::testing::Test {
   // The names in the folder other than the test's own.
   std::vector<std::string> Names(const std::string& folder = ".") const {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir_ / folder)) {
+    for (const auto& entry : std::filesystem::directory_iterator(Path(folder))) {
       names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());
     return names;
   }
 
-  std::filesystem::path dir_;
+  TempFolder folder_;
 };
 
 }  // namespace mok::testing

@@ -53,8 +53,8 @@ TEST_F(Readme, ExamplesOfMokPrintWhatTheReadmeShows) {
   ASSERT_GE(examples.size(), 8u);
   const std::string bin = std::filesystem::path(MokPath()).parent_path().string();
   for (const Example& example : examples) {
-    const std::string script = "export PATH='" + bin + "':\"$PATH\" LC_ALL=C.UTF-8; cd '" + dir_.string() + "' && { " +
-                               example.command + "; } > .out 2>&1";
+    const std::string script = "export PATH='" + bin + "':\"$PATH\" LC_ALL=C.UTF-8; cd '" + Path("").string() +
+                               "' && { " + example.command + "; } > .out 2>&1";
     EXPECT_EQ(std::system(script.c_str()), 0) << example.command;
     EXPECT_EQ(WithoutTrailingNewlines(ReadFile(Path(".out"))), WithoutTrailingNewlines(example.output))
         << example.command;

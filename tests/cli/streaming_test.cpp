@@ -40,52 +40,39 @@ bool Pieces(View whole, std::mt19937& rng, Out& joined, Run run) {
   }
 }
 
-// The step's stage fed text in random pieces.
-Text Streamed(const Step& step, const Text& text, std::mt19937& rng, bool& unchanged) {
+// A reinterpreting step's stage, fed random text in random pieces, against
+// the whole-text call.
+void ExpectStageEqualsWhole(bool by_code_page, std::int32_t a, std::int32_t b, std::mt19937& rng) {
+  Step step;
+  step.streams = true;
+  step.by_code_page = by_code_page;
+  step.code_a = a;
+  step.code_b = b;
+  const Text text = RandomText(rng);
   auto stage = step.MakeStage();
   Text streamed;
   EXPECT_TRUE(Pieces(TextView(text), rng, streamed,
                      [&](TextView chunk, bool last, Text& out) { return stage->Run(chunk, last, out); }));
-  unchanged = stage->Unchanged();
-  return streamed;
+  Text whole = text;
+  if (by_code_page) {
+    ReinterpretByCp(whole, a, b);
+  } else {
+    ReinterpretByLid(whole, a, b);
+  }
+  EXPECT_EQ(Hex(streamed), Hex(whole)) << a << "->" << b << (by_code_page ? " by code page" : "") << " on "
+                                       << Hex(text);
+  EXPECT_EQ(stage->Unchanged(), whole.empty());
 }
 
-TEST(ReinterpretStage, EqualsWholeTextForEveryPairOfLanguageCodes) {
+TEST(ReinterpretStage, EqualsWholeTextForEveryPairOfLanguageCodesAndEveryCodePage) {
   std::mt19937 rng(3);
   for (const NamedCode& a : LanguageCodes()) {
     for (const NamedCode& b : LanguageCodes()) {
-      Step step;
-      step.streams = true;
-      step.code_a = a.code;
-      step.code_b = b.code;
-      for (int round = 0; round < 4; ++round) {
-        const Text text = RandomText(rng);
-        bool unchanged = false;
-        const Text streamed = Streamed(step, text, rng, unchanged);
-        Text whole = text;
-        ReinterpretByLid(whole, a.code, b.code);
-        EXPECT_EQ(Hex(streamed), Hex(whole)) << a.code << "->" << b.code << " on " << Hex(text);
-        EXPECT_EQ(unchanged, whole.empty());
-      }
+      for (int round = 0; round < 4; ++round) ExpectStageEqualsWhole(false, a.code, b.code, rng);
     }
   }
-}
-
-TEST(ReinterpretStage, EqualsWholeTextForCodePages) {
-  std::mt19937 rng(4);
   for (const NamedCode& a : CodePages()) {
-    const std::int32_t b = CodePages()[rng() % CodePages().size()].code;
-    Step step;
-    step.streams = true;
-    step.by_code_page = true;
-    step.code_a = a.code;
-    step.code_b = b;
-    const Text text = RandomText(rng);
-    bool unchanged = false;
-    const Text streamed = Streamed(step, text, rng, unchanged);
-    Text whole = text;
-    ReinterpretByCp(whole, a.code, b);
-    EXPECT_EQ(Hex(streamed), Hex(whole)) << a.code << "->" << b;
+    ExpectStageEqualsWhole(true, a.code, CodePages()[rng() % CodePages().size()].code, rng);
   }
 }
 

@@ -78,22 +78,19 @@ e2e_setup() {
   export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
 }
 
+e2e_visible_window() {
+  local ids
+  ids="$(xdotool search --onlyvisible --name "$1" 2>/dev/null || true)"
+  [ -n "$ids" ] && echo "${ids%%$'\n'*}"
+}
+
 e2e_wait_window() {
-  local title="$1" wid=""
-  local deadline=$((SECONDS + 30))
-  while [ -z "$wid" ]; do
-    wid="$(xdotool search --onlyvisible --name "$title" 2>/dev/null | head -n 1 || true)"
-    [ -n "$wid" ] && break
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.05
-  done
-  echo "$wid"
+  e2e_wait_until 30 e2e_visible_window "$1" && e2e_visible_window "$1"
 }
 
 e2e_focus_window() {
-  local wid
-  wid="$(e2e_wait_window "$1")" || e2e_fail "no window titled $1 appeared; log: $(cat "$E2E_TMP/program.log")"
-  xdotool windowfocus --sync "$wid"
+  E2E_FOCUSED="$(e2e_wait_window "$1")" || e2e_fail "no window titled $1 appeared; log: $(cat "$E2E_TMP/program.log")"
+  xdotool windowfocus --sync "$E2E_FOCUSED"
 }
 
 e2e_start() {
@@ -105,8 +102,8 @@ e2e_start_titled() {
   shift
   "$@" >"$E2E_TMP/program.log" 2>&1 &
   E2E_PIDS+=($!)
-  E2E_WID="$(e2e_wait_window "$title")" || e2e_fail "no window titled $title appeared; log: $(cat "$E2E_TMP/program.log")"
-  xdotool windowfocus --sync "$E2E_WID"
+  e2e_focus_window "$title"
+  E2E_WID="$E2E_FOCUSED"
 }
 
 e2e_keys() {

@@ -17,7 +17,8 @@ expected=(
   share/icons/hicolor/scalable/apps/mokrin.svg
   share/man/man1/mok.1.gz
 )
-for size in 16 24 32 48 64 128 256; do
+sizes=(16 24 32 48 64 128 256)
+for size in "${sizes[@]}"; do
   expected+=("share/icons/hicolor/${size}x${size}/apps/mokrin.png")
 done
 
@@ -53,7 +54,7 @@ for line in 'Exec=mokrin %f' 'Icon=mokrin' 'Categories=Utility;TextTools;' 'Mime
 done
 
 # A PNG file: its signature, then width and height as big-endian numbers.
-for size in 16 24 32 48 64 128 256; do
+for size in "${sizes[@]}"; do
   png="$prefix/share/icons/hicolor/${size}x${size}/apps/mokrin.png"
   header="$(od -An -tx1 -N24 "$png" | tr -d ' \n')"
   [ "${header:0:16}" = 89504e470d0a1a0a ] || fail "$png is not a PNG"
