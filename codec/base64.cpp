@@ -11,10 +11,10 @@ namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-// Per variant, the pair of characters that stand for "+" and "/". Replacing the
-// first by "+" and then the second by "/" equals giving them the values 62 and
-// 63 directly: the two are never equal, never "+" or "/", and never alphanumeric.
-constexpr std::string_view kVariantChars = kBase64VariantPairs;
+// Per variant, the pair of characters that stand for "+" and "/"
+// (kBase64VariantPairs). Replacing the first by "+" and then the second by "/"
+// equals giving them the values 62 and 63 directly: the two are never equal,
+// never "+" or "/", and never alphanumeric.
 
 constexpr std::int8_t kStop = -1;   // outside the alphabet: decoding ends
 constexpr std::int8_t kBlank = -2;  // space, tab, CR, LF: skipped by the text decoder
