@@ -2,14 +2,14 @@
 
 #include <QMenu>
 
-#include "app/decoding_menu_c.h"
-#include "app/menu_builder.h"
-#include "app/text_box.h"
+#include "app/garbled_text_menus.h"
 #include "commands/clipboard_commands.h"
 #include "commands/command_host.h"
 #include "commands/edit_conversions.h"
 #include "commands/find_replace.h"
 #include "platform/qt_text.h"
+#include "widgets/menu_builder.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 

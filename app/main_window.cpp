@@ -12,11 +12,8 @@
 
 #include <cmath>
 
-#include "app/decoding_menu_c.h"
 #include "app/edit_menu.h"
-#include "app/menu_builder.h"
-#include "app/status_label.h"
-#include "app/text_box.h"
+#include "app/garbled_text_menus.h"
 #include "app/window_drops.h"
 #include "commands/a2b_commands.h"
 #include "commands/asked_conversions.h"
@@ -34,6 +31,9 @@
 #include "platform/qt_text.h"
 #include "platform/qt_user_prompts.h"
 #include "platform/settings_store.h"
+#include "widgets/menu_builder.h"
+#include "widgets/status_label.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 namespace {

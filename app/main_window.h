@@ -10,9 +10,10 @@
 #include <functional>
 #include <memory>
 
-#include "app/text_history.h"
 #include "commands/command_host.h"
 #include "commands/find_replace.h"
+#include "widgets/text_history.h"
+#include "widgets/twips.h"
 
 class QAction;
 class QDropEvent;
@@ -116,8 +117,5 @@ class MainWindow : public QMainWindow, public CommandHost {
   PairDialog* frmLid_ = nullptr;
   TransferDialog* frmTL_ = nullptr;
 };
-
-// Twips of the window design to pixels: 15 twips per pixel.
-[[nodiscard]] constexpr int TwipsToPixels(int twips) { return (twips + 7) / 15; }
 
 }  // namespace mok

@@ -16,7 +16,7 @@
 #include "codec/qp_url.h"
 #include "codec/text_functions.h"
 #include "codec/utf7_hz.h"
-#include "commands/menu_tables.h"
+#include "menus/menu_tables.h"
 
 namespace mok::cli {
 namespace {

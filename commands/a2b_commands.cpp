@@ -1,9 +1,9 @@
 #include "commands/a2b_commands.h"
 
-#include "app/text_box.h"
 #include "codec/conversion_core.h"
 #include "commands/command_host.h"
 #include "commands/decoding_frame.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 

@@ -3,7 +3,7 @@
 // The second decoding menu: fifteen fixed reinterpretations from the character
 // set the text was wrongly decoded with (A) to the one its bytes really are in (B).
 
-#include "commands/menu_tables.h"
+#include "menus/menu_tables.h"
 
 namespace mok {
 

@@ -1,6 +1,5 @@
 #include "commands/asked_conversions.h"
 
-#include "app/text_box.h"
 #include "codec/base64.h"
 #include "codec/conversion_core.h"
 #include "codec/qp_url.h"
@@ -8,6 +7,7 @@
 #include "commands/decoding_frame.h"
 #include "dialogs/pair_dialog.h"
 #include "dialogs/transfer_dialog.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "app/text_box.h"
-#include "app/text_history.h"
 #include "commands/command_host.h"
+#include "widgets/text_box.h"
+#include "widgets/text_history.h"
 
 namespace mok {
 namespace {

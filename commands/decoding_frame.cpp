@@ -1,8 +1,8 @@
 #include "commands/decoding_frame.h"
 
-#include "app/text_box.h"
 #include "codec/text_functions.h"
 #include "commands/command_host.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 

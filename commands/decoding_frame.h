@@ -5,7 +5,7 @@
 // written back and committed to the history.
 
 #include "codec/text_types.h"
-#include "commands/menu_tables.h"
+#include "menus/menu_tables.h"
 
 namespace mok {
 

@@ -1,12 +1,12 @@
 #include "commands/edit_conversions.h"
 
-#include "app/text_box.h"
 #include "codec/text_functions.h"
 #include "codec/width_mapping.h"
 #include "commands/clipboard_commands.h"
 #include "commands/command_host.h"
 #include "commands/decoding_frame.h"
 #include "dialogs/input_dialog.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 namespace {

@@ -2,9 +2,9 @@
 
 #include <exception>
 
-#include "app/text_box.h"
 #include "commands/command_host.h"
 #include "dialogs/input_dialog.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 namespace {

@@ -1,11 +1,11 @@
 #include "commands/half_char_commands.h"
 
-#include "app/text_box.h"
 #include "codec/half_char_shift.h"
 #include "codec/iso2022.h"
 #include "commands/command_host.h"
 #include "commands/decoding_frame.h"
 #include "dialogs/transfer_dialog.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 namespace {

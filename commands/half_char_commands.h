@@ -4,7 +4,7 @@
 // out of step, from the caret to the end (GB, ULE, UBE, or a code page asked in
 // the transfer-format dialog), and ISO-2022 text whose escapes were lost.
 
-#include "commands/menu_tables.h"
+#include "menus/menu_tables.h"
 
 namespace mok {
 

@@ -1,6 +1,5 @@
 #include "commands/make_garbled.h"
 
-#include "app/text_box.h"
 #include "codec/base64.h"
 #include "codec/conversion_core.h"
 #include "codec/numeric_refs.h"
@@ -8,6 +7,7 @@
 #include "codec/utf7_hz.h"
 #include "commands/command_host.h"
 #include "commands/decoding_frame.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "commands/menu_tables.h"
+#include "menus/menu_tables.h"
 
 namespace mok {
 

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
-#include "app/text_box.h"
 #include "commands/command_host.h"
 #include "commands/decoding_frame.h"
 #include "dialogs/suggest_dialog.h"
 #include "repair/explain.h"
 #include "repair/suggest.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 

@@ -1,12 +1,12 @@
 #include "commands/transfer_decoders.h"
 
-#include "app/text_box.h"
 #include "codec/base64.h"
 #include "codec/numeric_refs.h"
 #include "codec/qp_url.h"
 #include "codec/utf7_hz.h"
 #include "commands/command_host.h"
 #include "commands/decoding_frame.h"
+#include "widgets/text_box.h"
 
 namespace mok {
 

@@ -3,7 +3,7 @@
 // The first decoding menu: numeric references, URL and quoted-printable escapes,
 // Base64 (of the selection or the whole text), UTF-7 and HZ-GB.
 
-#include "commands/menu_tables.h"
+#include "menus/menu_tables.h"
 
 namespace mok {
 

@@ -4,7 +4,7 @@
 #include <QComboBox>
 #include <QSignalBlocker>
 
-#include "app/main_window.h"
+#include "widgets/twips.h"
 
 namespace mok {
 

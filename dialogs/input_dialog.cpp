@@ -8,11 +8,11 @@
 
 #include <string>
 
-#include "app/main_window.h"
-#include "app/menu_builder.h"
-#include "app/text_box.h"
 #include "codec/width_mapping.h"
 #include "dialogs/dialog_parts.h"
+#include "widgets/menu_builder.h"
+#include "widgets/text_box.h"
+#include "widgets/twips.h"
 
 namespace mok {
 namespace {

@@ -16,13 +16,13 @@
 
 #include <algorithm>
 
-#include "app/main_window.h"
 #include "codec/file_attributes.h"
 #include "codec/text_files.h"
 #include "files/path_checks.h"
 #include "platform/qt_text.h"
 #include "platform/recycle_file.h"
 #include "platform/settings_store.h"
+#include "widgets/twips.h"
 
 namespace mok {
 namespace {

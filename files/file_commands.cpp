@@ -8,13 +8,13 @@
 #include <new>
 #include <utility>
 
-#include "app/text_box.h"
-#include "app/text_history.h"
 #include "codec/file_attributes.h"
 #include "codec/text_files.h"
 #include "commands/command_host.h"
 #include "files/file_browser.h"
 #include "platform/qt_text.h"
+#include "widgets/text_box.h"
+#include "widgets/text_history.h"
 
 namespace mok {
 namespace {

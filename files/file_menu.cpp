@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QMenu>
 
-#include "app/menu_builder.h"
 #include "files/file_commands.h"
+#include "widgets/menu_builder.h"
 
 namespace mok {
 

@@ -3,7 +3,7 @@
 #include "codec/charset_conversion.h"
 #include "codec/charset_tables.h"
 #include "codec/text_functions.h"
-#include "commands/menu_tables.h"
+#include "menus/menu_tables.h"
 #include "repair/suggest.h"
 
 namespace mok {

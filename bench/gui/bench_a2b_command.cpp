@@ -33,12 +33,12 @@
 
 #include "app/application.h"
 #include "app/main_window.h"
-#include "app/text_box.h"
-#include "codec/conversion_core.h"
-#include "platform/user_prompts.h"
 #include "bench/support/bare_editor.h"
 #include "bench/support/gui_bench.h"
 #include "bench/support/prose.h"
+#include "codec/conversion_core.h"
+#include "platform/user_prompts.h"
+#include "widgets/text_box.h"
 
 namespace {
 

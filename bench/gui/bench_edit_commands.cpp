@@ -27,12 +27,12 @@
 #include <array>
 
 #include "app/main_window.h"
-#include "app/text_box.h"
 #include "bench/support/bare_editor.h"
 #include "bench/support/gui_bench.h"
 #include "bench/support/prose.h"
 #include "codec/width_mapping.h"
 #include "dialogs/input_dialog.h"
+#include "widgets/text_box.h"
 
 namespace {
 

@@ -31,7 +31,7 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "app/text_box.h"
+#include "bench/support/bare_editor.h"
 #include "codec/conversion_core.h"
 #include "codec/text_files.h"
 #include "commands/command_host.h"
@@ -39,7 +39,7 @@
 #include "files/file_commands.h"
 #include "platform/qt_text.h"
 #include "platform/user_prompts.h"
-#include "bench/support/bare_editor.h"
+#include "widgets/text_box.h"
 
 namespace {
 

@@ -41,16 +41,16 @@
 #include <vector>
 
 #include "app/main_window.h"
-#include "app/text_box.h"
 #include "bench/support/bare_editor.h"
 #include "bench/support/gui_bench.h"
 #include "bench/support/prose.h"
 #include "codec/base64.h"
 #include "codec/conversion_core.h"
 #include "codec/qp_url.h"
-#include "commands/menu_tables.h"
 #include "dialogs/pair_dialog.h"
 #include "dialogs/transfer_dialog.h"
+#include "menus/menu_tables.h"
+#include "widgets/text_box.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <QPlainTextEdit>
 
 #include "app/main_window.h"
-#include "app/text_box.h"
+#include "widgets/text_box.h"
 
 namespace mok::bench {
 

@@ -10,10 +10,10 @@
 #include <QSettings>
 #include <QWheelEvent>
 
-#include "app/status_label.h"
 #include "codec/conversion_core.h"
 #include "tests/support/read_as.h"
 #include "tests/support/window_fixture.h"
+#include "widgets/status_label.h"
 
 namespace mok::testing {
 namespace {

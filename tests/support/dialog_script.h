@@ -17,13 +17,13 @@
 
 #include <gtest/gtest.h>
 
-#include "app/text_box.h"
 #include "codec/text_types.h"
 #include "dialogs/input_dialog.h"
 #include "dialogs/pair_dialog.h"
 #include "dialogs/transfer_dialog.h"
 #include "platform/qt_text.h"
 #include "platform/user_prompts.h"
+#include "widgets/text_box.h"
 
 namespace mok::testing {
 

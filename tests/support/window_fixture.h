@@ -14,11 +14,11 @@
 #include <gtest/gtest.h>
 
 #include "app/main_window.h"
-#include "app/text_box.h"
 #include "codec/text_types.h"
 #include "platform/qt_text.h"
 #include "tests/support/hex.h"
 #include "tests/support/scripted_prompts.h"
+#include "widgets/text_box.h"
 
 namespace mok::testing {
 

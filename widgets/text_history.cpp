@@ -1,4 +1,4 @@
-#include "app/text_history.h"
+#include "widgets/text_history.h"
 
 #include <new>
 #include <string>

@@ -1,7 +1,7 @@
 #pragma once
 
 // The items of the third decoding menu and of the makers' submenu, built from
-// the rows of commands/menu_tables.h: the makers run the decoding commands
+// the rows of menus/menu_tables.h: the makers run the decoding commands
 // backwards, so both are filled here.
 
 class QMenu;

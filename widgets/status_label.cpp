@@ -1,4 +1,4 @@
-#include "app/status_label.h"
+#include "widgets/status_label.h"
 
 #include <QFontMetricsF>
 #include <QImage>

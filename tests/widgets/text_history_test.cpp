@@ -1,5 +1,5 @@
-#include "app/text_history.h"
 #include "tests/support/hex.h"
+#include "widgets/text_history.h"
 
 #include <gtest/gtest.h>
 

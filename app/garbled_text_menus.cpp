@@ -1,12 +1,12 @@
-#include "app/decoding_menu_c.h"
+#include "app/garbled_text_menus.h"
 
 #include <QMenu>
 
-#include "app/menu_builder.h"
 #include "commands/asked_conversions.h"
 #include "commands/half_char_commands.h"
 #include "commands/make_garbled.h"
 #include "platform/qt_text.h"
+#include "widgets/menu_builder.h"
 
 namespace mok {
 

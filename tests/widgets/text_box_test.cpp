@@ -1,4 +1,4 @@
-#include "app/text_box.h"
+#include "widgets/text_box.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
