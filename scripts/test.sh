@@ -4,7 +4,11 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/install-deps.sh"
-cmake -S "$root" -B "$root/build-test" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMOK_SANITIZE=ON -DMOK_BENCHMARKS=ON >/dev/null
+# ccache, where a developer has it, shares objects between checkouts of the tree.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$root/build-test" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMOK_SANITIZE=ON -DMOK_BENCHMARKS=ON \
+  "${launcher[@]}" >/dev/null
 cmake --build "$root/build-test"
 export QT_QPA_PLATFORM=offscreen
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"
