@@ -263,7 +263,12 @@ void FileBrowser::chkFilter_Click() {
 
 void FileBrowser::filA_Click() {
   const int row = SelectedRow();
-  if (row < 0) return;
+  if (row < 0) {
+    // When opening, the name box shows what OK opens: nothing. When saving it
+    // keeps the name typed.
+    if (bOpen && !NameBox().empty()) SetNameBox({});
+    return;
+  }
   const Text& name = listing_.Names()[static_cast<std::size_t>(row)];
   if (NameBox() != name) SetNameBox(name);
 }
