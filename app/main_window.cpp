@@ -305,6 +305,8 @@ bool MainWindow::AskDiscard() {
   return !prompts_->AskYesNo(kAskDiscard);
 }
 
+// modifiers: those held when the key went down (TextBox::KeyReleased), so a
+// Ctrl let go a moment before the key still makes it Ctrl+.
 void MainWindow::OnKeyReleased(int key, Qt::KeyboardModifiers modifiers) {
   const bool ctrl = (modifiers & ~Qt::KeypadModifier) == Qt::ControlModifier;
   switch (key) {

@@ -26,6 +26,15 @@ struct WidthTables {
   std::array<char16_t, kUnits> half_mark;
 };
 
+// Half-width forms that half width never makes: the katakana-block punctuation
+// ｡｢｣､･ (U+FF61-U+FF65) and the half-width box line, arrows and shapes
+// U+FFE8-U+FFEE. Chinese text never uses them and GBK and Big5 cannot store
+// them, so 。「」、・ and │←↑→↓■○ keep their ordinary forms; full width still
+// widens these forms where they occur.
+bool HalfWidthNeverMade(char16_t form) {
+  return (form >= 0xFF61 && form <= 0xFF65) || (form >= 0xFFE8 && form <= 0xFFEE);
+}
+
 // The single code point a one-level decomposition maps to, or -1.
 UChar32 SingleMapping(const icu::Normalizer2& nfkd, UChar32 c) {
   icu::UnicodeString mapping;
@@ -56,7 +65,7 @@ std::unique_ptr<WidthTables> BuildTables() {
       if (tables->full[plain] == plain) tables->full[plain] = form;
       tables->half[form] = plain;
     } else {  // c is the half-width form of target
-      if (tables->half[plain] == plain) tables->half[plain] = form;
+      if (tables->half[plain] == plain && !HalfWidthNeverMade(form)) tables->half[plain] = form;
       tables->full[form] = plain;
     }
   }

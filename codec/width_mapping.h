@@ -4,7 +4,8 @@
 // <wide> and <narrow> compatibility decompositions, read through ICU): the space
 // and ASCII 0x21-0x7E against U+3000 and U+FF01-U+FF5E, half-width katakana and
 // Hangul jamo (U+FF61-U+FFDC) against their ordinary forms, and the other
-// half-width and full-width forms (U+FFE0-U+FFEE) against theirs.
+// half-width and full-width forms (U+FFE0-U+FFEE) against theirs, except that
+// half width makes no katakana-block punctuation and none of U+FFE8-U+FFEE.
 
 #include "codec/text_types.h"
 
@@ -19,8 +20,9 @@ namespace mok {
 
 // The reverse: every character that has a half-width form takes it, and a
 // katakana with a sound mark is split into the half-width base and the
-// half-width mark (ガ gives ｶﾞ), so the text may get longer. A failure gives
-// the empty text.
+// half-width mark (ガ gives ｶﾞ), so the text may get longer. 。「」、・ and
+// │←↑→↓■○ stay as they are: their half-width forms (U+FF61-U+FF65,
+// U+FFE8-U+FFEE) are never made. A failure gives the empty text.
 [[nodiscard]] Text ToHalfWidth(TextView text);
 
 }  // namespace mok

@@ -26,11 +26,32 @@ TextView ViewOf(const QString& text) {
 }
 
 // Nothing pasteable: the label says so and the beep sounds.
-bool RefuseEmptyClipboard(CommandHost& host) {
-  if (host.Box().CanPaste()) return false;
+void CannotPaste(CommandHost& host) {
   host.SetSay(kCannotPaste);
   host.Prompts().Beep();
-  return true;
+}
+
+// The clipboard's text, read once. Empty when it holds no text, and also when
+// the read failed (its owner ended during a long transfer): either way there is
+// nothing to paste.
+QString ReadClipboard() {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  if (data == nullptr || !data->hasText()) return {};
+  return data->text();
+}
+
+// Line breaks of any kind: CR LF, a lone CR, a lone LF.
+std::int64_t LineBreaks(TextView text) {
+  std::int64_t breaks = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'\r') {
+      ++breaks;
+      if (i + 1 < text.size() && text[i + 1] == u'\n') ++i;
+    } else if (text[i] == u'\n') {
+      ++breaks;
+    }
+  }
+  return breaks;
 }
 
 }  // namespace
@@ -46,8 +67,10 @@ void mnuASel_Click(CommandHost& host) {
   box.SetSelStart(0);
   box.SetSelLength(n);
   const std::int32_t m = box.SelLength();
-  host.SetSay(u"选取 " + Number(m) + u" + 换行 " + Number(n - m) + u"\r\n字数 " + Number(n) + u"  (上限 " +
-              Number(TextBox::kTextLimit) + u")");
+  // Every line break counts, also the lone LF of text from a Linux program,
+  // which TextLength counts once only.
+  host.SetSay(u"选取 " + Number(m) + u" + 换行 " + Number(LineBreaks(box.GetText())) + u"\r\n字数 " + Number(n) +
+              u"  (上限 " + Number(TextBox::kTextLimit) + u")");
 }
 
 void mnuCopy_Click(CommandHost& host) {
@@ -66,10 +89,9 @@ void mnuCopy_Click(CommandHost& host) {
 }
 
 void mnuPaste_Click(CommandHost& host) {
-  if (RefuseEmptyClipboard(host)) return;
   try {
     // Read once: the text that is checked is the text that is pasted.
-    const QString clipboard = QGuiApplication::clipboard()->text();
+    const QString clipboard = ReadClipboard();
     PasteText(host, ViewOf(clipboard));
   } catch (...) {
     // A failure while pasting ends the command without a message.
@@ -78,6 +100,10 @@ void mnuPaste_Click(CommandHost& host) {
 
 void PasteText(CommandHost& host, TextView s) {
   try {
+    if (s.empty()) {
+      CannotPaste(host);
+      return;
+    }
     TextBox& box = host.Box();
     if (ResultLength(box, s) > TextBox::kTextLimit) {
       host.Prompts().ShowMessage(kPasteTooLong);
@@ -90,11 +116,16 @@ void PasteText(CommandHost& host, TextView s) {
 }
 
 void mnuPasteOrig_Click(CommandHost& host) {
-  if (RefuseEmptyClipboard(host)) return;
-  if (host.AskDiscard()) return;
   try {
+    // Read before the question: what the user agreed to discard the text for
+    // is what is pasted, even if the clipboard's owner is gone by the answer.
+    const QString clipboard = ReadClipboard();
+    if (clipboard.isEmpty()) {
+      CannotPaste(host);
+      return;
+    }
+    if (host.AskDiscard()) return;
     TextBox& box = host.Box();
-    const QString clipboard = QGuiApplication::clipboard()->text();
     // The clipboard text replaces the whole text, so it alone must fit.
     if (clipboard.size() > TextBox::kTextLimit) {
       host.Prompts().ShowMessage(kPasteTooLong);

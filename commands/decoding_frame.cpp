@@ -26,16 +26,6 @@ void FinishDecoding(CommandHost& host, Text result, TextView status, WriteBack t
   host.RecordState(Text(status));
 }
 
-Text CrToCrLf(TextView text) {
-  Text out;
-  out.reserve(text.size() + text.size() / 16);
-  for (const char16_t unit : text) {
-    out.push_back(unit);
-    if (unit == u'\r') out.push_back(u'\n');
-  }
-  return out;
-}
-
 Text CommandName(TextView caption) { return TextBefore(caption, kCaptionSeparator); }
 
 }  // namespace mok

@@ -21,10 +21,6 @@ enum class WriteBack { WholeText, Selection };
 // check_length, a result longer than the text limit is refused.
 void FinishDecoding(CommandHost& host, Text result, TextView status, WriteBack target, bool check_length);
 
-// The text box reports each line break of a selection as a single CR; the
-// commands that encode a selection turn every CR back into CR LF first.
-[[nodiscard]] Text CrToCrLf(TextView text);
-
 // The command name of a caption: the part before " ：".
 [[nodiscard]] Text CommandName(TextView caption);
 

@@ -11,8 +11,9 @@ namespace mok {
 
 class CommandHost;
 
-// Selects the next occurrence of sFind (line breaks as single CRs) in the
-// position scale of the text box. nWay: -1 the first in the whole text, 0 the
+// Selects the next occurrence of sFind in the position scale of the text box.
+// A line break of sFind (CR LF, CR or LF) matches any line break of the text,
+// and a match never splits a CR LF. nWay: -1 the first in the whole text, 0 the
 // nearest that ends before the selection starts, 1 the first that starts after
 // the selection ends. Beeps when sFind is empty or nothing is found.
 [[nodiscard]] bool SeekText(CommandHost& host, TextView sFind, int nWay);
@@ -36,9 +37,10 @@ class FindReplace {
 };
 
 // Every occurrence of `old` in `text` replaced by `fresh`, scanned left to right
-// without overlap, in one pass. An occurrence that would cut a CR LF line break
-// in two does not count. `first` gets the index of the first occurrence
-// replaced (npos when there is none).
+// without overlap, in one pass. A line break of `old` (CR LF, CR or LF) matches
+// any line break of the text, whole: a CR LF is never cut in two. Everything
+// else of the text stays unit for unit. `first` gets the index in `text` of the
+// first occurrence replaced (npos when there is none).
 [[nodiscard]] Text ReplaceAll(TextView text, TextView old, TextView fresh, std::size_t& first);
 
 }  // namespace mok

@@ -12,16 +12,6 @@ namespace {
 
 constexpr std::int16_t kCodePageOnly = 2;  // frmTL asks for a code page alone
 
-// How many code units the text box stores for a replacement: it keeps a CR
-// that no LF follows as CR LF.
-std::size_t StoredLength(TextView text) {
-  std::size_t length = text.size();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n')) ++length;
-  }
-  return length;
-}
-
 void NotChanged(CommandHost& host) {
   host.Box().SetSelLength(0);
   host.SetSay(kNotChanged);
@@ -52,7 +42,8 @@ void RunCAB(CommandHost& host, int index) {
     const std::int32_t n = box.TextLength();
     box.SetSelLength(n);
     const std::int32_t caret = box.SelStart();
-    Text stretch = CrToCrLf(box.SelText());
+    // The code units as held: a lone CR or LF goes through the shift as it is.
+    Text stretch = box.SelUnits();
     ShiftHalfChar(stretch, code, row.asks_code_page);
     if (stretch.empty()) {
       NotChanged(host);
@@ -65,7 +56,7 @@ void RunCAB(CommandHost& host, int index) {
     const std::size_t limit = TextBox::kTextLimit;
     const std::size_t before = box.TextIndexOf(caret);
     const std::size_t room = before < limit ? limit - before : 0;
-    const std::size_t stored = StoredLength(stretch);
+    const std::size_t stored = stretch.size();
     if (stored > room) {
       box.SetSelLength(0);
       Text message = status;
@@ -76,7 +67,7 @@ void RunCAB(CommandHost& host, int index) {
     // The space ends the repaired stretch while the text is below the limit.
     if (n < TextBox::kTextLimit && stored < room) stretch += u' ';
 
-    box.SetSelText(stretch);
+    box.SetSelUnits(stretch);
     box.SetSelStart(caret);
     host.RecordState(status);
   } catch (...) {

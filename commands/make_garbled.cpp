@@ -42,12 +42,10 @@ void RunMake(CommandHost& host, int index) {
   Text status(kMakePrefix);
   status += row.caption;
   try {
-    Text copy = CrToCrLf(box.SelText());
-    // The room counts the code units the selection really holds, so that a CR
-    // without LF in it (read as a line break of two) cannot make the box cut
-    // the end of the result.
-    const std::size_t selected = box.TextIndexOf(box.SelStart() + box.SelLength()) - box.TextIndexOf(box.SelStart());
-    const MakingRoom room = RoomForMaking(box.TextLength(), static_cast<std::int32_t>(selected));
+    // The selected code units as held: a lone CR or LF stays as it is, and the
+    // room counts exactly what the box holds.
+    Text copy = box.SelUnits();
+    const MakingRoom room = RoomForMaking(box.TextLength(), static_cast<std::int32_t>(copy.size()));
     if (!room.selection_fits) {
       host.Prompts().ShowMessage(status + Text(kSelectionTooLong));
       return;
@@ -63,7 +61,8 @@ void RunMake(CommandHost& host, int index) {
       host.Prompts().ShowMessage(status + Text(kResultTooLong));
       return;
     }
-    host.ReplaceSelection(copy);
+    // Exactly as encoded: a lone CR an encoder passes through stays lone.
+    box.SetSelUnits(copy, /*select_inserted=*/true);
     host.RecordState(status);
   } catch (...) {
     host.SetSay(kNotChanged);

@@ -1,6 +1,7 @@
 #include "dialogs/transfer_dialog.h"
 
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 
@@ -34,9 +35,9 @@ TransferDialog::TransferDialog(UserPrompts& prompts, QWidget* parent)
   }
   cboTrn_->setCurrentIndex(-1);
 
-  // The joiner never changes: in modes 0 and 1 the character-set list covers all
-  // of it but the hyphen, in mode 2 it covers the hyphen and "+半字" shows. So
-  // the list is made after the label, to lie on top of it.
+  // The joiner's caption never changes; where it stands shows the part of it
+  // each mode needs (PlaceJoiner). The list is made after the label, to lie on
+  // top of it.
   lblDash_ = new QLabel(QStringLiteral("-   +半字"), this);
   lblDash_->setObjectName(QStringLiteral("lblDash"));
   lblDash_->setGeometry(TwipsRect(2715, 915, 1605, 330));
@@ -57,6 +58,7 @@ void TransferDialog::SetUpFor(std::int16_t mode, std::int16_t last_mode) {
   const bool with_format = mode != 2;
   cboTrn_->setVisible(with_format);
   cboCS_->move(with_format ? lCsLeft_ : cboTrn_->x(), cboCS_->y());
+  PlaceJoiner(with_format);
   static const QString kCaptions[3] = {QStringLiteral("Trans-LCID"), QStringLiteral("Trans-CP"),
                                        QStringLiteral("CP+半字")};
   static const QString kKinds[3] = {QStringLiteral("(传送格式-语文区号)"), QStringLiteral("(传送格式-代码页)"),
@@ -67,6 +69,27 @@ void TransferDialog::SetUpFor(std::int16_t mode, std::int16_t last_mode) {
   if (last_mode >= 0 && ListsCodePages(last_mode) == ListsCodePages(mode)) return;
   lblLid_->clear();
   FillCharsetList(*cboCS_, ListsCodePages(mode) ? CodePages() : LanguageCodes());
+}
+
+// Placed by the widths of the caption's parts in the label's own font, so that
+// no font draws a part half hidden under a list: between the two lists only the
+// hyphen shows, the label cut right after it; after the character-set list the
+// whole of "+半字" shows, the hyphen and the spaces lying under the list.
+void TransferDialog::PlaceJoiner(bool with_format) {
+  const QFontMetrics metrics(lblDash_->font());
+  const QString caption = lblDash_->text();
+  const qsizetype plus = caption.indexOf(u'+');
+  const int gap = metrics.horizontalAdvance(u' ');
+  if (with_format) {
+    const int hyphen = metrics.horizontalAdvance(caption.left(1));
+    const int left = cboTrn_->geometry().right() + 1;
+    const int middle = (left + cboCS_->x()) / 2;
+    lblDash_->setGeometry(middle - hyphen / 2, lblDash_->y(), hyphen + 1, lblDash_->height());
+  } else {
+    const int before_plus = metrics.horizontalAdvance(caption.left(plus));
+    const int x = cboCS_->geometry().right() + 1 + gap - before_plus;
+    lblDash_->setGeometry(x, lblDash_->y(), metrics.horizontalAdvance(caption) + gap, lblDash_->height());
+  }
 }
 
 void TransferDialog::cboCS_Click() {

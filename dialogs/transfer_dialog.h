@@ -36,6 +36,9 @@ class TransferDialog : public ParameterDialog {
 
  private:
   void cboCS_Click();
+  // The joiner between the lists: a hyphen between format and character set
+  // (modes 0 and 1), "+半字" after the character set (mode 2).
+  void PlaceJoiner(bool with_format);
 
   // Where the character-set list stands beside the format list.
   int lCsLeft_ = 0;

@@ -16,6 +16,9 @@ void Check(bool condition) {
 
 bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
+// The half-width forms half width never makes (GBK and Big5 cannot store them).
+bool NeverMadeHalf(char16_t c) { return (c >= 0xFF61 && c <= 0xFF65) || (c >= 0xFFE8 && c <= 0xFFEE); }
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -35,6 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::size_t kept = 0;
   for (const char16_t c : half) kept += IsSurrogate(c) ? 1 : 0;
   Check(kept == surrogates);
+  // Of ｡｢｣､･ and U+FFE8-U+FFEE, the half-width text holds only those the input held.
+  std::size_t never_made = 0;
+  for (const char16_t c : input) never_made += NeverMadeHalf(c) ? 1 : 0;
+  std::size_t found = 0;
+  for (const char16_t c : half) found += NeverMadeHalf(c) ? 1 : 0;
+  Check(found == never_made);
 
   const mok::Text converted = mok::ConvertCaseItem(input, item);
   if (item < 0 || item > 3) Check(converted.empty());

@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QTextLayout>
 
 #include <algorithm>
 #include <cmath>
@@ -71,7 +72,46 @@ InkReach MeasureInk(const QFont& font, qreal ratio, int dpi) {
   return last.reach;
 }
 
+// The first line of text that fits this width, broken where the line-breaking
+// rules allow (between ideographs, after a space or a hyphen), or anywhere if no
+// such place fits: how many characters it takes.
+qsizetype FittingPrefix(const QString& text, const QFont& font, qreal width, QPaintDevice* device) {
+  QTextLayout layout(text, font, device);
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  layout.beginLayout();
+  QTextLine first = layout.createLine();
+  qsizetype taken = text.size();
+  if (first.isValid()) {
+    first.setLineWidth(width);
+    taken = first.textLength();
+  }
+  layout.endLayout();
+  return std::max<qsizetype>(taken, 1);
+}
+
 }  // namespace
+
+QStringList StatusLines(const QString& text, const QFont& font, qreal width, QPaintDevice* device) {
+  QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+  while (lines.size() > 2) lines.removeLast();
+  const QFontMetricsF metrics(font, device);
+  const auto fits = [&](const QString& line) { return metrics.horizontalAdvance(line) <= width; };
+  // One line too long for the label goes on to the second line where that is free.
+  if (!fits(lines[0]) && (lines.size() == 1 || lines[1].isEmpty())) {
+    const qsizetype taken = FittingPrefix(lines[0], font, width, device);
+    const QString rest = lines[0].mid(taken);
+    lines = QStringList{lines[0].left(taken), rest};
+    // The spaces at the break end the first line, where they do not show.
+    while (!lines[0].isEmpty() && lines[0].back().isSpace()) lines[0].chop(1);
+  }
+  // What still does not fit ends in an ellipsis, never in a glyph cut in half.
+  for (QString& line : lines) {
+    if (!fits(line)) line = metrics.elidedText(line, Qt::ElideRight, width);
+  }
+  return lines;
+}
 
 void StatusLabel::setText(const QString& text) {
   if (text == text_) return;
@@ -98,7 +138,7 @@ void PaintStatusText(QPainter& painter, QFont font, const QString& text, QSizeF 
     font.setPointSizeF(font.pointSizeF() * height / needed);
   }
   painter.setFont(font);
-  const QStringList lines = text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+  const QStringList lines = StatusLines(text, font, box.width(), painter.device());
   if (!lines.isEmpty()) painter.drawText(QPointF(0, reach.above / ratio), lines[0]);
   if (lines.size() > 1) painter.drawText(QPointF(0, (height - reach.below) / ratio), lines[1]);
 }

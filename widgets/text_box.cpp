@@ -227,26 +227,27 @@ void TextBox::SetSelUnits(TextView units, bool select_inserted) {
   }
 
   text_.replace(begin, end - begin, inserted);
-  std::int32_t inserted_scale = 0;
-  const QString display = DisplayTextOf(inserted, &inserted_scale);
+  scale_length_ = ScaleLengthOf(text_);
+  // Where the inserted units start and end in the new text. An LF inserted
+  // right after a lone CR (or a CR right before a lone LF) joins it into one
+  // line break, so these are counted in the new text, not added up.
+  const TextView joined(text_);
+  const std::int32_t caret = ScaleLengthOf(joined.substr(0, begin + inserted.size()));
+  const std::int32_t first = std::min(ScaleLengthOf(joined.substr(0, begin)), caret);
   changing_view_ = true;
   QTextCursor cursor = textCursor();
-  cursor.insertText(display);
+  cursor.insertText(DisplayTextOf(inserted));
   changing_view_ = false;
   // The document may join the stand-ins differently at the seams; rebuild when
   // the scale does not add up, so positions and text never disagree.
-  scale_length_ = ScaleLengthOf(text_);
   if (document()->characterCount() - 1 != scale_length_) {
-    RebuildView(start + inserted_scale);
+    RebuildView(caret);
     cursor = textCursor();
   }
-  if (select_inserted) {
-    // One move of the editor's cursor, ending at the start: the view does not
-    // scroll to the end of a long insertion and back.
-    const std::int32_t end = cursor.position();
-    cursor.setPosition(end);
-    cursor.setPosition(std::min(start, end), QTextCursor::KeepAnchor);
-  }
+  // One move of the editor's cursor, ending at the start when the inserted text
+  // is selected: the view does not scroll to the end of a long insertion and back.
+  cursor.setPosition(caret);
+  if (select_inserted) cursor.setPosition(first, QTextCursor::KeepAnchor);
   setTextCursor(cursor);
 }
 
@@ -341,6 +342,10 @@ void TextBox::SetFontSize(double points) {
 }
 
 void TextBox::keyPressEvent(QKeyEvent* event) {
+  // The modifiers a key's command is judged by are those held when it went
+  // down: releasing Ctrl a moment before the letter still gives Ctrl+ on the
+  // letter's release. A repeat keeps what the first press found.
+  if (!event->isAutoRepeat()) pressed_with_[event->key()] = event->modifiers();
   // Function keys are commands, handled on release; everything else moves the
   // caret or selects as usual (typing is refused by the read-only editor).
   if (event->key() >= Qt::Key_F1 && event->key() <= Qt::Key_F35) {
@@ -385,7 +390,21 @@ void TextBox::wheelEvent(QWheelEvent* event) {
 
 void TextBox::keyReleaseEvent(QKeyEvent* event) {
   QPlainTextEdit::keyReleaseEvent(event);
-  if (!event->isAutoRepeat()) emit KeyReleased(event->key(), event->modifiers());
+  if (event->isAutoRepeat()) return;
+  // A key that went down elsewhere (in a dialog that has just closed) is
+  // judged by the modifiers of its release.
+  Qt::KeyboardModifiers modifiers = event->modifiers();
+  if (const auto pressed = pressed_with_.find(event->key()); pressed != pressed_with_.end()) {
+    modifiers = pressed->second;
+    pressed_with_.erase(pressed);
+  }
+  emit KeyReleased(event->key(), modifiers);
+}
+
+void TextBox::focusOutEvent(QFocusEvent* event) {
+  // A key still down now is released elsewhere.
+  pressed_with_.clear();
+  QPlainTextEdit::focusOutEvent(event);
 }
 
 void TextBox::mouseReleaseEvent(QMouseEvent* event) {

@@ -12,6 +12,8 @@
 
 #include <QPlainTextEdit>
 
+#include <unordered_map>
+
 #include "codec/text_types.h"
 
 namespace mok {
@@ -79,12 +81,15 @@ class TextBox : public QPlainTextEdit {
   void AllowTyping(std::int32_t limit);
 
  signals:
+  // A key released, once per release (not for auto-repeat), with the modifiers
+  // that were held when it went down.
   void KeyReleased(int key, Qt::KeyboardModifiers modifiers);
   void MouseReleased(Qt::MouseButton button, QPoint global_position);
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
   void keyReleaseEvent(QKeyEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   // The font size belongs to the view menu: Ctrl with the wheel scrolls instead
@@ -110,6 +115,8 @@ class TextBox : public QPlainTextEdit {
   std::int32_t typing_limit_ = -1;  // -1: the user cannot type
   bool changing_view_ = false;      // the view is being changed from text_, not by the user
   bool locked_ = true;
+  // The modifiers held when each key now down went down.
+  std::unordered_map<int, Qt::KeyboardModifiers> pressed_with_;
 };
 
 // Length of a text in the scale where a CR LF pair counts one.

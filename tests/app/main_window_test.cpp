@@ -1,6 +1,9 @@
 #include "app/main_window.h"
 
+#include <QClipboard>
 #include <QFile>
+#include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QFontInfo>
 #include <QImage>
@@ -182,6 +185,51 @@ TEST_F(MainWindowTest, PositionLineFollowsKeysAndClicks) {
   EXPECT_EQ(box().SelStart(), 3);
   Key(Qt::Key_F1, Qt::ControlModifier);
   EXPECT_EQ(box().SelStart(), 0);
+}
+
+// A key acts on its release, as Ctrl+ when Ctrl was down as the key went down:
+// letting go of Ctrl a moment before the key (as many typists do, and as
+// "xdotool key ctrl+p" does) still gives Ctrl+, and pressing Ctrl only after
+// the key went down does not.
+TEST_F(MainWindowTest, CtrlCountsWhenItWasDownAsTheKeyWentDown) {
+  struct Case {
+    Qt::Key key;
+    Text with_ctrl_text, with_ctrl_say;
+    std::pair<std::int32_t, std::int32_t> with_ctrl_selection;
+    Text bare_text;
+    std::pair<std::int32_t, std::int32_t> bare_selection;
+    int bare_beeps;
+  };
+  const Case cases[] = {
+      {Qt::Key_P, u"x", u"粘贴作原始", {1, 0}, u"abc", {1, 0}, 0},
+      {Qt::Key_V, u"axbc", u"粘贴", {2, 0}, u"abc", {1, 0}, 0},
+      {Qt::Key_F1, u"abc", u"start", {0, 0}, u"abc", {1, 0}, 1},  // bare: find backward, no search string
+      {Qt::Key_F2, u"abc", u"start", {3, 0}, u"abc", {1, 0}, 1},
+      {Qt::Key_Delete, u"a bc", u"空格", {2, 0}, u"abc", {1, 0}, 0},  // bare: delete, nothing selected
+  };
+  QGuiApplication::clipboard()->setText(QStringLiteral("x"));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(QKeySequence(c.key).toString().toStdString());
+    StartWith(u"abc");
+    box().SetSelStart(1);
+    QTest::keyPress(&box(), c.key, Qt::ControlModifier);  // Ctrl goes down, then the key
+    QTest::keyRelease(&box(), Qt::Key_Control, Qt::NoModifier);
+    QTest::keyRelease(&box(), c.key, Qt::NoModifier);
+    EXPECT_EQ(box().GetText(), c.with_ctrl_text);
+    EXPECT_EQ(Say(), c.with_ctrl_say);
+    EXPECT_EQ(Selection(), c.with_ctrl_selection);
+    EXPECT_EQ(prompts->beeps, 0);
+
+    StartWith(u"abc");
+    box().SetSelStart(1);
+    QTest::keyPress(&box(), c.key);  // the key goes down, then Ctrl
+    QTest::keyPress(&box(), Qt::Key_Control, Qt::ControlModifier);
+    QTest::keyRelease(&box(), c.key, Qt::ControlModifier);
+    EXPECT_EQ(box().GetText(), c.bare_text);
+    EXPECT_EQ(Selection(), c.bare_selection);
+    EXPECT_EQ(prompts->beeps, c.bare_beeps);
+    prompts->beeps = 0;
+  }
 }
 
 TEST_F(MainWindowTest, ResizeKeepsTheMargins) {

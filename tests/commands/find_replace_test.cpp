@@ -1,5 +1,7 @@
 #include "commands/find_replace.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPushButton>
 
 #include "tests/support/dialog_script.h"
@@ -7,6 +9,8 @@
 
 namespace mok::testing {
 namespace {
+
+using namespace std::string_literals;
 
 using FindTest = WindowTest;
 
@@ -79,6 +83,53 @@ TEST_F(FindTest, AStringWithALineBreakMatchesAcrossOne) {
   EXPECT_EQ(box().SelText(), u"x\ry");
 }
 
+// A find string typed with Enter holds CR LF, one pasted from a Linux program
+// LF: either finds a line break of every kind, and selects it whole.
+TEST_F(FindTest, ALineBreakOfTheFindStringMatchesEveryKindOfBreak) {
+  const Text texts[] = {u"xa\nAy", u"xa\r\nAy", u"xa\rAy"};
+  for (const Text& text : texts) {
+    for (const bool typed : {true, false}) {
+      SCOPED_TRACE(::testing::Message() << Hex(text) << (typed ? " typed" : " pasted"));
+      box().SetText(text);
+      QGuiApplication::clipboard()->setText(QStringLiteral("a\nA"));
+      prompts->OnNextDialog(OnInput([typed](InputDialog& input) {
+        input.mnuEdit_Click(0);
+        if (typed) {
+          QTest::keyClicks(&input.Box(), QStringLiteral("a"));
+          QTest::keyClick(&input.Box(), Qt::Key_Return);
+          QTest::keyClicks(&input.Box(), QStringLiteral("A"));
+          EXPECT_EQ(input.Box().GetText(), u"a\r\nA");
+        } else {
+          input.mnuEdit_Click(3);
+          EXPECT_EQ(input.Box().GetText(), u"a\nA");
+        }
+        input.cmdA_Click(0);
+      }));
+      Key(Qt::Key_F3);
+      EXPECT_EQ(Selection(), std::pair(1, 3));
+      EXPECT_EQ(Hex(box().SelUnits()), Hex(text.substr(1, text.size() - 2)));
+      EXPECT_EQ(box().GetText(), text);  // the text keeps its own break
+      EXPECT_EQ(prompts->beeps, 0);
+    }
+  }
+}
+
+TEST_F(FindTest, ASelectedLineBreakFindsTheNextOfAnyKind) {
+  box().SetText(u"a\nb\r\nc\rd");
+  Select(1, 1);  // the lone LF
+  Key(Qt::Key_F2);
+  EXPECT_EQ(Selection(), std::pair(3, 1));
+  EXPECT_EQ(box().SelUnits(), u"\r\n");
+  Key(Qt::Key_F2);
+  EXPECT_EQ(Selection(), std::pair(5, 1));
+  Key(Qt::Key_F1);
+  EXPECT_EQ(Selection(), std::pair(3, 1));
+  Key(Qt::Key_F1);
+  EXPECT_EQ(Selection(), std::pair(1, 1));
+  Key(Qt::Key_F1);  // nothing before it
+  EXPECT_EQ(prompts->beeps, 1);
+}
+
 TEST_F(FindTest, ReplaceChangesEveryOccurrenceAsOneState) {
   StartWith(u"one two one three one");
   Select(18, 3);  // the last "one"
@@ -138,18 +189,19 @@ TEST_F(FindTest, ReplaceUpToTheLimit) {
 
 TEST_F(FindTest, ReplaceKeepsCodeUnitsItDoesNotChange) {
   // Lone CR, lone LF, NUL and unpaired surrogates around the occurrences stay;
-  // a selection holding a lone CR matches only a lone CR, never a CR LF.
-  const Text start(u"\rab\n\xD800" u"ab\0a\rb|a\r\nb", 15);
+  // a selection holding a lone CR matches every kind of line break, whole.
+  const Text start = u"\rab\n\xD800" u"ab\0a\rb|a\r\nb|a\nb"s;
   box().SetText(start);
   Select(1, 2);
   prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("X")));
   Key(Qt::Key_F4);
-  EXPECT_EQ(Hex(box().GetText()), Hex(Text(u"\rX\n\xD800X\0a\rb|a\r\nb", 13)));
+  EXPECT_EQ(Hex(box().GetText()), Hex(u"\rX\n\xD800X\0a\rb|a\r\nb|a\nb"s));
   Select(6, 3);  // a, lone CR, b
   EXPECT_EQ(box().SelText(), u"a\rb");
   prompts->OnNextDialog(TypeAndConfirm(QStringLiteral("Y")));
   Key(Qt::Key_F4);
-  EXPECT_EQ(Hex(box().GetText()), Hex(Text(u"\rX\n\xD800X\0Y|a\r\nb", 11)));
+  EXPECT_EQ(Hex(box().GetText()), Hex(u"\rX\n\xD800X\0Y|Y|Y"s));
+  EXPECT_EQ(Selection(), std::pair(6, 1));
 }
 
 TEST_F(FindTest, ReplaceOfASelectionLongerThanTheDialogHoldsIsRefused) {
@@ -182,15 +234,30 @@ TEST_F(FindTest, ReplaceOfASelectionLongerThanTheDialogHoldsIsRefused) {
 }
 
 TEST(ReplaceAll, ScansLeftToRightWithoutOverlapOrSplittingALineBreak) {
+  struct Case {
+    Text text, old, fresh, replaced;
+    std::size_t first;
+  };
+  const std::size_t none = TextView::npos;
+  const Case cases[] = {
+      {u"aaaaa", u"aa", u"b", u"bba", 0},
+      {u"xyz", u"q", u"b", u"xyz", none},
+      // A line break of the string matches CR LF, a lone CR and a lone LF, each whole.
+      {u"a\r\nb\nc\rd", u"\n", u"-", u"a-b-c-d", 1},
+      {u"a\r\nb\rc", u"a\r", u"-", u"-b\rc", 0},
+      {u"x\ny\r\nx\ry|x\r\ny", u"x\r\ny", u"Z", u"Z\r\nZ|Z", 0},
+      // A CR LF is one line break, a lone CR before it another.
+      {u"\r\r\n\n\r", u"\r\n", u"-", u"----", 0},
+      {u"\r\r\n\n\r", u"\n\r", u"+", u"++", 0},
+      // What lies between the occurrences keeps its own breaks.
+      {u"k\rv\nk\r\nv", u"v", u"w", u"k\rw\nk\r\nw", 2},
+  };
+  for (const Case& c : cases) {
+    std::size_t first = 0;
+    EXPECT_EQ(Hex(ReplaceAll(c.text, c.old, c.fresh, first)), Hex(c.replaced)) << Hex(c.text) << " / " << Hex(c.old);
+    EXPECT_EQ(first, c.first) << Hex(c.text) << " / " << Hex(c.old);
+  }
   std::size_t first = 0;
-  EXPECT_EQ(ReplaceAll(u"aaaaa", u"aa", u"b", first), u"bba");
-  EXPECT_EQ(first, 0u);
-  EXPECT_EQ(ReplaceAll(u"xyz", u"q", u"b", first), u"xyz");
-  EXPECT_EQ(first, TextView::npos);
-  // "\n" after a CR is half a line break and is not replaced; a lone one is.
-  EXPECT_EQ(ReplaceAll(u"a\r\nb\nc", u"\n", u"-", first), u"a\r\nb-c");
-  EXPECT_EQ(first, 4u);
-  EXPECT_EQ(ReplaceAll(u"a\r\nb\rc", u"a\r", u"-", first), u"a\r\nb\rc");
   // Linear: 2000 occurrences in 16000 characters in one pass.
   Text many;
   for (int i = 0; i < 2000; ++i) many += u"abcdefgh";

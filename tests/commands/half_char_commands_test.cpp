@@ -56,6 +56,19 @@ TEST_F(HalfCharTest, RepairsFromTheCaretAndEndsWithASpace) {
   EXPECT_EQ(prompts->beeps, 0);
 }
 
+TEST_F(HalfCharTest, LoneLineBreaksGoThroughTheShiftAsTheyAre) {
+  // The stretch is shifted as the box holds it: a lone CR or LF is one byte,
+  // never a CR LF, and comes back as it was.
+  for (const Text& tail : {Text(u"\rz"), Text(u"\nz"), Text(u"\r\nz")}) {
+    SCOPED_TRACE(Hex(tail));
+    StartWith(u"Hi" + OutOfStep() + tail);
+    box().SetSelStart(2);
+    Trigger("mnuCAB_0");
+    EXPECT_EQ(Hex(box().GetText()), Hex(u"Hi" + kClean + tail + u" "));
+    EXPECT_EQ(Selection(), std::pair(2, 0));
+  }
+}
+
 TEST_F(HalfCharTest, NothingAfterTheCaretIsNotChanged) {
   StartWith(u"abc");
   box().SetSelStart(3);

@@ -56,7 +56,9 @@ TEST_F(MakeGarbledTest, EachMakerEncodesTheSelectionAndKeepsItSelected) {
       {5, u"中", u"=A4=A4", u"QP-Big5"},
       {9, u"한", u"=C7=D1", u"QP-KSC"},
       {11, u"é", u"=E9", u"QP-Win1252"},
-      {12, u"中\r", u"=E4=B8=AD=0D=0A", u"QP-Utf8"},  // the selection's line break is CR LF
+      {12, u"中\r\n", u"=E4=B8=AD=0D=0A", u"QP-Utf8"},
+      {3, u"a\rb\nc", u"a=0Db=0Ac", u"QP-GBK"},  // a lone CR or LF is encoded as it is
+      {19, u"中\r", u"+Ti0\r", u"Utf7"},           // and a lone CR passed through stays lone
       {14, u"中文", u"1tDOxA==", u"Base64-GBK"},
       {17, u"Man", u"TWFu", u"Base64-Utf8"},
       {19, u"中", u"+Ti0-", u"Utf7"},
@@ -67,11 +69,11 @@ TEST_F(MakeGarbledTest, EachMakerEncodesTheSelectionAndKeepsItSelected) {
     const QString item = QStringLiteral("mnuMake_%1").arg(c.index);
     EXPECT_EQ(T(Action(item)->text()), c.caption);
     StartWith(u"<" + c.selection + u">");
-    Select(1, static_cast<std::int32_t>(c.selection.size()));
+    Select(1, ScaleLengthOf(c.selection));
     Trigger(item);
     EXPECT_EQ(Hex(box().GetText()), Hex(u"<" + c.made + u">"));
     EXPECT_EQ(box().SelStart(), 1);
-    EXPECT_EQ(Hex(box().SelText()), Hex(c.made));
+    EXPECT_EQ(Hex(box().SelUnits()), Hex(c.made));
     EXPECT_EQ(Say(), u"编写 " + c.caption);
     EXPECT_EQ(window->History().Current().say, u"编写 " + c.caption);
   }
@@ -162,16 +164,25 @@ TEST_F(MakeGarbledTest, SelectionAndResultMustFitTheRoom) {
   EXPECT_EQ(box().GetText(), over);
 }
 
-TEST_F(MakeGarbledTest, ALoneCrInTheSelectionCannotMakeTheBoxCutTheResult) {
-  // The box holds a CR without LF as one code unit, but the maker encodes it
-  // as a line break of two: the room counts what the box really holds.
-  const Text kept(15199, u'x');
+TEST_F(MakeGarbledTest, ALoneCrStaysAndTheRoomCountsWhatTheBoxHolds) {
+  // The box holds a CR without LF as one code unit, and the maker keeps it one:
+  // "\r" and 100 x "&#x4E2D;" are 801, exactly the room beside 15199 others.
   const Text selection = u"\r" + Text(100, u'中');
-  StartWith(kept + selection);
+  Text made = u"\r";
+  for (int i = 0; i < 100; ++i) made += u"&#x4E2D;";
+  StartWith(Text(15199, u'x') + selection);
   Select(15199, 101);
-  Trigger("mnuMake_0");  // "\r\n" and 100 x "&#x4E2D;": 802 for a room of 801
+  Trigger("mnuMake_0");
+  EXPECT_EQ(Hex(box().GetText().substr(15199)), Hex(made));
+  EXPECT_EQ(box().TextLength(), 16000);
+  EXPECT_EQ(Selection(), std::pair(15199, 801));
+  // One more character beside it leaves a room of 800: refused whole.
+  const Text over = Text(15200, u'x') + selection;
+  StartWith(over);
+  Select(15200, 101);
+  Trigger("mnuMake_0");
   EXPECT_EQ(prompts->Texts(), std::vector<std::u16string>{u"编写 HTM(U) 未成~ 结果文本过长"});
-  EXPECT_EQ(box().GetText(), kept + selection);
+  EXPECT_EQ(box().GetText(), over);
 }
 
 TEST_F(MakeGarbledTest, NothingSelectedSameTextAndNuls) {

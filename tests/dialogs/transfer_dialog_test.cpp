@@ -1,5 +1,7 @@
 #include "dialogs/transfer_dialog.h"
 
+#include <QFontMetrics>
+#include <QLabel>
 #include <QTest>
 
 #include <tuple>
@@ -107,6 +109,36 @@ TEST_F(TransferDialogTest, TheFormatStaysAndTheCharsetStaysWithItsKindOfList) {
   EXPECT_EQ(Charsets()->count(), 15);
   EXPECT_EQ(Charsets()->currentIndex(), -1);
   EXPECT_EQ(Formats()->currentText(), QStringLiteral("Base64(_-)"));
+}
+
+// The joiner reads "format - character set" in modes 0 and 1 and "character
+// set +半字" in mode 2, each part whole: nothing of it lies half under a list,
+// whatever the font's widths.
+TEST_F(TransferDialogTest, TheJoinerShowsItsWholePartInEveryMode) {
+  auto* joiner = Control<QLabel>(dialog, "lblDash");
+  ASSERT_NE(joiner, nullptr);
+  EXPECT_EQ(joiner->text(), QStringLiteral("-   +半字"));
+  for (const std::int16_t mode : {0, 1, 2, 0}) {
+    SCOPED_TRACE(mode);
+    ShowIn(mode);
+    const QFontMetrics metrics(joiner->font());
+    const QRect label = joiner->geometry();
+    const QRect charsets = Charsets()->geometry();
+    if (mode != 2) {
+      // The hyphen alone, in the gap between the lists.
+      EXPECT_GT(label.left(), Formats()->geometry().right());
+      EXPECT_LT(label.right(), charsets.left());
+      EXPECT_GE(label.width(), metrics.horizontalAdvance(u'-'));
+      EXPECT_LT(label.width(), metrics.horizontalAdvance(QStringLiteral("-   +")));
+    } else {
+      // "+半字" starts right of the list and ends inside the label and the dialog.
+      const int plus = label.left() + metrics.horizontalAdvance(QStringLiteral("-   "));
+      EXPECT_GT(plus, charsets.right());
+      EXPECT_LE(plus - charsets.right(), metrics.horizontalAdvance(u' ') + 2);
+      EXPECT_LE(label.left() + metrics.horizontalAdvance(joiner->text()), label.right() + 1);
+      EXPECT_LE(label.right(), dialog.width());
+    }
+  }
 }
 
 TEST_F(TransferDialogTest, ShownForRealItAnswersEnterAndEscape) {

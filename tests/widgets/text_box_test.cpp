@@ -61,6 +61,41 @@ TEST(TextBoxContract, ReplacingTheSelection) {
   EXPECT_EQ(box.document()->characterCount() - 1, 3);
 }
 
+// Inserted units that join a lone CR or LF of the text into one CR LF: the
+// caret still lands right after what was inserted, and the selection of what
+// was inserted never starts inside a line break.
+TEST(TextBoxContract, TheCaretFollowsTheInsertedUnitsAcrossAJoinedLineBreak) {
+  struct Case {
+    Text text;
+    std::int32_t start, length;
+    Text units, result;
+    std::int32_t caret;                             // after SetSelUnits(units)
+    std::pair<std::int32_t, std::int32_t> selected;  // after SetSelUnits(units, true)
+  };
+  const Case cases[] = {
+      {u"a\rZ", 2, 0, u"\nb", u"a\r\nbZ", 3, {2, 1}},   // LF after a lone CR
+      {u"a\rZ", 2, 1, u"\nb", u"a\r\nb", 3, {2, 1}},    // in place of a selection
+      {u"a\nZ", 1, 0, u"b\r", u"ab\r\nZ", 3, {1, 2}},   // CR before a lone LF
+      {u"a\r\nZ", 2, 0, u"\nb", u"a\r\n\nbZ", 4, {2, 2}},  // nothing to join
+      {u"aZ", 1, 0, u"\r\n\r", u"a\r\n\rZ", 3, {1, 2}},
+      {u"a\rXZ\nb", 2, 2, u"", u"a\r\nb", 2, {2, 0}},  // a deletion joins them
+  };
+  for (const Case& c : cases) {
+    for (const bool select : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << Hex(c.text) << " + " << Hex(c.units) << (select ? " selected" : ""));
+      TextBox box;
+      box.SetText(c.text);
+      box.SetSelStart(c.start);
+      box.SetSelLength(c.length);
+      box.SetSelUnits(c.units, select);
+      EXPECT_EQ(Hex(box.GetText()), Hex(c.result));
+      EXPECT_EQ(box.ScaleLength(), box.document()->characterCount() - 1);
+      const std::pair<std::int32_t, std::int32_t> expected = select ? c.selected : std::pair(c.caret, 0);
+      EXPECT_EQ(std::pair(box.SelStart(), box.SelLength()), expected);
+    }
+  }
+}
+
 TEST(TextBoxContract, MaxLengthCountsALineBreakAsTwo) {
   TextBox box;
   box.SetMaxLength(10);
