@@ -60,13 +60,25 @@ e2e_setup() {
   done
   E2E_TMP="$(mktemp -d)"
   trap e2e_cleanup EXIT
-  # Xvfb picks a free display number and writes it to the pipe when ready.
-  local fifo="$E2E_TMP/display"
+  # Xvfb writes the display number to the pipe when it is ready, and exits when
+  # the number is taken. Test runs in other containers of one machine share the
+  # abstract X sockets but not /tmp's lock files, so Xvfb's own choice of a free
+  # number can collide; each try starts at a number of this run's own.
+  local fifo="$E2E_TMP/display" display="" try number
   mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$E2E_TMP/xvfb.log" 2>&1 &
-  E2E_PIDS+=($!)
-  local display
-  read -r -t 20 display <"$fifo" || e2e_fail "Xvfb did not start"
+  for try in $(seq 0 19); do
+    number=$(( 100 + ($$ * 7 + try * 31) % 800 ))
+    Xvfb ":$number" -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >"$E2E_TMP/xvfb.log" 2>&1 &
+    local xvfb=$!
+    if read -r -t 20 display <"$fifo"; then
+      E2E_PIDS+=("$xvfb")
+      break
+    fi
+    display=""
+    kill "$xvfb" 2>/dev/null || true
+    wait "$xvfb" 2>/dev/null || true
+  done
+  [ -n "$display" ] || e2e_fail "Xvfb did not start: $(cat "$E2E_TMP/xvfb.log")"
   export DISPLAY=":$display"
   # A fresh user: settings, trash and documents of this test only.
   export HOME="$E2E_TMP/home"
