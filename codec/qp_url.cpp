@@ -14,118 +14,39 @@ namespace {
 
 // ---- Soft line breaks -------------------------------------------------------
 
-// The end of the removal chain: writes over the text.
-class TextWriter {
- public:
-  explicit TextWriter(char16_t* out, std::size_t written) : out_(out), written_(written) {}
-  void Push(char16_t c) { out_[written_++] = c; }
-  // Moves text forward; source is never before the write position.
-  void Move(const char16_t* source, std::size_t length) {
-    if (source != out_ + written_) std::memmove(out_ + written_, source, length * sizeof(char16_t));
-    written_ += length;
-  }
-  void Finish() {}
-  bool Idle() const { return true; }
-  std::size_t written() const { return written_; }
-
- private:
-  char16_t* out_;
-  std::size_t written_;
-};
-
-// Removes every occurrence of one pattern from a stream of characters the way a
-// whole-text replacement does: leftmost first, without overlap, never looking
-// again at what it passed on. The characters held back are always a prefix of
-// the pattern, and since each pattern has its "=" only at the start, a
-// mismatch can only start a new match at the character that broke the old one.
-template <class Next>
-class PatternRemover {
- public:
-  PatternRemover(std::u16string_view pattern, Next& next) : pattern_(pattern), next_(next) {}
-
-  void Push(char16_t c) {
-    if (matched_ > 0) {
-      if (c == pattern_[matched_]) {
-        if (++matched_ == pattern_.size()) matched_ = 0;
-        return;
-      }
-      Release();
-    }
-    if (c == pattern_[0]) {
-      matched_ = 1;
-    } else {
-      next_.Push(c);
-    }
-  }
-  void Finish() {
-    Release();
-    next_.Finish();
-  }
-  bool Idle() const { return matched_ == 0 && next_.Idle(); }
-
- private:
-  void Release() {
-    for (std::size_t k = 0; k < matched_; ++k) next_.Push(pattern_[k]);
-    matched_ = 0;
-  }
-
-  const std::u16string_view pattern_;
-  Next& next_;
-  std::size_t matched_ = 0;
-};
-
-// The first CR at or after position from, or n. memchr finds candidate bytes
-// fast; a byte 0x0D may also be either half of another code unit.
-std::size_t FindCarriageReturn(const char16_t* data, std::size_t from, std::size_t n) {
+// The first LF at or after position from, or n. memchr finds candidate bytes
+// fast; a byte 0x0A may also be either half of another code unit.
+std::size_t FindLineFeed(const char16_t* data, std::size_t from, std::size_t n) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);
   std::size_t offset = 2 * from;
   while (offset < 2 * n) {
-    const void* hit = std::memchr(bytes + offset, 0x0D, 2 * n - offset);
+    const void* hit = std::memchr(bytes + offset, 0x0A, 2 * n - offset);
     if (hit == nullptr) break;
     offset = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - bytes);
-    if (data[offset / 2] == u'\r') return offset / 2;
+    if (data[offset / 2] == u'\n') return offset / 2;
     ++offset;
   }
   return n;
 }
 
-// A character after which every removal stage is idle, when no CR came
-// before it: it continues no held prefix and starts none.
-bool EndsEveryPrefix(char16_t c) { return c != u'=' && c != u' ' && c != u'\t' && c != u'\r'; }
-
-// Removes "=" CR LF, then "= " CR LF, then "=" TAB CR LF, each over the whole
-// result of the one before (so a removal can bring a later pattern together, as
-// in "=" TAB "= " CR LF CR LF, which loses everything). The three removals run
-// as a pipeline in one pass, each stage seeing exactly the output of the stage
-// before it. Returns the new length; the text is written over in place.
-//
-// Every pattern holds a CR, so nothing is removed between two CRs; there the
-// pipeline only holds back and releases characters unchanged, and it is idle
-// again after any character that EndsEveryPrefix. So from an idle state the
-// text up to the last such character before the next CR moves as a block, and
-// only the few characters from there through the CR go through the stages one
-// by one.
+// Removes every soft line break in one pass and returns the new length; the
+// text is written over in place. Each LF is looked at once: together with an
+// optional CR before it, the spaces and tabs before that and the "=" before
+// those, it is a soft break. Breaks never overlap (each ends at its own LF
+// and holds no other), so looking back from every LF in the original text is
+// the same as reading it once from the start.
 std::size_t RemoveSoftLineBreaks(char16_t* data, std::size_t n) {
-  TextWriter writer(data, 0);
-  PatternRemover<TextWriter> tab_break(u"=\t\r\n", writer);
-  PatternRemover<PatternRemover<TextWriter>> space_break(u"= \r\n", tab_break);
-  PatternRemover<PatternRemover<PatternRemover<TextWriter>>> plain_break(u"=\r\n", space_break);
-  std::size_t i = 0;
-  std::size_t stepwise_until = 0;  // characters before this go through the stages
-  while (i < n) {
-    if (i >= stepwise_until && plain_break.Idle()) {
-      const std::size_t cr = FindCarriageReturn(data, i, n);
-      std::size_t block_end = cr;
-      while (block_end > i && !EndsEveryPrefix(data[block_end - 1])) --block_end;
-      writer.Move(data + i, block_end - i);
-      i = block_end;
-      stepwise_until = cr + 1;
-      continue;
-    }
-    plain_break.Push(data[i++]);
+  std::size_t written = 0;
+  std::size_t read = 0;  // the text before it is dealt with
+  for (std::size_t lf = FindLineFeed(data, 0, n); lf < n; lf = FindLineFeed(data, lf + 1, n)) {
+    const std::size_t keep = SoftBreakStart(std::u16string_view(data + read, lf - read));
+    if (keep == std::u16string_view::npos) continue;  // keep: the characters before the "="
+    if (written != read) std::memmove(data + written, data + read, keep * sizeof(char16_t));
+    written += keep;
+    read = lf + 1;
   }
-  plain_break.Finish();
-  return writer.written();
+  if (written != read) std::memmove(data + written, data + read, (n - read) * sizeof(char16_t));
+  return written + (n - read);
 }
 
 // ---- Decoding ---------------------------------------------------------------

@@ -10,8 +10,10 @@ namespace mok {
 
 // Decodes quoted-printable (mode % 128 == 0, escape "=") or URL percent-encoding
 // (mode % 128 == 1, escape "%"), in place; the result is never longer.
-// Quoted-printable first loses its soft line breaks ("=" CR LF, then "= " CR LF,
-// then "=" TAB CR LF); in URL form "+" is a space. Escaped bytes standing next
+// Quoted-printable first loses its soft line breaks: "=" at the end of a line,
+// that is "=" followed by CR LF or by a lone LF (mail stored on Linux), with
+// any spaces and tabs between them (up to kMaxSoftBreakPadding); in URL form
+// "+" is a space. Escaped bytes standing next
 // to each other form one run, and one printable character (U+0021..U+007E)
 // right after an escaped byte joins the run as a byte, since the printable
 // second byte of a double-byte character is often left unescaped. Each run is
@@ -20,6 +22,26 @@ namespace mok {
 // hex digits, stay as they are. NULs become spaces. Another mode, a code that
 // names no character set, or any failure leaves the empty text.
 void DecodeQpUrl(Text& text, std::int32_t code, std::int16_t mode);
+
+// The most spaces and tabs between the "=" of a soft line break and the line
+// end: transport padding is a few characters at most, and the bound keeps
+// what a streaming decoder holds back small. More make no soft break.
+inline constexpr std::size_t kMaxSoftBreakPadding = 998;
+
+// Where the soft line break of a line begins: the line's text before its LF
+// (a CR at its end belongs to the line end) ends in "=", then at most
+// kMaxSoftBreakPadding spaces and tabs, then the optional CR. The position of
+// that "=" in line, or npos when the line ends in no soft break.
+[[nodiscard]] inline std::size_t SoftBreakStart(std::u16string_view line) noexcept {
+  std::size_t j = line.size();
+  if (j > 0 && line[j - 1] == u'\r') --j;
+  std::size_t padding = 0;
+  while (j > 0 && (line[j - 1] == u' ' || line[j - 1] == u'\t')) {
+    if (++padding > kMaxSoftBreakPadding) return std::u16string_view::npos;
+    --j;
+  }
+  return j > 0 && line[j - 1] == u'=' ? j - 1 : std::u16string_view::npos;
+}
 
 // Encodes text with the code page of the charset index (0 936, 1 54936, 2 950,
 // 3 20000, 4 932, 5 20932, 6 949, 7 1361, 8 1252, 9 65001) and writes the bytes

@@ -68,6 +68,14 @@ TEST_F(Mok, StepsRunTheWindowsCodecCalls) {
   }
 }
 
+TEST_F(Mok, QuotedPrintableMailWithLinuxLineEndsDecodes) {
+  // As Maildir and mbox store it: soft breaks "=" LF, one of them padded and
+  // one between the two bytes of a character.
+  const MokResult r = Run({"decode", "QP-GBK"}, "=D6=D0=\n=CE=C4 \t\n=C2=D2= \n=C2=EB\n");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "\xE4\xB8\xAD\xE6\x96\x87 \t\n\xE4\xB9\xB1\xE7\xA0\x81\n");
+}
+
 TEST_F(Mok, StepsApplyInOrder) {
   // Made and read back twice over: the text comes back whole.
   const std::vector<std::string> steps = {"make", "Base64-Big5", "--then", "decode", "Base64-Big5", "--then",
