@@ -4,6 +4,7 @@
 #include <charconv>
 
 #include "cli/words.h"
+#include "codec/charset_conversion.h"
 #include "codec/charset_tables.h"
 #include "codec/text_files.h"
 
@@ -30,22 +31,38 @@ bool HasMark(std::int16_t format) { return format >= kFormatUtf16LeBom && format
 }  // namespace
 
 bool ParseFileEncoding(std::string_view word, FileEncoding& encoding) {
+  auto found = [&](std::int16_t format, std::int32_t code_page) {
+    encoding = FileEncoding();
+    encoding.format = format;
+    encoding.code_page = format == 0 ? code_page : 0;
+    encoding.name = std::string(word);
+    return true;
+  };
   for (std::size_t i = 0; i < kFormatNames.size(); ++i) {
-    if (EqualsIgnoringCase(word, kFormatNames[i])) {
-      encoding = {static_cast<std::int16_t>(i + 1), 0};
-      return true;
-    }
+    if (EqualsIgnoringCase(word, kFormatNames[i])) return found(static_cast<std::int16_t>(i + 1), 0);
   }
   std::int32_t number = 0;
   const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
-  if (error != std::errc() || end != word.data() + word.size()) return false;
+  const bool numeric = error == std::errc() && end == word.data() + word.size();
   for (const NamedCode& entry : CodePages()) {
-    if (entry.code == number) {
-      encoding = {0, number};
-      return true;
-    }
+    if (numeric ? entry.code == number : NamesMenuName(word, ToUtf8(entry.name))) return found(0, entry.code);
   }
-  return false;
+  if (numeric) return false;
+  if (NamesConverter(word, "UTF-16BE")) return found(kFormatUtf16Be, 0);
+  if (NamesConverter(word, "UTF-16")) {
+    found(kFormatUtf16LeBom, 0);
+    encoding.either_mark = true;
+    return true;
+  }
+  switch (const std::int32_t code_page = CodePageOfCharsetName(word)) {
+    case 0: return false;
+    case 65001: return found(kFormatUtf8, 0);
+    case 1200: return found(kFormatUtf16Le, 0);
+    case 936: return found(kFormatGbk, 0);
+    case 54936: return found(kFormatGb18030, 0);
+    case 28591: return found(kFormatLatin1, 0);
+    default: return found(0, code_page);
+  }
 }
 
 bool NeedsWholeDetection(const FileEncoding& encoding) { return encoding.format == 0 && encoding.code_page == 0; }
@@ -59,6 +76,7 @@ InputDecoder::InputDecoder(const FileEncoding& requested, std::int16_t detected)
   // means the same encoding without it; no request takes the detected format.
   if (detected < 1 || detected > 9) detected = kFormatGbk;
   std::int16_t used = requested.format;
+  if (requested.either_mark && detected == kFormatUtf16BeBom) used = kFormatUtf16BeBom;
   if (HasMark(used)) {
     if (detected != used) used += 3;
   } else if (used < 1 || used > 9) {

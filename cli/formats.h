@@ -6,9 +6,10 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 
-#include "cli/charset_stream.h"
+#include "codec/charset_stream.h"
 #include "codec/text_types.h"
 
 namespace mok::cli {
@@ -16,14 +17,20 @@ namespace mok::cli {
 struct FileEncoding {
   std::int16_t format = 0;     // 1..9; 0 with code_page 0 asks for detection
   std::int32_t code_page = 0;  // used when format is 0
+  // "utf-16": a file with either byte order mark is read by its mark.
+  bool either_mark = false;
+  std::string name;  // as the user wrote it, for messages; empty: detected
 };
 
 // The names of the formats 1..9, in that order.
 inline constexpr std::array<std::string_view, 9> kFormatNames = {
     "gbk", "gb18030", "latin1", "utf16le-bom", "utf16be-bom", "utf8-bom", "utf16le", "utf16be", "utf8"};
 
-// A format name (letters in any case) or the number of a code page of the
-// table. False for anything else.
+// A format name (letters in any case), the number or the name of a code page
+// of the table (its Chinese name or ASCII spelling), or a character-set name
+// as iconv and uconv take it (CodePageOfCharsetName; UTF-8, UTF-16LE,
+// UTF-16BE, GBK, GB18030 and Latin-1 give their file formats). False for
+// anything else.
 [[nodiscard]] bool ParseFileEncoding(std::string_view word, FileEncoding& encoding);
 
 // Whether reading with this encoding needs the format detected from all of the

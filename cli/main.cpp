@@ -77,7 +77,15 @@ int main(int argc, char** argv) {
     switch (call.action) {
       case Action::Help: Print(kHelp); return kExitOk;
       case Action::Version: Print("mok " MOK_VERSION "\n"); return kExitOk;
-      case Action::List: Print(ListText()); return kExitOk;
+      case Action::List: {
+        const std::string listing = ListText(call.search);
+        if (listing.empty()) {
+          Print("mok: 没有找到含有 “" + call.search + "” 的名字（mok list 列出全部）\n", STDERR_FILENO);
+          return kExitUnchanged;
+        }
+        Print(listing);
+        return kExitOk;
+      }
       case Action::Suggest: plan.steps.push_back(SuggestStep(call.apply)); break;
       case Action::Run:
         for (const StepRequest& request : call.steps) {

@@ -1,7 +1,7 @@
 #include <utility>
 
-#include "cli/charset_stream.h"
 #include "cli/steps.h"
+#include "codec/charset_stream.h"
 
 namespace mok::cli {
 namespace {

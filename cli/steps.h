@@ -60,7 +60,10 @@ struct Step {
 // The step asked for, or nothing and a one-line message in error.
 [[nodiscard]] std::optional<Step> BuildStep(const StepRequest& request, std::string& error);
 
-// What `mok list` prints: every name and number the steps accept.
-[[nodiscard]] std::string ListText();
+// What `mok list` prints: every name, number, ASCII spelling and character-set
+// alias the steps and -f, -t accept. With a search word, only the entries
+// that hold it (letters in any case; "-", "_" and spaces do not count) under
+// their headings, and the empty string when none does.
+[[nodiscard]] std::string ListText(std::string_view search = {});
 
 }  // namespace mok::cli

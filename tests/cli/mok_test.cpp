@@ -110,7 +110,8 @@ TEST_F(Mok, BadUsageExitsWithTwoAndOneLine) {
       {"convert", "-d", "out"},
       {"a2b", "GB--Big5", "--then"},
       {"convert", "--bogus"},
-      {"list", "extra"},
+      {"list", "extra", "more"},
+      {"convert", "-c", "--replace"},
       {"suggest", "a.txt", "b.txt"},  // one listing at a time
       {"a2b", "GB--Big5", "--apply"},
       {"suggest", "--then", "a2b", "GB--Big5"},

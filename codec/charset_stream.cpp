@@ -1,26 +1,31 @@
-#include "cli/charset_stream.h"
+#include "codec/charset_stream.h"
 
 #include "codec/charset_conversion.h"
 
-namespace mok::cli {
+namespace mok {
 
-CharsetStream::CharsetStream(Kind kind, std::int32_t code_page) : kind_(kind), code_page_(code_page) {}
+CharsetStream::CharsetStream(Kind kind, std::int32_t code_page, const EncodeRules& rules)
+    : kind_(kind), code_page_(code_page, rules) {}
 
-std::unique_ptr<CharsetStream> CharsetStream::ByLanguageCode(std::int32_t code) {
+std::unique_ptr<CharsetStream> CharsetStream::ByLanguageCode(std::int32_t code, const EncodeRules& rules) {
   switch (code) {
-    case -1: return std::unique_ptr<CharsetStream>(new CharsetStream(Kind::Latin1, 1200));
-    case -2: return ByCodePage(1200);
-    case -3: return std::unique_ptr<CharsetStream>(new CharsetStream(Kind::Utf16Be, 1200));
-    case -4: return std::unique_ptr<CharsetStream>(new CharsetStream(Kind::Utf8, 65001));
+    case -1: return std::unique_ptr<CharsetStream>(new CharsetStream(Kind::Latin1, 1200, rules));
+    case -2: return ByCodePage(1200, rules);
+    case -3: return std::unique_ptr<CharsetStream>(new CharsetStream(Kind::Utf16Be, 1200, rules));
+    case -4: return std::unique_ptr<CharsetStream>(new CharsetStream(Kind::Utf8, 65001, rules));
     default: break;
   }
   // An unknown locale gets a code page no converter has, so Usable() is false.
   const std::int32_t code_page = code < 0 ? -1 : AnsiCodePageOfLocale(code);
-  return ByCodePage(code_page < 0 ? 0 : code_page);
+  return ByCodePage(code_page < 0 ? 0 : code_page, rules);
 }
 
-std::unique_ptr<CharsetStream> CharsetStream::ByCodePage(std::int32_t code_page) {
-  return std::unique_ptr<CharsetStream>(new CharsetStream(Kind::CodePage, code_page));
+std::unique_ptr<CharsetStream> CharsetStream::ByCodePage(std::int32_t code_page, const EncodeRules& rules) {
+  return std::unique_ptr<CharsetStream>(new CharsetStream(Kind::CodePage, code_page, rules));
+}
+
+std::size_t CharsetStream::PendingDecodeBytes() const {
+  return kind_ == Kind::Utf8 || kind_ == Kind::Latin1 ? 0 : code_page_.PendingDecodeBytes();
 }
 
 bool CharsetStream::Usable() const { return code_page_.Usable(); }
@@ -52,13 +57,15 @@ bool CharsetStream::Encode(TextView chunk, bool last, Bytes& out) {
     case Kind::Utf8: return code_page_.Encode(chunk, last, out);
     case Kind::Latin1: out += TextToLatin1Bytes(chunk); return true;
     case Kind::Utf16Be: {
-      Bytes bytes = TextToByteView(chunk);
+      // The byte view (with its rules), each unit then turned round.
+      Bytes bytes;
+      const bool encoded = code_page_.Encode(chunk, last, bytes);
       SwapByteOrder(bytes);
       out += bytes;
-      return true;
+      return encoded;
     }
   }
   return false;
 }
 
-}  // namespace mok::cli
+}  // namespace mok
