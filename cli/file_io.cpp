@@ -65,34 +65,9 @@ int InputSource::Open(const std::string& path) {
   return S_ISDIR(stat_.st_mode) ? EISDIR : 0;
 }
 
-int InputSource::Detect(std::int16_t& format) {
-  FileFormatSniffer sniffer;
-  const bool rewind = S_ISREG(stat_.st_mode) && ::lseek(fd_, 0, SEEK_CUR) == 0;
-  BytesView chunk;
-  bool at_end = false;
-  while (!at_end) {
-    if (int error = Read(chunk, at_end); error != 0) return error;
-    sniffer.Add(chunk);
-    if (!rewind) held_ += chunk;
-  }
-  format = sniffer.Result();
-  if (rewind) return ::lseek(fd_, 0, SEEK_SET) == 0 ? 0 : errno;
-  holding_ = true;
-  return 0;
-}
-
-int InputSource::Next(BytesView& chunk, bool& at_end) {
-  if (!holding_) return Read(chunk, at_end);
-  const std::size_t size = std::min(kChunkBytes, held_.size() - held_at_);
-  chunk = BytesView(held_).substr(held_at_, size);
-  held_at_ += size;
-  at_end = held_at_ == held_.size();
-  return 0;
-}
-
 // Fills the buffer, or stops short at the end of the input. The buffer is not
 // cleared first: a small file touches only the memory it needs.
-int InputSource::Read(BytesView& chunk, bool& at_end) {
+int InputSource::Next(BytesView& chunk, bool& at_end) {
   if (!buffer_) buffer_.reset(new std::uint8_t[kChunkBytes]);
   std::size_t size = 0;
   while (size < kChunkBytes) {

@@ -29,21 +29,14 @@ class InputSource {
 
   int Open(const std::string& path);
   [[nodiscard]] const struct stat& Stat() const { return stat_; }
-  // Detects the format from all of the input (DetectFileFormat): a regular
-  // file is read once and rewound, anything else is kept in memory.
-  int Detect(std::int16_t& format);
   // The next chunk, valid until the next call; at_end when nothing follows it.
+  // Each chunk is full (kChunkBytes) unless it is the last.
   int Next(BytesView& chunk, bool& at_end);
 
  private:
-  int Read(BytesView& chunk, bool& at_end);
-
   std::unique_ptr<std::uint8_t[]> buffer_;
   int fd_ = -1;
   struct stat stat_ {};
-  Bytes held_;
-  std::size_t held_at_ = 0;
-  bool holding_ = false;
 };
 
 // Standard output, or a file written under a temporary name beside it and

@@ -161,15 +161,15 @@ int ConvertOne(const RunPlan& plan, const std::string& input, const std::string&
   const std::string shown_out = output.empty() ? "标准输出" : output;
   InputSource source;
   if (int error = source.Open(input); error != 0) return Failed(shown_in, "打开", error, input);
-  std::int16_t detected = 0;
-  if (NeedsWholeDetection(plan.input)) {
-    if (int error = source.Detect(detected); error != 0) return Failed(shown_in, "打开", error, input);
-  }
   BytesView chunk;
   bool at_end = false;
   if (int error = source.Next(chunk, at_end); error != 0) return Failed(shown_in, "打开", error, input);
-  // A requested byte order mark is checked against the first bytes only.
-  if (plan.input.format >= kFormatUtf16LeBom && plan.input.format <= kFormatUtf8Bom) {
+  // The format is decided on the first chunk, so that the input is read once
+  // and streams; a requested byte order mark is checked against its first bytes.
+  std::int16_t detected = 0;
+  if (NeedsDetection(plan.input)) {
+    detected = DetectInputFormat(chunk, at_end);
+  } else if (plan.input.format >= kFormatUtf16LeBom && plan.input.format <= kFormatUtf8Bom) {
     detected = DetectFileFormat(chunk.substr(0, 3));
   }
 

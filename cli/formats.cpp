@@ -65,7 +65,47 @@ bool ParseFileEncoding(std::string_view word, FileEncoding& encoding) {
   }
 }
 
-bool NeedsWholeDetection(const FileEncoding& encoding) { return encoding.format == 0 && encoding.code_page == 0; }
+bool NeedsDetection(const FileEncoding& encoding) { return encoding.format == 0 && encoding.code_page == 0; }
+
+bool IsStrictUtf8(BytesView bytes, bool cut_allowed) {
+  std::size_t i = 0;
+  const std::size_t n = bytes.size();
+  while (i < n) {
+    const std::uint8_t b = bytes[i];
+    if (b < 0x80) {
+      ++i;
+      continue;
+    }
+    int length = 0;
+    std::uint8_t low = 0x80, high = 0xBF;  // the range of the second byte
+    if (b >= 0xC2 && b <= 0xDF) {
+      length = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      length = 3;
+      if (b == 0xE0) low = 0xA0;   // overlong
+      if (b == 0xED) high = 0x9F;  // surrogates
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      length = 4;
+      if (b == 0xF0) low = 0x90;   // overlong
+      if (b == 0xF4) high = 0x8F;  // above U+10FFFF
+    } else {
+      return false;
+    }
+    for (int k = 1; k < length; ++k) {
+      if (i + k >= n) return cut_allowed;
+      const std::uint8_t c = bytes[i + k];
+      if (k == 1 ? (c < low || c > high) : (c < 0x80 || c > 0xBF)) return false;
+    }
+    i += static_cast<std::size_t>(length);
+  }
+  return true;
+}
+
+std::int16_t DetectInputFormat(BytesView head, bool complete) {
+  const std::int16_t window = DetectFileFormat(head);
+  if (window != 0) return window;
+  return IsStrictUtf8(head, !complete) ? kFormatUtf8 : kFormatGbk;
+}
 
 InputDecoder::InputDecoder(const FileEncoding& requested, std::int16_t detected) {
   if (requested.format == 0 && requested.code_page != 0) {

@@ -33,17 +33,30 @@ inline constexpr std::array<std::string_view, 9> kFormatNames = {
 // anything else.
 [[nodiscard]] bool ParseFileEncoding(std::string_view word, FileEncoding& encoding);
 
-// Whether reading with this encoding needs the format detected from all of the
-// input (DetectFileFormat), or from its first three bytes at most.
-[[nodiscard]] bool NeedsWholeDetection(const FileEncoding& encoding);
+// Whether reading with this encoding needs the format detected
+// (DetectInputFormat), rather than a byte order mark checked.
+[[nodiscard]] bool NeedsDetection(const FileEncoding& encoding);
+
+// The format of an input without -f, from its first part (head; complete when
+// that is all of it): the window's detection (DetectFileFormat: byte order
+// marks, UTF-16 line breaks, NULs, UTF-8 from six non-ASCII bytes on), and
+// where that finds nothing, UTF-8 when the head is valid UTF-8, however few
+// non-ASCII bytes it has (a character cut by the end of an incomplete head
+// counts as valid); GBK otherwise.
+[[nodiscard]] std::int16_t DetectInputFormat(BytesView head, bool complete);
+
+// Whether the bytes are valid UTF-8: no overlong forms, no encoded
+// surrogates, nothing above U+10FFFF; with cut_allowed, the bytes may end
+// inside a character.
+[[nodiscard]] bool IsStrictUtf8(BytesView bytes, bool cut_allowed);
 
 // Reads an input as the window's open does (DecodeFileBytes): the requested
 // format combined with the detected one, the byte order mark dropped, NULs
 // read as spaces. A code page decodes as CpBytesToText, NULs read as spaces.
 class InputDecoder {
  public:
-  // detected: DetectFileFormat of the whole input, or of its first bytes when
-  // NeedsWholeDetection is false.
+  // detected: DetectInputFormat of the input, or DetectFileFormat of its
+  // first bytes when NeedsDetection is false.
   InputDecoder(const FileEncoding& requested, std::int16_t detected);
   // Replaces out with the text of the next chunk.
   [[nodiscard]] bool Decode(BytesView chunk, bool last, Text& out);

@@ -28,7 +28,10 @@ bool WriteAll(int fd, const std::string& bytes) {
   return true;
 }
 
-TEST(ConstantMemory, HundredMegabytesOfGbkConvertInAFewMegabytes) {
+// A hundred megabytes through mok with the arguments, fed through a pipe:
+// the peak may not grow with the input.
+void ExpectConstantMemory(const std::vector<std::string>& args) {
+  SCOPED_TRACE(::testing::PrintToString(args));
   ::signal(SIGPIPE, SIG_IGN);
   int pipe_fds[2];
   ASSERT_EQ(::pipe(pipe_fds), 0);
@@ -37,7 +40,7 @@ TEST(ConstantMemory, HundredMegabytesOfGbkConvertInAFewMegabytes) {
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[0], 0);
   posix_spawn_file_actions_addclose(&actions, pipe_fds[1]);
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  const pid_t pid = SpawnMok({"convert", "-f", "gbk", "-t", "utf8"}, actions);
+  const pid_t pid = SpawnMok(args, actions);
   posix_spawn_file_actions_destroy(&actions);
   ASSERT_GT(pid, 0);
   ::close(pipe_fds[0]);
@@ -67,6 +70,14 @@ TEST(ConstantMemory, HundredMegabytesOfGbkConvertInAFewMegabytes) {
   // buffers (sanitizer builds keep some freed memory for a while).
   EXPECT_LT(after_all - after_ten, 16 * 1024) << "peak after 10 MB " << after_ten << " KB, after 100 MB " << after_all;
   EXPECT_LT(after_all, 64 * 1024);
+}
+
+
+TEST(ConstantMemory, HundredMegabytesOfGbkConvertInAFewMegabytes) {
+  ExpectConstantMemory({"convert", "-f", "gbk", "-t", "utf8"});
+  // Without -f the format is decided on the first part: standard input still
+  // streams.
+  ExpectConstantMemory({"convert"});
 }
 
 }  // namespace

@@ -201,6 +201,22 @@ TEST_F(Mok, FolderOutputKeepsNamesAndConvertsFilesAtOnce) {
   EXPECT_FALSE(std::filesystem::exists(Path("out2/f1.txt")));
 }
 
+TEST_F(Mok, ShortUtf8FilesAreReadAsUtf8) {
+  // One character each, as in a folder of names or labels: none is GBK.
+  const std::vector<std::string> words = {"\xE4\xB8\xAD", "\xC3\xA9", "\xD0\x96\n", "\xF0\x9F\x98\x80"};
+  std::vector<std::string> args = {"convert", "-t", "utf16le", "-d", "out"};
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    WriteFile(Path("w" + std::to_string(i)), words[i]);
+    args.push_back("w" + std::to_string(i));
+  }
+  const MokResult r = Run(args);
+  EXPECT_EQ(r.status, 0) << r.err;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const Bytes le = TextToByteView(TextOf(words[i]));
+    EXPECT_EQ(ReadFile(Path("out/w" + std::to_string(i))), std::string(le.begin(), le.end())) << i;
+  }
+}
+
 TEST_F(Mok, HelpAndList) {
   const MokResult help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
