@@ -13,16 +13,16 @@ namespace {
 
 // The character set a file format is written in; UTF-16BE is the language
 // code UBE, the others are code pages (1200: the UTF-16LE byte view).
-std::unique_ptr<CharsetStream> CharsetOfFormat(std::int16_t format) {
+std::unique_ptr<CharsetStream> CharsetOfFormat(std::int16_t format, const EncodeRules& rules = EncodeRules()) {
   switch (format) {
-    case kFormatGbk: return CharsetStream::ByCodePage(936);
-    case kFormatGb18030: return CharsetStream::ByCodePage(54936);
-    case kFormatLatin1: return CharsetStream::ByCodePage(28591);
+    case kFormatGbk: return CharsetStream::ByCodePage(936, rules);
+    case kFormatGb18030: return CharsetStream::ByCodePage(54936, rules);
+    case kFormatLatin1: return CharsetStream::ByCodePage(28591, rules);
     case kFormatUtf16LeBom:
-    case kFormatUtf16Le: return CharsetStream::ByCodePage(1200);
+    case kFormatUtf16Le: return CharsetStream::ByCodePage(1200, rules);
     case kFormatUtf16BeBom:
-    case kFormatUtf16Be: return CharsetStream::ByLanguageCode(-3);
-    default: return CharsetStream::ByCodePage(65001);
+    case kFormatUtf16Be: return CharsetStream::ByLanguageCode(-3, rules);
+    default: return CharsetStream::ByCodePage(65001, rules);
   }
 }
 
@@ -110,6 +110,8 @@ std::int16_t DetectInputFormat(BytesView head, bool complete) {
 InputDecoder::InputDecoder(const FileEncoding& requested, std::int16_t detected) {
   if (requested.format == 0 && requested.code_page != 0) {
     charset_ = CharsetStream::ByCodePage(requested.code_page);
+    code_page_ = requested.code_page;
+    name_ = requested.name;
     return;
   }
   // The same combination as DecodeFileBytes: a requested mark the file lacks
@@ -124,22 +126,38 @@ InputDecoder::InputDecoder(const FileEncoding& requested, std::int16_t detected)
   }
   charset_ = CharsetOfFormat(used);
   if (HasMark(used)) mark_left_ = used == kFormatUtf8Bom ? 3 : 2;
+  switch (used) {
+    case kFormatGbk: code_page_ = 936; break;
+    case kFormatGb18030: code_page_ = 54936; break;
+    case kFormatLatin1: code_page_ = 28591; break;
+    case kFormatUtf8Bom:
+    case kFormatUtf8: code_page_ = 65001; break;
+    default: code_page_ = 1200; break;
+  }
+  name_ = requested.name.empty() ? ToUtf8(FileFormatName(used, true)) : requested.name;
 }
 
 bool InputDecoder::Decode(BytesView chunk, bool last, Text& out) {
   out.clear();
   const std::size_t skipped = std::min(mark_left_, chunk.size());
   mark_left_ -= skipped;
+  text_offset_ = fed_ + skipped - charset_->PendingDecodeBytes();
+  fed_ += chunk.size();
   if (!charset_->Decode(chunk.substr(skipped), last, out)) return false;
   ReplaceNulBySpace(out);
   return true;
 }
 
-OutputEncoder::OutputEncoder(const FileEncoding& encoding) {
+std::uint64_t InputDecoder::InputBytesOf(TextView text) const {
+  if (code_page_ == 1200) return 2 * text.size();
+  return TextToCpBytes(text, code_page_).size();
+}
+
+OutputEncoder::OutputEncoder(const FileEncoding& encoding, const EncodeRules& rules) {
   if (encoding.format == 0) {
-    charset_ = CharsetStream::ByCodePage(encoding.code_page);
+    charset_ = CharsetStream::ByCodePage(encoding.code_page, rules);
   } else {
-    charset_ = CharsetOfFormat(encoding.format);
+    charset_ = CharsetOfFormat(encoding.format, rules);
     mark_pending_ = HasMark(encoding.format);
   }
 }

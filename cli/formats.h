@@ -53,6 +53,8 @@ inline constexpr std::array<std::string_view, 9> kFormatNames = {
 // Reads an input as the window's open does (DecodeFileBytes): the requested
 // format combined with the detected one, the byte order mark dropped, NULs
 // read as spaces. A code page decodes as CpBytesToText, NULs read as spaces.
+// Bytes that cannot be decoded become escapes (U+DC00 + byte), so nothing is
+// lost on the way; the output decides what becomes of them.
 class InputDecoder {
  public:
   // detected: DetectInputFormat of the input, or DetectFileFormat of its
@@ -60,19 +62,34 @@ class InputDecoder {
   InputDecoder(const FileEncoding& requested, std::int16_t detected);
   // Replaces out with the text of the next chunk.
   [[nodiscard]] bool Decode(BytesView chunk, bool last, Text& out);
+  // The input offset of the first unit of the text the last Decode gave.
+  [[nodiscard]] std::uint64_t TextOffset() const { return text_offset_; }
+  // How many input bytes the text stands for (its own encoding again: exact
+  // for escapes and for every encoding without shift states).
+  [[nodiscard]] std::uint64_t InputBytesOf(TextView text) const;
+  // The encoding's name for messages: as the user wrote it, or the detected
+  // format's ("GBK", "UTF-8", ...).
+  [[nodiscard]] const std::string& Name() const { return name_; }
 
  private:
   std::unique_ptr<CharsetStream> charset_;
+  std::int32_t code_page_ = 0;  // for InputBytesOf; 1200 for both UTF-16 orders
+  std::string name_;
   std::size_t mark_left_ = 0;  // bytes of the byte order mark still to drop
+  std::uint64_t fed_ = 0;
+  std::uint64_t text_offset_ = 0;
 };
 
 // Writes text as the window's save does (EncodeFileText), or by a code page
-// (TextToCpBytes).
+// (TextToCpBytes), with the rules for what the encoding cannot hold.
 class OutputEncoder {
  public:
-  explicit OutputEncoder(const FileEncoding& encoding);
-  // Replaces out with the bytes of the next chunk.
+  explicit OutputEncoder(const FileEncoding& encoding, const EncodeRules& rules = EncodeRules());
+  // Replaces out with the bytes of the next chunk. False when the converter
+  // fails or a Stop rule stopped it (Problem() tells where); out then holds
+  // the bytes before the problem.
   [[nodiscard]] bool Encode(TextView chunk, bool last, Bytes& out);
+  [[nodiscard]] const EncodeProblem* Problem() const { return charset_->Problem(); }
 
  private:
   std::unique_ptr<CharsetStream> charset_;

@@ -101,6 +101,11 @@ int main(int argc, char** argv) {
     plan.output_dir = call.output_dir;
     plan.jobs = call.jobs != 0 ? call.jobs : std::max(1u, std::thread::hardware_concurrency());
     plan.inputs = call.inputs;
+    const mok::InvalidAction action = call.invalid == Invalid::Omit      ? mok::InvalidAction::Omit
+                                 : call.invalid == Invalid::Replace ? mok::InvalidAction::Replace
+                                                                    : mok::InvalidAction::Stop;
+    plan.rules = {call.keep ? mok::InvalidAction::Keep : action, action, true};
+    plan.force = call.force;
     return RunAll(plan);
   } catch (...) {
     Print("mok: 内存不足\n", STDERR_FILENO);

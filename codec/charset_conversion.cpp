@@ -321,7 +321,7 @@ Bytes NormalizeHzShifts(BytesView bytes) {
 // it are in out).
 struct IconvStop {
   bool stopped = false;
-  std::size_t position = 0;
+  std::ptrdiff_t position = 0;
   char32_t code_point = 0;
   bool escaped = false;
 };
@@ -350,7 +350,7 @@ bool IconvEncode(iconv_t cd, TextView text, Bytes& out, const EncodeRules* rules
       if (action == InvalidAction::Stop && stop != nullptr) {
         const char32_t code_point =
             units == 2 ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00) : text[i];
-        *stop = {true, i, code_point, escaped};
+        *stop = {true, static_cast<std::ptrdiff_t>(i), code_point, escaped};
         out.resize(written);
         return false;
       }
@@ -782,7 +782,7 @@ bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes&
   Bytes piece;
   const bool converted = IconvEncode(cd, chunk, piece, rules, stop);
   out += piece;
-  if (stop != nullptr && stop->stopped) stop->position = stop->position > carried ? stop->position - carried : 0;
+  if (stop != nullptr && stop->stopped) stop->position -= static_cast<std::ptrdiff_t>(carried);
   return converted;
 }
 
@@ -1046,7 +1046,7 @@ namespace {
 
 void RecordProblem(CodePageStream::Impl& s, std::ptrdiff_t position, char32_t code_point, bool escaped) {
   s.stopped = true;
-  s.problem = {static_cast<std::size_t>(std::max<std::ptrdiff_t>(position, 0)), code_point, escaped};
+  s.problem = {position, code_point, escaped};
 }
 
 // ICU's streaming encoder with the rules' callback; a Stop rule ends it with

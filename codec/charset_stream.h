@@ -36,10 +36,12 @@ struct EncodeRules {
 };
 
 // Where an encoder with a Stop rule stopped: the unit position in the chunk
-// given to Encode, the character's code point (a lone surrogate's own
-// value), and whether it was an escaped byte. The bytes before it are in out.
+// given to Encode (negative for a character that began in an earlier chunk:
+// a surrogate pair cut by its end), the character's code point (a lone
+// surrogate's own value), and whether it was an escaped byte. The bytes
+// before it are in out.
 struct EncodeProblem {
-  std::size_t position = 0;
+  std::ptrdiff_t position = 0;
   char32_t code_point = 0;
   bool escaped = false;
 };

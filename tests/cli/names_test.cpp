@@ -109,7 +109,7 @@ TEST_F(MokNames, CodesAndNamesAsPlainArguments) {
       {{"lcid", "GB", "utf-8"}, u"涓枃", [](Text& t) { ReinterpretByLid(t, 2052, -4); }},
       {{"lcid", "-4", "-1"}, u"\u00E4", [](Text& t) { ReinterpretByLid(t, -4, -1); }},
       {{"cp", "cp950", "gbk"}, u"笢恅", [](Text& t) { ReinterpretByCp(t, 950, 936); }},
-      {{"a2b", "japanese--gb"}, u"荳ｭ", [](Text& t) { ReinterpretByLid(t, 1041, 2052); }},
+      {{"a2b", "japanese--gb", "--keep"}, u"荳ｭ", [](Text& t) { ReinterpretByLid(t, 1041, 2052); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::PrintToString(c.args));
