@@ -46,6 +46,12 @@ Step Whole(std::function<void(Text&)> run) {
   return step;
 }
 
+Step Streamed(std::function<std::unique_ptr<Stage>()> stream) {
+  Step step;
+  step.stream = std::move(stream);
+  return step;
+}
+
 Step Reinterpret(bool by_code_page, std::int32_t a, std::int32_t b) {
   Step step;
   step.streams = true;
@@ -92,7 +98,7 @@ std::vector<Item> BuildCatalogue() {
   for (const QpUrlRow& row : kReadQpTable) {
     if (row.caption == kSeparatorCaption) continue;
     items.push_back({"decode", NameOf(row.caption), Needs::Nothing, [row](const Arguments&) {
-                       return Whole([row](Text& t) { DecodeQpUrl(t, row.code, row.mode); });
+                       return Streamed([row] { return QpUrlStage(row.code, row.mode); });
                      }});
   }
   for (const Base64Row& row : kBase64Table) {
@@ -126,6 +132,10 @@ std::vector<Item> BuildCatalogue() {
       items.push_back(
           {"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::FormatAndCp : Needs::FormatAndLcid,
            [by_code_page](const Arguments& args) {
+             if (args.transfer <= 1) {  // URL and QP
+               const auto mode = static_cast<std::int16_t>((by_code_page ? 128 : 0) + 1 - args.transfer);
+               return Streamed([args, mode] { return QpUrlStage(args.code, mode); });
+             }
              return Whole([args, by_code_page](Text& t) { DecodeTransfer(t, args.transfer, args.code, by_code_page); });
            }});
     } else {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "codec/charset_conversion.h"
+#include "codec/charset_stream.h"
 #include "codec/conversion_core.h"
 #include "codec/hex_digits.h"
 
@@ -254,6 +255,245 @@ void EncodeQpUrl(Text& text, std::int16_t charset_index) {
     text.swap(out);
   } catch (...) {
     text.clear();
+  }
+}
+
+// ---- Streaming ----------------------------------------------------------------
+//
+// The whole-text decoder as a machine fed one character at a time: the soft
+// line break filter (quoted-printable) holds back an "=" while what follows
+// may still make it a soft break, and the run machine holds back an escape
+// until its two digits are seen. Plain text and runs of complete escapes
+// skip the machine's single steps.
+
+namespace {
+
+// A run held whole up to this size, and decoded as it comes beyond it.
+constexpr std::size_t kRunHeld = 64 * 1024;
+
+bool IsPrintable(char16_t c) { return c >= 0x21 && c <= 0x7E; }
+
+}  // namespace
+
+QpUrlStreamDecoder::QpUrlStreamDecoder(std::int32_t code, std::int16_t mode)
+    : code_(code), by_code_page_(mode >= 128), url_(mode % 128 == 1), escape_(mode % 128 == 0 ? u'=' : u'%') {
+  try {
+    usable_ = (mode % 128 == 0 || mode % 128 == 1) && NamesCharacterSet(code, by_code_page_);
+  } catch (...) {
+    usable_ = false;
+  }
+}
+
+QpUrlStreamDecoder::~QpUrlStreamDecoder() = default;
+
+// A run's text goes straight to out: nothing else is written while it lasts.
+void QpUrlStreamDecoder::PushByte(std::uint8_t byte, Text& out) {
+  run_.push_back(byte);
+  if (run_.size() < kRunHeld) return;
+  if (!run_stream_) {
+    run_stream_ = by_code_page_ ? CharsetStream::ByCodePage(code_) : CharsetStream::ByLanguageCode(code_);
+  }
+  const std::size_t at = out.size();
+  failed_ = failed_ || !run_stream_->Decode(run_, false, out);
+  for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+  run_.clear();
+}
+
+void QpUrlStreamDecoder::EndRun(Text& out) {
+  const std::size_t at = out.size();
+  if (run_stream_) {
+    failed_ = failed_ || !run_stream_->Decode(run_, true, out);
+    run_stream_.reset();
+  } else if (!run_.empty()) {
+    out += DecodeRun(run_, code_, by_code_page_);
+  }
+  run_.clear();
+  for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+}
+
+// The run machine: whole-text decoding one character at a time.
+void QpUrlStreamDecoder::Step(char16_t c, Text& out) {
+  for (;;) {
+    switch (state_) {
+      case State::Text:
+        if (c == escape_) {
+          state_ = State::Escape;
+        } else {
+          Emit(c, out);
+        }
+        return;
+      case State::Escape:
+        if (HexValue(c) >= 0) {
+          digit_ = c;
+          state_ = State::EscapeDigit;
+          return;
+        }
+        out += escape_;  // no escape: the text goes on at c
+        state_ = State::Text;
+        continue;
+      case State::EscapeDigit:
+        if (HexValue(c) >= 0) {
+          PushByte(static_cast<std::uint8_t>(HexValue(digit_) * 16 + HexValue(c)), out);
+          state_ = State::AfterEscaped;
+          return;
+        }
+        out += escape_;
+        out += digit_;
+        state_ = State::Text;
+        continue;
+      case State::AfterEscaped:
+        if (c == escape_) {
+          state_ = State::RunEscape;
+          return;
+        }
+        if (IsPrintable(c) && !(url_ && c == u'+')) {  // the printable second byte of a pair
+          PushByte(static_cast<std::uint8_t>(c), out);
+          state_ = State::AfterLiteral;
+          return;
+        }
+        EndRun(out);
+        state_ = State::Text;
+        continue;
+      case State::AfterLiteral:
+        if (c == escape_) {
+          state_ = State::RunEscape;
+          return;
+        }
+        EndRun(out);
+        state_ = State::Text;
+        continue;
+      case State::RunEscape:
+        if (HexValue(c) >= 0) {
+          digit_ = c;
+          state_ = State::RunEscapeDigit;
+          return;
+        }
+        EndRun(out);
+        out += escape_;
+        state_ = State::Text;
+        continue;
+      case State::RunEscapeDigit:
+        if (HexValue(c) >= 0) {
+          PushByte(static_cast<std::uint8_t>(HexValue(digit_) * 16 + HexValue(c)), out);
+          state_ = State::AfterEscaped;
+          return;
+        }
+        EndRun(out);
+        out += escape_;
+        out += digit_;
+        state_ = State::Text;
+        continue;
+    }
+  }
+}
+
+void QpUrlStreamDecoder::ReleaseHeld(Text& out) {
+  held_ = false;
+  Step(u'=', out);
+  for (const char16_t c : padding_text_) Step(c, out);
+  if (held_cr_) Step(u'\r', out);
+  padding_text_.clear();
+  padding_ = 0;
+  held_cr_ = false;
+}
+
+// The soft line break filter of quoted-printable, in front of the run machine.
+void QpUrlStreamDecoder::Filter(char16_t c, Text& out) {
+  for (;;) {
+    if (!held_) {
+      if (c == u'=' && !url_) {
+        held_ = true;
+        return;
+      }
+      Step(c, out);
+      return;
+    }
+    if (c == u'\n') {  // "=", padding, CR and LF: a soft line break
+      held_ = false;
+      padding_text_.clear();
+      padding_ = 0;
+      held_cr_ = false;
+      return;
+    }
+    if (!held_cr_ && (c == u' ' || c == u'\t') && padding_ < kMaxSoftBreakPadding) {
+      padding_text_ += c;
+      ++padding_;
+      return;
+    }
+    if (!held_cr_ && c == u'\r') {
+      held_cr_ = true;
+      return;
+    }
+    ReleaseHeld(out);  // no soft break: what was held goes on, then c
+  }
+}
+
+// Plain text, and runs of complete escapes each with its optional printable
+// byte, without the single steps; only where nothing is held back. Returns
+// false when the chunk is done.
+bool QpUrlStreamDecoder::Fast(TextView chunk, std::size_t& i, Text& out) {
+  const std::size_t n = chunk.size();
+  if (held_ || i >= n) return i < n;
+  if (state_ == State::Text) {
+    std::size_t end = i;
+    while (end < n && chunk[end] != escape_) ++end;
+    const std::size_t at = out.size();
+    out.append(chunk.substr(i, end - i));
+    const char16_t plus = url_ ? u'+' : 0;
+    for (std::size_t k = at; k < out.size(); ++k) out[k] = (out[k] == 0 || out[k] == plus) ? u' ' : out[k];
+    i = end;
+    return i < n;
+  }
+  if (state_ == State::AfterEscaped || state_ == State::AfterLiteral) {
+    // "=XX" after "=XX" (or after its printable byte); a soft break is "="
+    // followed by a space, tab, CR or LF, never by a digit.
+    while (i + 2 < n && chunk[i] == escape_) {
+      const int high = HexValue(chunk[i + 1]), low = HexValue(chunk[i + 2]);
+      if (high < 0 || low < 0) break;
+      PushByte(static_cast<std::uint8_t>(high * 16 + low), out);
+      i += 3;
+      state_ = State::AfterEscaped;
+      if (i < n && chunk[i] != escape_ && IsPrintable(chunk[i]) && !(url_ && chunk[i] == u'+')) {
+        PushByte(static_cast<std::uint8_t>(chunk[i]), out);
+        ++i;
+        state_ = State::AfterLiteral;
+      }
+    }
+  }
+  return i < n;
+}
+
+bool QpUrlStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
+  if (!usable_) return false;
+  try {
+    std::size_t i = 0;
+    while (Fast(chunk, i, out)) Filter(chunk[i++], out);
+    if (last) {
+      if (held_) ReleaseHeld(out);
+      switch (state_) {
+        case State::Text: break;
+        case State::Escape: out += escape_; break;
+        case State::EscapeDigit:
+          out += escape_;
+          out += digit_;
+          break;
+        case State::AfterEscaped:
+        case State::AfterLiteral: EndRun(out); break;
+        case State::RunEscape:
+          EndRun(out);
+          out += escape_;
+          break;
+        case State::RunEscapeDigit:
+          EndRun(out);
+          out += escape_;
+          out += digit_;
+          break;
+      }
+      state_ = State::Text;
+    }
+    return !failed_;
+  } catch (...) {
+    return false;
   }
 }
 

@@ -2,7 +2,9 @@
 
 // Quoted-printable and URL percent-encoding of text in legacy character sets.
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "codec/text_types.h"
 
@@ -50,5 +52,55 @@ inline constexpr std::size_t kMaxSoftBreakPadding = 998;
 // follows a lead byte. Lines are broken with "=" CR LF to at most 75 characters plus the
 // "=". Another index, or any failure, leaves the empty text.
 void EncodeQpUrl(Text& text, std::int16_t charset_index);
+
+class CharsetStream;
+
+// DecodeQpUrl fed chunk by chunk in bounded memory, for input of any size:
+// the texts of the chunks joined equal DecodeQpUrl of the chunks joined. A
+// byte run longer than a chunk is decoded as it comes, its converter state
+// carried on, as the whole run would be.
+class QpUrlStreamDecoder {
+ public:
+  QpUrlStreamDecoder(std::int32_t code, std::int16_t mode);
+  ~QpUrlStreamDecoder();
+  QpUrlStreamDecoder(const QpUrlStreamDecoder&) = delete;
+  QpUrlStreamDecoder& operator=(const QpUrlStreamDecoder&) = delete;
+
+  // False for a mode DecodeQpUrl refuses, or a code that names no character
+  // set (DecodeQpUrl then fails on the first run); the caller decodes the
+  // whole text instead.
+  [[nodiscard]] bool Usable() const { return usable_; }
+
+  // Appends the text of the next chunk to out; last marks the end.
+  [[nodiscard]] bool Decode(TextView chunk, bool last, Text& out);
+
+ private:
+  enum class State { Text, Escape, EscapeDigit, AfterEscaped, AfterLiteral, RunEscape, RunEscapeDigit };
+
+  void Filter(char16_t c, Text& out);
+  void ReleaseHeld(Text& out);
+  void Step(char16_t c, Text& out);
+  void Emit(char16_t c, Text& out) { out += (c == 0 || (url_ && c == u'+')) ? u' ' : c; }
+  void PushByte(std::uint8_t byte, Text& out);
+  void EndRun(Text& out);
+  bool Fast(TextView chunk, std::size_t& i, Text& out);
+
+  std::int32_t code_;
+  bool by_code_page_;
+  bool url_;
+  char16_t escape_;
+  bool usable_ = false;
+  bool failed_ = false;
+  // The soft line break held back so far: "=", its padding, and a CR.
+  bool held_ = false;
+  std::size_t padding_ = 0;
+  Text padding_text_;
+  bool held_cr_ = false;
+  // The run being gathered.
+  State state_ = State::Text;
+  char16_t digit_ = 0;
+  Bytes run_;
+  std::unique_ptr<CharsetStream> run_stream_;  // a run too long to hold whole
+};
 
 }  // namespace mok

@@ -290,3 +290,65 @@ TEST(DecodeQpUrl, LongInputIsLinear) {
 
 }  // namespace
 }  // namespace mok
+
+namespace mok {
+namespace {
+
+// Feeds text to the stream decoder in pieces cut at random (empty ones too).
+Text Streamed(QpUrlStreamDecoder& decoder, TextView text, std::mt19937& rng, std::size_t largest) {
+  Text out;
+  std::size_t at = 0;
+  for (;;) {
+    const std::size_t n = std::min<std::size_t>(rng() % (largest + 1), text.size() - at);
+    const bool last = at + n == text.size() && rng() % 3 != 0;
+    EXPECT_TRUE(decoder.Decode(text.substr(at, n), last, out));
+    at += n;
+    if (last) return out;
+  }
+}
+
+TEST(QpUrlStreamDecoder, EqualsTheWholeTextDecoderForAnySplit) {
+  struct Setting {
+    std::int32_t code;
+    std::int16_t mode;
+  };
+  const Setting settings[] = {{2052, 0}, {2052, 1}, {1028, 0}, {-1, 0}, {-2, 1}, {-3, 0}, {-4, 0}, {-4, 1},
+                              {936, 128}, {950, 129}, {932, 128}, {1361, 129}, {65001, 129}, {1200, 128},
+                              {52936, 128}, {50221, 129}};
+  std::mt19937 rng(17);
+  for (int round = 0; round < 3000; ++round) {
+    const Setting& s = settings[round % std::size(settings)];
+    const Text input = RandomQpText(rng, 1 + round % 50, round % 5 == 0);
+    QpUrlStreamDecoder decoder(s.code, s.mode);
+    ASSERT_TRUE(decoder.Usable());
+    SCOPED_TRACE(::testing::Message() << "code " << s.code << " mode " << s.mode << " input " << Hex(input));
+    const Text streamed = Streamed(decoder, input, rng, round % 2 ? 3 : 12);
+    ASSERT_EQ(Hex(streamed), Hex(Decoded(input, s.code, s.mode)))
+        << "code " << s.code << " mode " << s.mode << " input " << Hex(input);
+  }
+}
+
+TEST(QpUrlStreamDecoder, RunsLongerThanAChunkAndPaddingAtItsLimit) {
+  std::mt19937 rng(5);
+  // One run of 300000 escaped GBK bytes across soft breaks, a printable
+  // trail byte now and then, and a character cut by every piece's end.
+  Text run;
+  for (int i = 0; i < 50000; ++i) run += i % 7 == 0 ? u"=B0@=B0=A1=\r\n" : u"=D6=D0=CE=\n=C4";
+  const Text padded = u"x=" + Text(kMaxSoftBreakPadding, u'\t') + u"\r\ny=" + Text(kMaxSoftBreakPadding + 1, u' ') + u"\nz";
+  for (const Text& input : {run, padded, Text(u"=") + run}) {
+    QpUrlStreamDecoder decoder(2052, 0);
+    const Text streamed = Streamed(decoder, input, rng, 70000);
+    const Text whole = Decoded(input, 2052, 0);
+    EXPECT_TRUE(streamed == whole) << "input of " << input.size() << " units: " << streamed.size()
+                                   << " units streamed, " << whole.size() << " whole";
+  }
+}
+
+TEST(QpUrlStreamDecoder, RefusesWhatTheWholeTextDecoderRefuses) {
+  EXPECT_FALSE(QpUrlStreamDecoder(2052, 2).Usable());
+  EXPECT_FALSE(QpUrlStreamDecoder(-5, 0).Usable());
+  EXPECT_FALSE(QpUrlStreamDecoder(4242, 129).Usable());
+}
+
+}  // namespace
+}  // namespace mok
