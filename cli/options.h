@@ -27,7 +27,7 @@ struct Invocation {
   std::vector<StepRequest> steps;   // in order; "convert" adds none
   bool apply = false;               // --apply: suggest writes the best repair
   FileEncoding input;               // detection unless -f
-  FileEncoding output{9, 0};        // utf8 unless -t
+  FileEncoding output{9, 0, false, "utf8"};  // utf8 unless -t
   std::string output_file;          // -o
   std::string output_dir;           // -d
   unsigned jobs = 0;                // -j; 0: one per core

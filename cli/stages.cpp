@@ -2,7 +2,9 @@
 
 #include "cli/steps.h"
 #include "codec/charset_stream.h"
+#include "codec/base64.h"
 #include "codec/qp_url.h"
+#include "codec/utf7_hz.h"
 
 namespace mok::cli {
 namespace {
@@ -94,6 +96,22 @@ std::unique_ptr<Stage> QpUrlStage(std::int32_t code, std::int16_t mode) {
     return std::make_unique<WholeStage>([code, mode](Text& text) { DecodeQpUrl(text, code, mode); });
   }
   return std::make_unique<TransferStage<QpUrlStreamDecoder>>(std::move(decoder));
+}
+
+std::unique_ptr<Stage> Base64Stage(std::int32_t code, std::int16_t mode) {
+  auto decoder = std::make_unique<Base64StreamDecoder>(code, mode);
+  if (!decoder->Usable()) {
+    return std::make_unique<WholeStage>([code, mode](Text& text) { DecodeBase64Text(text, code, mode); });
+  }
+  return std::make_unique<TransferStage<Base64StreamDecoder>>(std::move(decoder));
+}
+
+std::unique_ptr<Stage> Utf7Stage() {
+  return std::make_unique<TransferStage<Utf7StreamDecoder>>(std::make_unique<Utf7StreamDecoder>());
+}
+
+std::unique_ptr<Stage> HzStage() {
+  return std::make_unique<TransferStage<HzStreamDecoder>>(std::make_unique<HzStreamDecoder>());
 }
 
 std::unique_ptr<Stage> Step::MakeStage() const {

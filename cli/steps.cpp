@@ -70,18 +70,6 @@ std::vector<std::string> TransferFormatNames() {
   return names;
 }
 
-// Trans-LCID (by_code_page false) and Trans-CP: URL and QP decode with
-// DecodeQpUrl, the Base64 forms with DecodeBase64Text; 128 in the mode says
-// that the number is a code page.
-void DecodeTransfer(Text& text, int transfer, std::int32_t code, bool by_code_page) {
-  const int base = by_code_page ? 128 : 0;
-  if (transfer <= 1) {
-    DecodeQpUrl(text, code, static_cast<std::int16_t>(base + 1 - transfer));
-  } else {
-    DecodeBase64Text(text, code, static_cast<std::int16_t>(base + transfer - 2));
-  }
-}
-
 std::vector<Item> BuildCatalogue() {
   std::vector<Item> items;
   for (const A2BRow& row : kA2BTable) {
@@ -103,12 +91,12 @@ std::vector<Item> BuildCatalogue() {
   }
   for (const Base64Row& row : kBase64Table) {
     items.push_back({"decode", NameOf(row.caption), Needs::Nothing,
-                     [row](const Arguments&) { return Whole([row](Text& t) { DecodeBase64Text(t, row.code, 0); }); }});
+                     [row](const Arguments&) { return Streamed([row] { return Base64Stage(row.code, 0); }); }});
   }
   items.push_back({"decode", NameOf(kJieACaptions[0]), Needs::Nothing,
-                   [](const Arguments&) { return Whole([](Text& t) { DecodeUtf7(t); }); }});
+                   [](const Arguments&) { return Streamed([] { return Utf7Stage(); }); }});
   items.push_back({"decode", NameOf(kJieACaptions[1]), Needs::Nothing,
-                   [](const Arguments&) { return Whole([](Text& t) { DecodeHzGb(t); }); }});
+                   [](const Arguments&) { return Streamed([] { return HzStage(); }); }});
   // Third decoding menu. The half-character repair works on the whole text,
   // as in the window with the caret at its start.
   for (const HalfCharRow& row : kCabTable) {
@@ -132,11 +120,16 @@ std::vector<Item> BuildCatalogue() {
       items.push_back(
           {"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::FormatAndCp : Needs::FormatAndLcid,
            [by_code_page](const Arguments& args) {
-             if (args.transfer <= 1) {  // URL and QP
-               const auto mode = static_cast<std::int16_t>((by_code_page ? 128 : 0) + 1 - args.transfer);
+             // URL and QP decode with DecodeQpUrl, the Base64 forms with
+             // DecodeBase64Text; 128 in the mode says that the number is a
+             // code page.
+             const int base = by_code_page ? 128 : 0;
+             if (args.transfer <= 1) {
+               const auto mode = static_cast<std::int16_t>(base + 1 - args.transfer);
                return Streamed([args, mode] { return QpUrlStage(args.code, mode); });
              }
-             return Whole([args, by_code_page](Text& t) { DecodeTransfer(t, args.transfer, args.code, by_code_page); });
+             const auto mode = static_cast<std::int16_t>(base + args.transfer - 2);
+             return Streamed([args, mode] { return Base64Stage(args.code, mode); });
            }});
     } else {
       items.push_back({"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::TwoCps : Needs::TwoLcids,

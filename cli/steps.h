@@ -66,6 +66,9 @@ struct Step {
 // The stage of a transfer-format decoder (QP, URL, Base64, UTF-7, HZ), or of
 // the whole-text call when its decoder refuses the arguments.
 [[nodiscard]] std::unique_ptr<Stage> QpUrlStage(std::int32_t code, std::int16_t mode);
+[[nodiscard]] std::unique_ptr<Stage> Base64Stage(std::int32_t code, std::int16_t mode);
+[[nodiscard]] std::unique_ptr<Stage> Utf7Stage();
+[[nodiscard]] std::unique_ptr<Stage> HzStage();
 
 // What `mok list` prints: every name, number, ASCII spelling and character-set
 // alias the steps and -f, -t accept. With a search word, only the entries
