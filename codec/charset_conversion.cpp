@@ -1236,7 +1236,8 @@ std::size_t CodePageStream::PendingDecodeBytes() const {
   return impl_->byte_carry.size();
 }
 
-bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+bool AppendRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+  const std::size_t at = out.size();
   try {
     // One table per code page and thread, read when first asked for.
     thread_local std::array<std::unique_ptr<DoubleByteTable>, kCodePageCount> tables;
@@ -1250,13 +1251,20 @@ bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out)
       if (converter != nullptr && IsAsciiTransparent(converter)) tables[slot] = ReadDoubleByteTable(converter);
     }
     if (!tables[slot]) return false;
-    Text text;
-    if (DecodeByTable(*tables[slot], bytes, text) != bytes.size()) return false;
-    out = std::move(text);
-    return true;
+    if (DecodeByTable(*tables[slot], bytes, out) == bytes.size()) return true;
+    out.resize(at);
+    return false;
   } catch (...) {
+    out.resize(at);
     return false;
   }
+}
+
+bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+  Text text;
+  if (!AppendRegularCharacters(bytes, code_page, text)) return false;
+  out = std::move(text);
+  return true;
 }
 
 }  // namespace mok

@@ -42,6 +42,8 @@ namespace mok {
 // out unchanged, for any other code page or when a byte is malformed,
 // unassigned or a character is cut short; the caller then uses the converter.
 [[nodiscard]] bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out);
+// The same, appending to out (which is unchanged when it declines).
+[[nodiscard]] bool AppendRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out);
 
 // The code page of the code-page table that a character-set name stands for,
 // as users of iconv and uconv write it ("utf-8", "big5", "cp950", "shift_jis",

@@ -1,8 +1,66 @@
 #include "codec/charset_stream.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "codec/charset_conversion.h"
 
 namespace mok {
+namespace {
+
+// Decodes the longest start of bytes that is valid UTF-8 (no overlong forms,
+// no encoded surrogates, nothing above U+10FFFF) and ends with a whole
+// character; returns how many bytes it took.
+std::size_t AppendValidUtf8(BytesView bytes, Text& out) {
+  const std::size_t at = out.size();
+  out.resize(at + bytes.size());
+  char16_t* o = out.data() + at;
+  const std::uint8_t* p = bytes.data();
+  const std::uint8_t* const end = p + bytes.size();
+  while (p < end) {
+    // Eight ASCII bytes at a time.
+    while (end - p >= 8) {
+      std::uint64_t eight;
+      std::memcpy(&eight, p, 8);
+      if (eight & 0x8080808080808080ull) break;
+      for (int k = 0; k < 8; ++k) o[k] = p[k];
+      o += 8;
+      p += 8;
+    }
+    if (p >= end) break;
+    const std::uint8_t b = *p;
+    if (b < 0x80) {
+      *o++ = b;
+      ++p;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+      if (end - p < 3) break;
+      const std::uint8_t c1 = p[1], c2 = p[2];
+      const std::uint8_t low = b == 0xE0 ? 0xA0 : 0x80, high = b == 0xED ? 0x9F : 0xBF;
+      if (c1 < low || c1 > high || (c2 & 0xC0) != 0x80) break;
+      *o++ = static_cast<char16_t>(((b & 0x0F) << 12) | ((c1 & 0x3F) << 6) | (c2 & 0x3F));
+      p += 3;
+    } else if (b >= 0xC2 && b <= 0xDF) {
+      if (end - p < 2 || (p[1] & 0xC0) != 0x80) break;
+      *o++ = static_cast<char16_t>(((b & 0x1F) << 6) | (p[1] & 0x3F));
+      p += 2;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+      if (end - p < 4) break;
+      const std::uint8_t c1 = p[1], c2 = p[2], c3 = p[3];
+      const std::uint8_t low = b == 0xF0 ? 0x90 : 0x80, high = b == 0xF4 ? 0x8F : 0xBF;
+      if (c1 < low || c1 > high || (c2 & 0xC0) != 0x80 || (c3 & 0xC0) != 0x80) break;
+      const std::uint32_t v = ((b & 0x07u) << 18) | ((c1 & 0x3Fu) << 12) | ((c2 & 0x3Fu) << 6) | (c3 & 0x3Fu);
+      *o++ = static_cast<char16_t>(0xD800 + ((v - 0x10000) >> 10));
+      *o++ = static_cast<char16_t>(0xDC00 + ((v - 0x10000) & 0x3FF));
+      p += 4;
+    } else {
+      break;
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  return static_cast<std::size_t>(p - bytes.data());
+}
+
+}  // namespace
 
 CharsetStream::CharsetStream(Kind kind, std::int32_t code_page, const EncodeRules& rules)
     : kind_(kind), code_page_(code_page, rules) {}
@@ -44,7 +102,18 @@ bool CharsetStream::Decode(BytesView chunk, bool last, Text& out) {
       return true;
     }
     case Kind::Utf8:
-      utf8_.Decode(chunk, out);
+      // Valid UTF-8 decodes by itself; the tolerant decoder takes the rest,
+      // up to and with the next ASCII byte, after which it stands as at the
+      // start again.
+      while (!chunk.empty()) {
+        if (utf8_.AtStart()) chunk.remove_prefix(AppendValidUtf8(chunk, out));
+        if (chunk.empty()) break;
+        std::size_t ascii = 0;
+        while (ascii < chunk.size() && chunk[ascii] >= 0x80) ++ascii;
+        const std::size_t piece = std::min(ascii + 1, chunk.size());
+        utf8_.Decode(chunk.substr(0, piece), out);
+        chunk.remove_prefix(piece);
+      }
       if (last) utf8_.Finish(out);
       return true;
   }

@@ -268,9 +268,6 @@ void EncodeQpUrl(Text& text, std::int16_t charset_index) {
 
 namespace {
 
-// A run held whole up to this size, and decoded as it comes beyond it.
-constexpr std::size_t kRunHeld = 64 * 1024;
-
 bool IsPrintable(char16_t c) { return c >= 0x21 && c <= 0x7E; }
 
 }  // namespace
@@ -279,6 +276,9 @@ QpUrlStreamDecoder::QpUrlStreamDecoder(std::int32_t code, std::int16_t mode)
     : code_(code), by_code_page_(mode >= 128), url_(mode % 128 == 1), escape_(mode % 128 == 0 ? u'=' : u'%') {
   try {
     usable_ = (mode % 128 == 0 || mode % 128 == 1) && NamesCharacterSet(code, by_code_page_);
+    run_ = std::make_unique_for_overwrite<std::uint8_t[]>(kRunHeld);
+    const std::int32_t code_page = by_code_page_ ? code : code >= 0 ? AnsiCodePageOfLocale(code) : -1;
+    if (code_page > 0 && code_page != 1200) table_code_page_ = code_page;
   } catch (...) {
     usable_ = false;
   }
@@ -287,27 +287,26 @@ QpUrlStreamDecoder::QpUrlStreamDecoder(std::int32_t code, std::int16_t mode)
 QpUrlStreamDecoder::~QpUrlStreamDecoder() = default;
 
 // A run's text goes straight to out: nothing else is written while it lasts.
-void QpUrlStreamDecoder::PushByte(std::uint8_t byte, Text& out) {
-  run_.push_back(byte);
-  if (run_.size() < kRunHeld) return;
+void QpUrlStreamDecoder::FlushRun(Text& out) {
   if (!run_stream_) {
     run_stream_ = by_code_page_ ? CharsetStream::ByCodePage(code_) : CharsetStream::ByLanguageCode(code_);
   }
   const std::size_t at = out.size();
-  failed_ = failed_ || !run_stream_->Decode(run_, false, out);
+  failed_ = failed_ || !run_stream_->Decode(BytesView(run_.get(), run_size_), false, out);
   for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
-  run_.clear();
+  run_size_ = 0;
 }
 
 void QpUrlStreamDecoder::EndRun(Text& out) {
   const std::size_t at = out.size();
+  const BytesView run(run_.get(), run_size_);
   if (run_stream_) {
-    failed_ = failed_ || !run_stream_->Decode(run_, true, out);
+    failed_ = failed_ || !run_stream_->Decode(run, true, out);
     run_stream_.reset();
-  } else if (!run_.empty()) {
-    out += DecodeRun(run_, code_, by_code_page_);
+  } else if (!run.empty() && !(table_code_page_ > 0 && AppendRegularCharacters(run, table_code_page_, out))) {
+    out += DecodeRun(run, code_, by_code_page_);
   }
-  run_.clear();
+  run_size_ = 0;
   for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
 }
 

@@ -81,7 +81,11 @@ class QpUrlStreamDecoder {
   void ReleaseHeld(Text& out);
   void Step(char16_t c, Text& out);
   void Emit(char16_t c, Text& out) { out += (c == 0 || (url_ && c == u'+')) ? u' ' : c; }
-  void PushByte(std::uint8_t byte, Text& out);
+  void PushByte(std::uint8_t byte, Text& out) {
+    run_[run_size_++] = byte;
+    if (run_size_ == kRunHeld) FlushRun(out);
+  }
+  void FlushRun(Text& out);
   void EndRun(Text& out);
   bool Fast(TextView chunk, std::size_t& i, Text& out);
 
@@ -99,7 +103,11 @@ class QpUrlStreamDecoder {
   // The run being gathered.
   State state_ = State::Text;
   char16_t digit_ = 0;
-  Bytes run_;
+  // A run held whole up to kRunHeld bytes, decoded as it comes beyond.
+  static constexpr std::size_t kRunHeld = 64 * 1024;
+  std::unique_ptr<std::uint8_t[]> run_;
+  std::size_t run_size_ = 0;
+  std::int32_t table_code_page_ = 0;  // decodes short runs by table, or 0
   std::unique_ptr<CharsetStream> run_stream_;  // a run too long to hold whole
 };
 

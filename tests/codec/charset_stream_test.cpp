@@ -330,3 +330,29 @@ TEST(CharsetStream, PendingBytesAreThoseOfACutCharacter) {
 
 }  // namespace
 }  // namespace mok
+
+namespace mok {
+namespace {
+
+TEST(CharsetStream, TolerantUtf8EqualsTheWholeDecoderForAnyBytesAndSplit) {
+  // Valid UTF-8 goes by the fast way, the rest by the tolerant decoder: the
+  // joins between them must not show.
+  static const char* const pieces[] = {"a", "\xE4\xB8\xAD", "\xC3\xA9", "\xF0\x9F\x98\x80", "\x80", "\xBF", "\xC0\xAF",
+                                       "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\xF8", "\xFF", "\n", "\0"};
+  std::mt19937 rng(29);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes bytes;
+    for (int i = rng() % 30; i > 0; --i) {
+      const char* piece = pieces[rng() % std::size(pieces)];
+      bytes += piece[0] == 0 ? Bytes(1, 0) : ToBytes(piece);
+    }
+    const auto stream = CharsetStream::ByLanguageCode(-4);
+    Text streamed;
+    ASSERT_TRUE(Stream(BytesView(bytes), Cuts(rng, bytes.size(), round % 50 == 0), streamed,
+                       [&](BytesView piece, bool last, Text& out) { return stream->Decode(piece, last, out); }));
+    ASSERT_EQ(Hex(streamed), Hex(Utf8BytesToText(bytes))) << Hex(bytes);
+  }
+}
+
+}  // namespace
+}  // namespace mok
