@@ -433,7 +433,22 @@ void QpUrlStreamDecoder::Filter(char16_t c, Text& out) {
 bool QpUrlStreamDecoder::Fast(TextView chunk, std::size_t& i, Text& out) {
   const std::size_t n = chunk.size();
   if (held_ || i >= n) return i < n;
-  if (state_ == State::Text) {
+  // The soft line breaks quoted-printable ends its lines with, without padding.
+  auto soft_break = [&] {
+    if (url_ || chunk[i] != u'=') return false;
+    if (i + 1 < n && chunk[i + 1] == u'\n') {
+      i += 2;
+      return true;
+    }
+    if (i + 2 < n && chunk[i + 1] == u'\r' && chunk[i + 2] == u'\n') {
+      i += 3;
+      return true;
+    }
+    return false;
+  };
+  while (soft_break()) {
+  }
+  while (state_ == State::Text && i < n) {
     std::size_t end = i;
     while (end < n && chunk[end] != escape_) ++end;
     const std::size_t at = out.size();
@@ -441,14 +456,17 @@ bool QpUrlStreamDecoder::Fast(TextView chunk, std::size_t& i, Text& out) {
     const char16_t plus = url_ ? u'+' : 0;
     for (std::size_t k = at; k < out.size(); ++k) out[k] = (out[k] == 0 || out[k] == plus) ? u' ' : out[k];
     i = end;
-    return i < n;
+    if (i >= n || !soft_break()) return i < n;
   }
   if (state_ == State::AfterEscaped || state_ == State::AfterLiteral) {
     // "=XX" after "=XX" (or after its printable byte); a soft break is "="
     // followed by a space, tab, CR or LF, never by a digit.
     while (i + 2 < n && chunk[i] == escape_) {
       const int high = HexValue(chunk[i + 1]), low = HexValue(chunk[i + 2]);
-      if (high < 0 || low < 0) break;
+      if (high < 0 || low < 0) {
+        if (soft_break()) continue;
+        break;
+      }
       PushByte(static_cast<std::uint8_t>(high * 16 + low), out);
       i += 3;
       state_ = State::AfterEscaped;

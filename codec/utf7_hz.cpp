@@ -399,6 +399,21 @@ bool Utf7StreamDecoder::Decode(TextView chunk, bool last, Text& out) {
         i = plus + 1;
         continue;
       }
+      // Eight characters of a run that decodes give three whole units, as
+      // long as no byte waits for its pair.
+      if (count_ >= 3 && pending_ == 0 && odd_byte_ < 0) {
+        std::size_t end = i;
+        while (end < n && base64_detail::StandardValue(chunk[end]) >= 0) ++end;
+        const std::size_t blocks = (end - i) / 8;
+        const std::size_t at = out.size();
+        out.resize(at + 3 * blocks);
+        char16_t* o = out.data() + at;
+        for (std::size_t b = 0; b < blocks; ++b, o += 3, i += 8) {
+          (void)DecodeEightToUnits(chunk.data() + i, o);
+          for (int k = 0; k < 3; ++k) o[k] = o[k] == 0 ? u' ' : o[k];
+        }
+        count_ += 8 * blocks;
+      }
       // Whole groups of a run that decodes, four characters at a time.
       if (count_ >= 3 && pending_ == 0) {
         while (i + 4 <= n) {
@@ -561,6 +576,22 @@ bool HzStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
     const std::size_t n = chunk.size();
     std::size_t i = 0;
     while (i < n) {
+      if (m.gb && m.previous == -1 && m.Idle()) {
+        // Pairs in a GB section; a "~" goes the long way, as it may begin a
+        // line continuation or end the section.
+        const std::size_t from = i;
+        while (i + 1 < n) {
+          const char16_t c = chunk[i], d = chunk[i + 1];
+          if (c < 0x21 || c > 0x7E || d < 0x21 || d > 0x7E || c == u'~' || d == u'~') break;
+          const GbChars& chars = (*m.table)[static_cast<std::size_t>((c - 0x21) * kGbRows + (d - 0x21))];
+          for (std::uint8_t k = 0; k < chars.count; ++k) out += chars.unit[k];
+          i += 2;
+        }
+        if (i > from) {
+          for (auto& r : m.removals) r.odd = false;
+          continue;
+        }
+      }
       if (!m.gb && !m.tilde_held && m.Idle()) {
         // Up to the next "~" nothing is held back or taken back.
         std::size_t end = i;

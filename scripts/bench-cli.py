@@ -203,7 +203,8 @@ def piped_peak(mok, step, path, total):
     block = open(path, "rb").read(8 * MB)
     block = block[: block.rfind(b"\n") + 1]
     with tempfile.NamedTemporaryFile() as report, open(os.devnull, "wb") as out:
-        argv = ["/usr/bin/time", "-f", "%M", "-o", report.name, mok, "decode", step]
+        # The copies join mid-run, so bytes that decode no more are kept as they are.
+        argv = ["/usr/bin/time", "-f", "%M", "-o", report.name, mok, "decode", step, "--keep"]
         import subprocess
         child = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=out)
         sent = 0
