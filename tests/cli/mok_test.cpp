@@ -225,7 +225,8 @@ TEST_F(Mok, HelpAndList) {
   const MokResult help = Run({"--help"});
   EXPECT_EQ(help.status, 0);
   for (const char* option :
-       {"--input-format", "--output-format", "--output", "--output-dir", "--jobs", "--then", "suggest --apply"}) {
+       {"--input-format", "--output-format", "--output", "--output-dir", "--jobs", "--then", "suggest --apply",
+        "--omit-invalid", "--replace", "--keep", "--force", "list [名字]"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
   const MokResult list = Run({"list"});
