@@ -427,57 +427,60 @@ void QpUrlStreamDecoder::Filter(char16_t c, Text& out) {
   }
 }
 
-// Plain text, and runs of complete escapes each with its optional printable
-// byte, without the single steps; only where nothing is held back. Returns
-// false when the chunk is done.
+// Plain text, soft line breaks without padding, and runs of complete escapes
+// each with its optional printable byte, without the single steps; only
+// where nothing is held back. Returns false when the chunk is done, true when
+// the character at i needs the single steps.
 bool QpUrlStreamDecoder::Fast(TextView chunk, std::size_t& i, Text& out) {
   const std::size_t n = chunk.size();
-  if (held_ || i >= n) return i < n;
-  // The soft line breaks quoted-printable ends its lines with, without padding.
-  auto soft_break = [&] {
-    if (url_ || chunk[i] != u'=') return false;
-    if (i + 1 < n && chunk[i + 1] == u'\n') {
-      i += 2;
-      return true;
-    }
-    if (i + 2 < n && chunk[i + 1] == u'\r' && chunk[i + 2] == u'\n') {
-      i += 3;
-      return true;
-    }
-    return false;
-  };
-  while (soft_break()) {
-  }
-  while (state_ == State::Text && i < n) {
-    std::size_t end = i;
-    while (end < n && chunk[end] != escape_) ++end;
-    const std::size_t at = out.size();
-    out.append(chunk.substr(i, end - i));
-    const char16_t plus = url_ ? u'+' : 0;
-    for (std::size_t k = at; k < out.size(); ++k) out[k] = (out[k] == 0 || out[k] == plus) ? u' ' : out[k];
-    i = end;
-    if (i >= n || !soft_break()) return i < n;
-  }
-  if (state_ == State::AfterEscaped || state_ == State::AfterLiteral) {
-    // "=XX" after "=XX" (or after its printable byte); a soft break is "="
-    // followed by a space, tab, CR or LF, never by a digit.
-    while (i + 2 < n && chunk[i] == escape_) {
-      const int high = HexValue(chunk[i + 1]), low = HexValue(chunk[i + 2]);
-      if (high < 0 || low < 0) {
-        if (soft_break()) continue;
-        break;
+  const char16_t plus = url_ ? u'+' : 0;
+  for (;;) {
+    if (held_ || i >= n) return i < n;
+    const char16_t c = chunk[i];
+    if (c == escape_) {
+      if (!url_ && i + 1 < n && chunk[i + 1] == u'\n') {  // "=" LF
+        i += 2;
+        continue;
       }
+      if (!url_ && i + 2 < n && chunk[i + 1] == u'\r' && chunk[i + 2] == u'\n') {  // "=" CR LF
+        i += 3;
+        continue;
+      }
+      const bool after_run = state_ == State::AfterEscaped || state_ == State::AfterLiteral;
+      if ((state_ != State::Text && !after_run) || i + 2 >= n) return true;
+      const int high = HexValue(chunk[i + 1]), low = HexValue(chunk[i + 2]);
+      if (high < 0 || low < 0) return true;
       PushByte(static_cast<std::uint8_t>(high * 16 + low), out);
       i += 3;
       state_ = State::AfterEscaped;
-      if (i < n && chunk[i] != escape_ && IsPrintable(chunk[i]) && !(url_ && chunk[i] == u'+')) {
-        PushByte(static_cast<std::uint8_t>(chunk[i]), out);
-        ++i;
-        state_ = State::AfterLiteral;
+      continue;
+    }
+    switch (state_) {
+      case State::Text: {
+        std::size_t end = i;
+        while (end < n && chunk[end] != escape_) ++end;
+        const std::size_t at = out.size();
+        out.append(chunk.substr(i, end - i));
+        for (std::size_t k = at; k < out.size(); ++k) out[k] = (out[k] == 0 || out[k] == plus) ? u' ' : out[k];
+        i = end;
+        continue;
       }
+      case State::AfterEscaped:
+        if (IsPrintable(c) && c != plus) {  // the printable second byte of a pair
+          PushByte(static_cast<std::uint8_t>(c), out);
+          ++i;
+          state_ = State::AfterLiteral;
+          continue;
+        }
+        [[fallthrough]];
+      case State::AfterLiteral:
+        EndRun(out);
+        state_ = State::Text;
+        continue;
+      default:
+        return true;
     }
   }
-  return i < n;
 }
 
 bool QpUrlStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
