@@ -342,6 +342,21 @@ void EncodeHzGb(Text& text) {
 // (its first two characters, its unfinished group and byte), and in HZ a
 // continuation's beginning and a tilde that "~{" may take back.
 
+// Three or more Base64 characters of a run, all of it: whole blocks of eight
+// give three units each, the rest its bytes (an odd byte forms no unit).
+void Utf7StreamDecoder::AppendRun(TextView run, Text& out) {
+  const std::size_t blocks = run.size() / 8;
+  const std::size_t at = out.size();
+  out.resize(at + 3 * blocks + (run.size() % 8 * 6 / 8 + 3) / 2);
+  char16_t* o = out.data() + at;
+  for (std::size_t b = 0; b < blocks; ++b, o += 3) (void)DecodeEightToUnits(run.data() + 8 * b, o);
+  std::uint8_t rest[8];
+  const std::size_t bytes = base64_detail::DecodeRun(run.data() + 8 * blocks, run.size() % 8, 0, false, rest);
+  for (std::size_t k = 0; k + 1 < bytes; k += 2) *o++ = static_cast<char16_t>((rest[k] << 8) | rest[k + 1]);
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+}
+
 void Utf7StreamDecoder::EndRun(Text& out) {
   if (count_ == 0) {
     out += u'+';
@@ -395,8 +410,17 @@ bool Utf7StreamDecoder::Decode(TextView chunk, bool last, Text& out) {
         out.append(chunk.substr(i, plus - i));
         for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
         if (plus == n) break;
-        in_run_ = true;
         i = plus + 1;
+        // A run that ends within the chunk decodes at once, as the whole-text
+        // decoder does it.
+        std::size_t end = i;
+        while (end < n && base64_detail::StandardValue(chunk[end]) >= 0) ++end;
+        if (end < n && end - i >= 3) {
+          AppendRun(chunk.substr(i, end - i), out);
+          i = chunk[end] == u'-' ? end + 1 : end;
+          continue;
+        }
+        in_run_ = true;
         continue;
       }
       // Eight characters of a run that decodes give three whole units, as

@@ -36,6 +36,7 @@ class Utf7StreamDecoder {
 
  private:
   void EndRun(Text& out);
+  void AppendRun(TextView run, Text& out);
   void Emit(char16_t c, Text& out) { out += c == 0 ? u' ' : c; }
 
   bool in_run_ = false;  // after a "+"
