@@ -54,9 +54,13 @@ struct StopPlace {
 
 // Encodes and writes the text of one input. On a large input it does so in a
 // thread of its own, so that decoding and encoding take a core each; at most
-// two chunks wait between them, so memory stays bounded.
+// kQueued chunks wait between them, so memory stays bounded (a few megabytes),
+// yet neither thread waits for the other at every chunk when the machine is
+// busy.
 class Writer {
  public:
+  static constexpr std::size_t kQueued = 8;
+
   Writer(OutputEncoder& encoder, OutputSink& sink, const InputDecoder& decoder)
       : encoder_(encoder), sink_(sink), decoder_(decoder) {}
   ~Writer() { (void)Finish(); }
@@ -88,7 +92,7 @@ class Writer {
       return written;
     }
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.size() < 2 || failed_; });
+    changed_.wait(lock, [this] { return queue_.size() < kQueued || failed_; });
     if (failed_) return false;
     queue_.push_back(std::move(piece));
     changed_.notify_all();
@@ -166,7 +170,7 @@ class Writer {
         changed_.notify_all();
         return;
       }
-      if (spare_.size() < 3) spare_.push_back(std::move(piece.text));
+      if (spare_.size() < kQueued + 1) spare_.push_back(std::move(piece.text));
     }
   }
 

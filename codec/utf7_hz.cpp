@@ -598,19 +598,39 @@ bool HzStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
   try {
     Machine& m = *machine_;
     const std::size_t n = chunk.size();
+    out.reserve(out.size() + n + 8);  // a chunk never gives more units than it has
     std::size_t i = 0;
     while (i < n) {
+      // "~{" and "~}" where nothing is held back: the shifts, which the
+      // removals of continuations pass on unchanged.
+      if (chunk[i] == u'~' && i + 1 < n && m.Idle() && !m.tilde_held) {
+        const bool opens = !m.gb && chunk[i + 1] == u'{';
+        const bool closes = m.gb && m.previous == -1 && chunk[i + 1] == u'}';
+        if (opens || closes) {
+          m.gb = opens;
+          m.previous = opens ? -1 : u'}';
+          for (auto& r : m.removals) r.odd = false;
+          i += 2;
+          continue;
+        }
+      }
       if (m.gb && m.previous == -1 && m.Idle()) {
         // Pairs in a GB section; a "~" goes the long way, as it may begin a
         // line continuation or end the section.
         const std::size_t from = i;
-        while (i + 1 < n) {
-          const char16_t c = chunk[i], d = chunk[i + 1];
-          if (c < 0x21 || c > 0x7E || d < 0x21 || d > 0x7E || c == u'~' || d == u'~') break;
-          const GbChars& chars = (*m.table)[static_cast<std::size_t>((c - 0x21) * kGbRows + (d - 0x21))];
-          for (std::uint8_t k = 0; k < chars.count; ++k) out += chars.unit[k];
-          i += 2;
+        std::size_t end = i;
+        while (end < n && chunk[end] >= 0x21 && chunk[end] <= 0x7E && chunk[end] != u'~') ++end;
+        const std::size_t pairs = (end - i) / 2;
+        const std::size_t at = out.size();
+        out.resize(at + 2 * pairs);  // at most two units a pair
+        char16_t* o = out.data() + at;
+        for (std::size_t p = 0; p < pairs; ++p, i += 2) {
+          const GbChars& chars = (*m.table)[static_cast<std::size_t>((chunk[i] - 0x21) * kGbRows + (chunk[i + 1] - 0x21))];
+          o[0] = chars.unit[0];
+          o[1] = chars.unit[1];
+          o += chars.count;
         }
+        out.resize(static_cast<std::size_t>(o - out.data()));
         if (i > from) {
           for (auto& r : m.removals) r.odd = false;
           continue;
