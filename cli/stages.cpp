@@ -1,8 +1,8 @@
 #include <utility>
 
 #include "cli/steps.h"
-#include "codec/charset_stream.h"
 #include "codec/base64.h"
+#include "codec/charset_stream.h"
 #include "codec/qp_url.h"
 #include "codec/utf7_hz.h"
 
