@@ -27,6 +27,13 @@ std::size_t AppendValidUtf8(BytesView bytes, Text& out) {
       o += 8;
       p += 8;
     }
+    // Three-byte characters one after another, as Chinese text comes.
+    while (end - p >= 3 && (p[0] & 0xF0) == 0xE0 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+      const char16_t unit = static_cast<char16_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+      if (unit < 0x800 || (unit >= 0xD800 && unit <= 0xDFFF)) break;  // overlong, or a surrogate
+      *o++ = unit;
+      p += 3;
+    }
     if (p >= end) break;
     const std::uint8_t b = *p;
     if (b < 0x80) {
