@@ -16,6 +16,7 @@
 #include <memory>
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <map>
 #include <vector>
@@ -655,14 +656,22 @@ bool HasSurrogate(TextView text) {
 // one-byte ones, so four units of either kind go at once, without branches.
 void AppendUtf8(TextView text, Bytes& out) {
   const std::size_t at = out.size();
-  out.resize(at + 3 * text.size());
+  out.resize(at + 3 * text.size() + 1);  // one byte more: a character's bytes are stored four at once
   std::uint8_t* o = out.data() + at;
   const char16_t* p = text.data();
   const char16_t* const end = p + text.size();
   auto three = [&o](std::uint32_t u) {
-    o[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
-    o[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
-    o[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+    if constexpr (std::endian::native == std::endian::little) {
+      // The three bytes, the first the lowest, and one that the next
+      // character writes over.
+      const std::uint32_t bytes =
+          (0xE0 | (u >> 12)) | ((0x80 | ((u >> 6) & 0x3F)) << 8) | ((0x80 | (u & 0x3F)) << 16);
+      std::memcpy(o, &bytes, 4);
+    } else {
+      o[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
+      o[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
+      o[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+    }
     o += 3;
   };
   while (p != end) {

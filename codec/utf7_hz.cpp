@@ -621,16 +621,11 @@ bool HzStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
         std::size_t end = i;
         while (end < n && chunk[end] >= 0x21 && chunk[end] <= 0x7E && chunk[end] != u'~') ++end;
         const std::size_t pairs = (end - i) / 2;
-        const std::size_t at = out.size();
-        out.resize(at + 2 * pairs);  // at most two units a pair
-        char16_t* o = out.data() + at;
-        for (std::size_t p = 0; p < pairs; ++p, i += 2) {
+        for (std::size_t p = 0; p < pairs; ++p, i += 2) {  // within the capacity reserved above
           const GbChars& chars = (*m.table)[static_cast<std::size_t>((chunk[i] - 0x21) * kGbRows + (chunk[i + 1] - 0x21))];
-          o[0] = chars.unit[0];
-          o[1] = chars.unit[1];
-          o += chars.count;
+          out.push_back(chars.unit[0]);
+          if (chars.count == 2) out.push_back(chars.unit[1]);
         }
-        out.resize(static_cast<std::size_t>(o - out.data()));
         if (i > from) {
           for (auto& r : m.removals) r.odd = false;
           continue;
