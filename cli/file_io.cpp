@@ -15,9 +15,10 @@
 namespace mok::cli {
 namespace {
 
-// Temporary files being written, removed when an interrupt ends the program
-// before they are complete: never a stray file where the user asked for one.
-// One slot for each file written at once (at most 1024 with -j).
+// Output files written under their own name before they are complete (only
+// where the file system has no unnamed files), removed when an interrupt ends
+// the program: never a partial file where the user asked for one. One slot
+// for each file written at once (at most 1024 with -j).
 std::atomic<const char*> g_temporary[1024 + 1];
 
 void RemoveTemporaryFilesAndDie(int signal_number) {
@@ -65,34 +66,9 @@ int InputSource::Open(const std::string& path) {
   return S_ISDIR(stat_.st_mode) ? EISDIR : 0;
 }
 
-int InputSource::Detect(std::int16_t& format) {
-  FileFormatSniffer sniffer;
-  const bool rewind = S_ISREG(stat_.st_mode) && ::lseek(fd_, 0, SEEK_CUR) == 0;
-  BytesView chunk;
-  bool at_end = false;
-  while (!at_end) {
-    if (int error = Read(chunk, at_end); error != 0) return error;
-    sniffer.Add(chunk);
-    if (!rewind) held_ += chunk;
-  }
-  format = sniffer.Result();
-  if (rewind) return ::lseek(fd_, 0, SEEK_SET) == 0 ? 0 : errno;
-  holding_ = true;
-  return 0;
-}
-
-int InputSource::Next(BytesView& chunk, bool& at_end) {
-  if (!holding_) return Read(chunk, at_end);
-  const std::size_t size = std::min(kChunkBytes, held_.size() - held_at_);
-  chunk = BytesView(held_).substr(held_at_, size);
-  held_at_ += size;
-  at_end = held_at_ == held_.size();
-  return 0;
-}
-
 // Fills the buffer, or stops short at the end of the input. The buffer is not
 // cleared first: a small file touches only the memory it needs.
-int InputSource::Read(BytesView& chunk, bool& at_end) {
+int InputSource::Next(BytesView& chunk, bool& at_end) {
   if (!buffer_) buffer_.reset(new std::uint8_t[kChunkBytes]);
   std::size_t size = 0;
   while (size < kChunkBytes) {
@@ -107,17 +83,59 @@ int InputSource::Read(BytesView& chunk, bool& at_end) {
   return 0;
 }
 
-OutputSink::~OutputSink() {
-  if (!temporary_.empty()) {
-    ::close(fd_);
-    ::unlink(temporary_.c_str());
-    Unregister(slot_);
-  } else if (fd_ > STDERR_FILENO) {
-    ::close(fd_);
-  }
+OutputSink::~OutputSink() { Discard(); }
+
+void OutputSink::Discard() {
+  if (owns_fd_) ::close(fd_);
+  owns_fd_ = false;
+  fd_ = -1;
+  if (existing_fd_ >= 0) ::close(existing_fd_);
+  existing_fd_ = -1;
+  if (named_now_) ::unlink(target_.c_str());
+  named_now_ = false;
+  Unregister(slot_);
+  slot_ = -1;
+  if (restore_mode_) (void)::chmod(target_.c_str(), mode_);
+  restore_mode_ = false;
 }
 
-int OutputSink::Open(const std::string& path, const struct stat& input, mode_t mask, bool& same_as_input) {
+// An unnamed file in folder (or, for the content of an existing file whose
+// folder takes no new files, in the temporary folder). Without O_TMPFILE a
+// new file is created under its name and removed unless committed; the
+// content of an existing file goes to a temporary file unlinked at once.
+int OutputSink::OpenUnnamed(const std::string& folder, bool new_file, mode_t mode) {
+  fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, mode);
+  if (fd_ >= 0) {
+    owns_fd_ = true;
+    return 0;
+  }
+  const int error = errno;
+  const bool unsupported = error == EOPNOTSUPP || error == EISDIR || error == EINVAL || error == ENOENT;
+  if (new_file) {
+    if (!unsupported) return error;
+    fd_ = ::open(target_.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC | O_NOCTTY, mode);
+    if (fd_ < 0) return errno;
+    owns_fd_ = true;
+    named_now_ = true;
+    slot_ = Register(target_.c_str());
+    new_file_ = false;
+    return 0;
+  }
+  const char* temporary = std::getenv("TMPDIR");
+  const std::string elsewhere = temporary != nullptr && *temporary != 0 ? temporary : "/tmp";
+  fd_ = ::open(elsewhere.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd_ < 0) {
+    std::string pattern = elsewhere + "/mok-XXXXXX";
+    fd_ = ::mkstemp(pattern.data());
+    if (fd_ < 0) return error;
+    ::unlink(pattern.c_str());
+  }
+  owns_fd_ = true;
+  return 0;
+}
+
+int OutputSink::Open(const std::string& path, const struct stat& input, mode_t mask, bool force,
+                     bool& same_as_input) {
   same_as_input = false;
   std::string target = path;
   struct stat old {};
@@ -135,37 +153,81 @@ int OutputSink::Open(const std::string& path, const struct stat& input, mode_t m
     return 0;
   }
   if (exists && S_ISDIR(old.st_mode)) return EISDIR;
+  target_ = target;
   if (exists && !S_ISREG(old.st_mode)) {
     // A device or a pipe (/dev/null, a FIFO) is written directly.
     fd_ = ::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NOCTTY);
-    return fd_ < 0 ? errno : 0;
+    if (fd_ < 0) return errno;
+    owns_fd_ = true;
+    return 0;
   }
-  const std::filesystem::path where(target);
-  std::string pattern = (where.parent_path() / ("." + where.filename().string() + ".mok-XXXXXX")).string();
-  fd_ = ::mkstemp(pattern.data());
-  if (fd_ < 0) return errno;
-  temporary_ = std::move(pattern);
-  slot_ = Register(temporary_.c_str());
-  target_ = std::move(target);
-  mode_ = exists ? (old.st_mode & 07777) : (0666 & ~mask);
-  return 0;
+  std::string folder = std::filesystem::path(target).parent_path().string();
+  if (folder.empty()) folder = ".";
+  if (!exists) {
+    new_file_ = true;
+    return OpenUnnamed(folder, true, 0666 & ~mask);
+  }
+  // An existing file: checked and opened now, so that a file that cannot be
+  // written fails before any work; filled only once the content is complete.
+  const bool read_only = (old.st_mode & S_IWUSR) == 0 || ::access(target.c_str(), W_OK) != 0;
+  if (read_only && !force) return (old.st_mode & S_IWUSR) == 0 ? kReadOnlyFile : EACCES;
+  if (read_only) {
+    mode_ = old.st_mode & 07777;
+    if (::chmod(target.c_str(), mode_ | S_IWUSR) != 0) return errno;
+    restore_mode_ = true;
+  }
+  existing_fd_ = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (existing_fd_ < 0) return errno;
+  return OpenUnnamed(folder, false, 0600);
 }
 
 int OutputSink::Write(BytesView bytes) {
   std::error_code error;
-  return WriteFileBytes(fd_, bytes, error) ? 0 : error.value();
+  if (!WriteFileBytes(fd_, bytes, error)) return error.value();
+  written_ += bytes.size();
+  return 0;
+}
+
+// Copies the complete content into the existing file from its start and cuts
+// it there: the file stays the same file.
+int OutputSink::CopyIntoExisting() {
+  if (::lseek(fd_, 0, SEEK_SET) != 0) return errno;
+  std::unique_ptr<std::uint8_t[]> buffer(new std::uint8_t[kChunkBytes]);
+  for (;;) {
+    const ssize_t got = ::read(fd_, buffer.get(), kChunkBytes);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno;
+    if (got == 0) break;
+    std::error_code error;
+    if (!WriteFileBytes(existing_fd_, BytesView(buffer.get(), static_cast<std::size_t>(got)), error)) {
+      return error.value();
+    }
+  }
+  if (::ftruncate(existing_fd_, static_cast<off_t>(written_)) != 0) return errno;
+  return 0;
 }
 
 int OutputSink::Commit() {
-  if (temporary_.empty()) return 0;
-  const int fd = fd_;
+  int error = 0;
+  if (existing_fd_ >= 0) {
+    error = CopyIntoExisting();
+    if (::close(existing_fd_) != 0 && error == 0) error = errno;
+    existing_fd_ = -1;
+  } else if (new_file_) {
+    // The unnamed file gets its name; through /proc, or where /proc is not
+    // mounted, by its descriptor (which needs more privilege).
+    const std::string proc = "/proc/self/fd/" + std::to_string(fd_);
+    if (::linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, target_.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+      error = errno;
+      if (error == ENOENT && ::linkat(fd_, "", AT_FDCWD, target_.c_str(), AT_EMPTY_PATH) == 0) error = 0;
+    }
+    new_file_ = false;
+  }
+  if (owns_fd_ && ::close(fd_) != 0 && error == 0 && errno != EINTR) error = errno;
+  owns_fd_ = false;
   fd_ = -1;
-  int error = ::fchmod(fd, mode_) == 0 ? 0 : errno;
-  if (::close(fd) != 0 && error == 0) error = errno;
-  if (error == 0 && ::rename(temporary_.c_str(), target_.c_str()) != 0) error = errno;
-  if (error != 0) ::unlink(temporary_.c_str());
-  Unregister(slot_);
-  temporary_.clear();
+  if (error == 0) named_now_ = false;  // complete: it stays
+  Discard();
   return error;
 }
 

@@ -11,6 +11,7 @@
 #include <deque>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -33,12 +34,35 @@ std::string Cause(int error_number, const std::string& path) {
   return ToUtf8(FileErrorText(error_number, FromUtf8(path)));
 }
 
+// A piece of text for the writer, and where it came from: the input offset
+// of its first unit while no step stands between input and output.
+struct Piece {
+  Text text;
+  bool last = false;
+  std::uint64_t input_offset = 0;
+};
+
+constexpr std::uint64_t kNoInputOffset = static_cast<std::uint64_t>(-1);
+
+// Why the encoder stopped: the character (or escaped byte), and the offset in
+// the input (while no step stands between) or in the output.
+struct StopPlace {
+  EncodeProblem problem;
+  bool in_input = false;
+  std::uint64_t offset = 0;
+};
+
 // Encodes and writes the text of one input. On a large input it does so in a
 // thread of its own, so that decoding and encoding take a core each; at most
-// two chunks wait between them, so memory stays bounded.
+// kQueued chunks wait between them, so memory stays bounded (a few megabytes),
+// yet neither thread waits for the other at every chunk when the machine is
+// busy.
 class Writer {
  public:
-  Writer(OutputEncoder& encoder, OutputSink& sink) : encoder_(encoder), sink_(sink) {}
+  static constexpr std::size_t kQueued = 8;
+
+  Writer(OutputEncoder& encoder, OutputSink& sink, const InputDecoder& decoder)
+      : encoder_(encoder), sink_(sink), decoder_(decoder) {}
   ~Writer() { (void)Finish(); }
 
   void StartThread() {
@@ -61,22 +85,22 @@ class Writer {
   }
 
   // False when encoding or writing has failed (Finish tells which).
-  bool Put(Text text, bool last) {
+  bool Put(Piece piece) {
     if (!thread_.joinable()) {
-      const bool written = Write(text, last);
-      spare_.push_back(std::move(text));
+      const bool written = Write(piece);
+      spare_.push_back(std::move(piece.text));
       return written;
     }
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return queue_.size() < 2 || failed_; });
+    changed_.wait(lock, [this] { return queue_.size() < kQueued || failed_; });
     if (failed_) return false;
-    queue_.push_back({std::move(text), last});
+    queue_.push_back(std::move(piece));
     changed_.notify_all();
     return true;
   }
 
-  // Waits for the text to be written. 0, or -1 when the encoder failed, or
-  // the errno value of a failed write.
+  // Waits for the text to be written. 0, or -1 when the encoder failed (with
+  // Stopped() set when a rule stopped it), or the errno value of a failed write.
   int Finish() {
     if (thread_.joinable()) {
       {
@@ -89,14 +113,29 @@ class Writer {
     return error_;
   }
 
+  [[nodiscard]] const std::optional<StopPlace>& Stopped() const { return stopped_; }
+
  private:
-  bool Write(const Text& text, bool last) {
+  bool Write(const Piece& piece) {
     // A step on the whole text gives it all at once; it is encoded in pieces
     // of a chunk's size all the same.
+    const Text& text = piece.text;
     for (std::size_t from = 0; from < text.size() || from == 0; from += kChunkBytes) {
-      const bool last_piece = last && from + kChunkBytes >= text.size();
-      if (!encoder_.Encode(TextView(text).substr(from, kChunkBytes), last_piece, bytes_)) {
+      const bool last_piece = piece.last && from + kChunkBytes >= text.size();
+      const TextView part = TextView(text).substr(from, kChunkBytes);
+      if (!encoder_.Encode(part, last_piece, bytes_)) {
         error_ = -1;
+        if (const EncodeProblem* problem = encoder_.Problem()) {
+          // What came before the problem is written, as iconv does.
+          (void)sink_.Write(bytes_);
+          StopPlace place{*problem, piece.input_offset != kNoInputOffset, sink_.Written()};
+          if (place.in_input) {
+            // A pair cut by the end of the piece before counts from this one's start.
+            const std::ptrdiff_t at = static_cast<std::ptrdiff_t>(from) + problem->position;
+            place.offset = piece.input_offset + decoder_.InputBytesOf(TextView(text).substr(0, at > 0 ? at : 0));
+          }
+          stopped_ = place;
+        }
         return false;
       }
       if (int error = sink_.Write(bytes_); error != 0) {
@@ -109,18 +148,18 @@ class Writer {
 
   void Drain() {
     for (;;) {
-      std::pair<Text, bool> item;
+      Piece piece;
       {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [this] { return !queue_.empty() || done_; });
         if (queue_.empty()) return;
-        item = std::move(queue_.front());
+        piece = std::move(queue_.front());
         queue_.pop_front();
       }
       changed_.notify_all();
       bool written = false;
       try {
-        written = Write(item.first, item.second);
+        written = Write(piece);
       } catch (...) {
         error_ = ENOMEM;
       }
@@ -131,26 +170,72 @@ class Writer {
         changed_.notify_all();
         return;
       }
-      if (spare_.size() < 3) spare_.push_back(std::move(item.first));
+      if (spare_.size() < kQueued + 1) spare_.push_back(std::move(piece.text));
     }
   }
 
   OutputEncoder& encoder_;
   OutputSink& sink_;
+  const InputDecoder& decoder_;
   Bytes bytes_;
   int error_ = 0;
+  std::optional<StopPlace> stopped_;
   std::thread thread_;
   std::mutex mutex_;
   std::condition_variable changed_;
-  std::deque<std::pair<Text, bool>> queue_;
+  std::deque<Piece> queue_;
   std::vector<Text> spare_;
   bool done_ = false;
   bool failed_ = false;
 };
 
 int Failed(const std::string& shown, std::string_view operation, int error_number, const std::string& path) {
-  Report(shown + ": " + std::string(operation) + " 未成~ " + Cause(error_number, path));
+  if (error_number == kReadOnlyFile) {
+    Report(shown + ": " + std::string(operation) + " 未成~ 文件只读（加 --force 仍然写入）");
+  } else {
+    Report(shown + ": " + std::string(operation) + " 未成~ " + Cause(error_number, path));
+  }
   return kExitFailed;
+}
+
+std::string Hex(std::uint32_t value, int digits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text(static_cast<std::size_t>(digits), '0');
+  for (int i = digits - 1; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = kDigits[value & 15];
+  return text;
+}
+
+// "字符 U+4E2D “中”", the character itself where a terminal can show it.
+std::string CharacterWords(char32_t code_point) {
+  std::string words = "字符 U+" + Hex(code_point, code_point > 0xFFFF ? 6 : 4);
+  const bool showable = code_point >= 0x20 && code_point != 0x7F && !(code_point >= 0x80 && code_point < 0xA0) &&
+                        !(code_point >= 0xD800 && code_point <= 0xDFFF);
+  if (showable) {
+    Text unit;
+    if (code_point > 0xFFFF) {
+      unit += static_cast<char16_t>(0xD800 + ((code_point - 0x10000) >> 10));
+      unit += static_cast<char16_t>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+    } else {
+      unit += static_cast<char16_t>(code_point);
+    }
+    words += " “" + ToUtf8(unit) + "”";
+  }
+  return words;
+}
+
+// The one line for an input the output's rules stopped: where, and what.
+int Invalid(const std::string& shown, const StopPlace& place, const std::string& input_name,
+            const std::string& output_name) {
+  const std::string where = (place.in_input ? "字节偏移 " : "结果的字节偏移 ") + std::to_string(place.offset);
+  std::string what;
+  if (place.problem.escaped) {
+    const std::string byte = "0x" + Hex(place.problem.code_point - 0xDC00, 2);
+    what = place.in_input ? "处的字节 " + byte + " 不能按 " + input_name + " 解码" : "处有不能解码的字节 " + byte;
+  } else {
+    what = "处的" + CharacterWords(place.problem.code_point) + " 不能用 " + output_name + " 写出";
+  }
+  Report(shown + ": 转换 未成~ " + where + " " + what);
+  return kExitInvalid;
 }
 
 // Converts one input into output (empty: standard output); with
@@ -161,22 +246,22 @@ int ConvertOne(const RunPlan& plan, const std::string& input, const std::string&
   const std::string shown_out = output.empty() ? "标准输出" : output;
   InputSource source;
   if (int error = source.Open(input); error != 0) return Failed(shown_in, "打开", error, input);
-  std::int16_t detected = 0;
-  if (NeedsWholeDetection(plan.input)) {
-    if (int error = source.Detect(detected); error != 0) return Failed(shown_in, "打开", error, input);
-  }
   BytesView chunk;
   bool at_end = false;
   if (int error = source.Next(chunk, at_end); error != 0) return Failed(shown_in, "打开", error, input);
-  // A requested byte order mark is checked against the first bytes only.
-  if (plan.input.format >= kFormatUtf16LeBom && plan.input.format <= kFormatUtf8Bom) {
+  // The format is decided on the first chunk, so that the input is read once
+  // and streams; a requested byte order mark is checked against its first bytes.
+  std::int16_t detected = 0;
+  if (NeedsDetection(plan.input)) {
+    detected = DetectInputFormat(chunk, at_end);
+  } else if (plan.input.format >= kFormatUtf16LeBom && plan.input.format <= kFormatUtf8Bom) {
     detected = DetectFileFormat(chunk.substr(0, 3));
   }
 
   OutputSink sink;
   if (!output.empty()) {
     bool same = false;
-    if (int error = sink.Open(output, source.Stat(), mask, same); error != 0) {
+    if (int error = sink.Open(output, source.Stat(), mask, plan.force, same); error != 0) {
       return Failed(shown_out, "保存", error, output);
     }
     if (same) {
@@ -186,7 +271,7 @@ int ConvertOne(const RunPlan& plan, const std::string& input, const std::string&
   }
 
   InputDecoder decoder(plan.input, detected);
-  OutputEncoder encoder(plan.output);
+  OutputEncoder encoder(plan.output, plan.rules);
   std::vector<std::unique_ptr<Stage>> stages;
   for (const Step& step : plan.steps) stages.push_back(step.MakeStage());
   // A file decodes to at most one unit a byte; a step on the whole text holds
@@ -194,17 +279,22 @@ int ConvertOne(const RunPlan& plan, const std::string& input, const std::string&
   if (!stages.empty() && S_ISREG(source.Stat().st_mode)) {
     stages.front()->Expect(static_cast<std::size_t>(source.Stat().st_size));
   }
-  Writer writer(encoder, sink);
+  Writer writer(encoder, sink, decoder);
   if (use_two_cores && !at_end) writer.StartThread();
   auto write_failed = [&] {
     const int error = writer.Finish();
     if (error > 0) return Failed(shown_out, "保存", error, output);
+    if (writer.Stopped()) {
+      const std::string output_name = plan.output.name.empty() ? "utf8" : plan.output.name;
+      return Invalid(shown_in, *writer.Stopped(), decoder.Name(), output_name);
+    }
     Report(shown_in + ": 转换 未成~ 转换器出错");
     return kExitFailed;
   };
   Text text, next;
   for (;;) {
     bool converted = decoder.Decode(chunk, at_end, text);
+    const std::uint64_t offset = stages.empty() ? decoder.TextOffset() : kNoInputOffset;
     for (auto& stage : stages) {
       converted = converted && stage->Run(text, at_end, next);
       text.swap(next);
@@ -225,7 +315,7 @@ int ConvertOne(const RunPlan& plan, const std::string& input, const std::string&
         }
       }
     }
-    if (!writer.Put(std::move(text), at_end)) return write_failed();
+    if (!writer.Put({std::move(text), at_end, offset})) return write_failed();
     text = writer.Spare();
     if (at_end) break;
     if (int error = source.Next(chunk, at_end); error != 0) {

@@ -30,14 +30,21 @@ constexpr std::string_view kHelp = R"(用法: mok [选项] 命令 [参数…] [-
                           名次、语言、明确或难分、做同样事的菜单命令；
                           原来怎样读错了；解读后的开头（一行）
   suggest --apply [文件…] 不列出，写出最可信的解读；最可信的是不改动时未经改动
-  list                    列出可用的名字、编号和格式
+  list [名字]             列出可用的名字、编号、别名和格式；给了名字时只列出含有它的行
 
 选项:
   -f, --input-format 格式   输入文件的编码：gbk gb18030 latin1 utf16le-bom utf16be-bom
-                            utf8-bom utf16le utf16be utf8，或代码页的数字（如 950）；
-                            默认像窗口的“打开”一样识别
+                            utf8-bom utf16le utf16be utf8，代码页的数字（如 950）或名字，
+                            或 iconv 用的名字（utf-8、big5、cp950、shift_jis、euc-jp、
+                            iso-8859-1、windows-1252、koi8-r……）；默认像窗口的“打开”
+                            一样识别，合乎规范的 UTF-8 不论多短都按 UTF-8 读
   -t, --output-format 格式  输出的编码，名字同上；默认 utf8
-  -o, --output 文件         写到这个文件（写完才换上，不留半截文件）
+  -c, --omit-invalid        略去不能解码的字节和输出编码写不出的字符（默认停止）
+      --replace             换成 U+FFFD（输出编码没有它时换成“?”）
+      --keep                不能解码的字节照原样写出（窗口的无损做法）
+  -o, --output 文件         写到这个文件（写完才出现或写进去，不留半截文件；
+                            已有的文件保留权限、所有者和硬链接）
+      --force               -o 的文件只读时也写入
   -d, --output-dir 文件夹   每个输入文件以原名写到这个文件夹，多个文件同时处理
   -j, --jobs N              同时处理的文件数，默认为处理器核数
       --then 命令           接着做下一步，可以多次
@@ -46,9 +53,11 @@ constexpr std::string_view kHelp = R"(用法: mok [选项] 命令 [参数…] [-
   -h, --help                显示本说明
       --version             显示版本
 
-退出状态: 0 成功；1 某一步未经改动（结果为空，或 suggest 没有可做的解读；这个输入不写结果）；
+退出状态: 0 成功；1 某一步未经改动（结果为空，或 suggest 没有可做的解读），或遇到不能解码的
+          字节、写不出的字符（标准错误写明字节偏移）；这个输入不写结果；
           2 用法不对，或文件读不了、写不了。
-convert、a2b、lcid、cp 分块流式处理，文件多大都只占少量内存；其他命令一次读入一个文件。
+convert、a2b、lcid、cp 和 QP、URL、Base64、UTF-7、HZ 的解读分块流式处理，文件多大都只占
+少量内存；其他命令一次读入一个文件。
 )";
 
 void Print(std::string_view text, int fd = STDOUT_FILENO) {
@@ -77,7 +86,15 @@ int main(int argc, char** argv) {
     switch (call.action) {
       case Action::Help: Print(kHelp); return kExitOk;
       case Action::Version: Print("mok " MOK_VERSION "\n"); return kExitOk;
-      case Action::List: Print(ListText()); return kExitOk;
+      case Action::List: {
+        const std::string listing = ListText(call.search);
+        if (listing.empty()) {
+          Print("mok: 没有找到含有 “" + call.search + "” 的名字（mok list 列出全部）\n", STDERR_FILENO);
+          return kExitUnchanged;
+        }
+        Print(listing);
+        return kExitOk;
+      }
       case Action::Suggest: plan.steps.push_back(SuggestStep(call.apply)); break;
       case Action::Run:
         for (const StepRequest& request : call.steps) {
@@ -93,6 +110,11 @@ int main(int argc, char** argv) {
     plan.output_dir = call.output_dir;
     plan.jobs = call.jobs != 0 ? call.jobs : std::max(1u, std::thread::hardware_concurrency());
     plan.inputs = call.inputs;
+    const mok::InvalidAction action = call.invalid == Invalid::Omit      ? mok::InvalidAction::Omit
+                                 : call.invalid == Invalid::Replace ? mok::InvalidAction::Replace
+                                                                    : mok::InvalidAction::Stop;
+    plan.rules = {call.keep ? mok::InvalidAction::Keep : action, action, true};
+    plan.force = call.force;
     return RunAll(plan);
   } catch (...) {
     Print("mok: 内存不足\n", STDERR_FILENO);

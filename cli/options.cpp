@@ -21,7 +21,18 @@ constexpr KnownOption kOptions[] = {
     {0, "version", false},       {0, "then", false},
     {0, "format", true},         {0, "cp", true},
     {0, "lcid", true},           {0, "apply", false},
+    {'c', "omit-invalid", false}, {0, "replace", false},
+    {0, "keep", false},          {0, "force", false},
 };
+
+// "-4": a negative language code, never an option (no option starts with a digit).
+bool IsNegativeNumber(std::string_view word) {
+  if (word.size() < 2 || word[0] != '-') return false;
+  for (const char c : word.substr(1)) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
 
 // Commands other than the steps; each has its Action, which main()
 // dispatches on. A new one is a row here, an Action and its handler.
@@ -52,6 +63,7 @@ class Parser {
   std::string command_;                  // the first command word
   const OtherCommand* other_ = nullptr;  // the first command when it is no step
   bool want_command_ = false;            // after --then
+  bool seen_omit_ = false, seen_replace_ = false;
 };
 
 bool Parser::Run(std::string& error) {
@@ -60,7 +72,7 @@ bool Parser::Run(std::string& error) {
     const std::string& word = words_[at_];
     if (!only_files && word == "--") {
       only_files = true;
-    } else if (!only_files && word.size() > 1 && word[0] == '-') {
+    } else if (!only_files && word.size() > 1 && word[0] == '-' && !IsNegativeNumber(word)) {
       if (!Option(word, error)) return false;
       if (call_.action == Action::Help || call_.action == Action::Version) return true;
     } else if (!Positional(word, error)) {
@@ -80,6 +92,10 @@ bool Parser::Run(std::string& error) {
       error = step.command + " 缺少参数";
       return false;
     }
+  }
+  if (seen_omit_ && seen_replace_) {
+    error = "-c 和 --replace 只能用一个";
+    return false;
   }
   if (call_.apply && call_.action != Action::Suggest) {
     error = "--apply 只用于 suggest";
@@ -160,6 +176,16 @@ bool Parser::Apply(const KnownOption& known, const std::string& value, std::stri
     call_.action = Action::Version;
   } else if (name == "apply") {
     call_.apply = true;
+  } else if (name == "omit-invalid") {
+    call_.invalid = Invalid::Omit;
+    seen_omit_ = true;
+  } else if (name == "replace") {
+    call_.invalid = Invalid::Replace;
+    seen_replace_ = true;
+  } else if (name == "keep") {
+    call_.keep = true;
+  } else if (name == "force") {
+    call_.force = true;
   } else if (name == "then") {
     if (other_ != nullptr) {
       error = command_ + " 后面不能接 --then";
@@ -238,8 +264,12 @@ bool Parser::Positional(const std::string& word, std::string& error) {
       return true;
     }
   }
+  if (call_.action == Action::List && call_.search.empty()) {
+    call_.search = word;
+    return true;
+  }
   if (other_ != nullptr && !other_->reads_inputs) {
-    error = command_ + " 不带参数";
+    error = command_ + (call_.action == Action::List ? " 只带一个要找的名字" : " 不带参数");
     return false;
   }
   call_.inputs.push_back(word);

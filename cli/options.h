@@ -14,15 +14,27 @@ namespace mok::cli {
 
 enum class Action { Run, List, Suggest, Help, Version };
 
+// What becomes of a byte that cannot be decoded and of a character the output
+// encoding cannot hold.
+enum class Invalid {
+  Stop,     // the default: the input fails with a message naming the place
+  Omit,     // -c: left out
+  Replace,  // --replace: U+FFFD, or "?" where the output cannot hold it
+};
+
 struct Invocation {
   Action action = Action::Run;
   std::vector<StepRequest> steps;   // in order; "convert" adds none
   bool apply = false;               // --apply: suggest writes the best repair
   FileEncoding input;               // detection unless -f
-  FileEncoding output{9, 0};        // utf8 unless -t
+  FileEncoding output{9, 0, false, "utf8"};  // utf8 unless -t
   std::string output_file;          // -o
   std::string output_dir;           // -d
   unsigned jobs = 0;                // -j; 0: one per core
+  Invalid invalid = Invalid::Stop;  // -c, --replace
+  bool keep = false;                // --keep: undecodable bytes written as they came
+  bool force = false;               // --force: -o writes over a read-only file
+  std::string search;               // list: the word to look for
   std::vector<std::string> inputs;  // none: standard input; "-" is standard input too
 };
 

@@ -1,7 +1,10 @@
 #include <utility>
 
-#include "cli/charset_stream.h"
 #include "cli/steps.h"
+#include "codec/base64.h"
+#include "codec/charset_stream.h"
+#include "codec/qp_url.h"
+#include "codec/utf7_hz.h"
 
 namespace mok::cli {
 namespace {
@@ -64,9 +67,55 @@ class WholeStage : public Stage {
   bool unchanged_ = false;
 };
 
+// A transfer-format decoder over the chunks as they come: the result of the
+// whole-text call, in bounded memory.
+template <typename Decoder>
+class TransferStage : public Stage {
+ public:
+  explicit TransferStage(std::unique_ptr<Decoder> decoder) : decoder_(std::move(decoder)) {}
+
+  bool Run(TextView chunk, bool last, Text& out) override {
+    out.clear();
+    if (!decoder_->Decode(chunk, last, out)) return false;
+    produced_ = produced_ || !out.empty();
+    return true;
+  }
+
+  bool Unchanged() const override { return !produced_; }
+
+ private:
+  std::unique_ptr<Decoder> decoder_;
+  bool produced_ = false;
+};
+
 }  // namespace
 
+std::unique_ptr<Stage> QpUrlStage(std::int32_t code, std::int16_t mode) {
+  auto decoder = std::make_unique<QpUrlStreamDecoder>(code, mode);
+  if (!decoder->Usable()) {
+    return std::make_unique<WholeStage>([code, mode](Text& text) { DecodeQpUrl(text, code, mode); });
+  }
+  return std::make_unique<TransferStage<QpUrlStreamDecoder>>(std::move(decoder));
+}
+
+std::unique_ptr<Stage> Base64Stage(std::int32_t code, std::int16_t mode) {
+  auto decoder = std::make_unique<Base64StreamDecoder>(code, mode);
+  if (!decoder->Usable()) {
+    return std::make_unique<WholeStage>([code, mode](Text& text) { DecodeBase64Text(text, code, mode); });
+  }
+  return std::make_unique<TransferStage<Base64StreamDecoder>>(std::move(decoder));
+}
+
+std::unique_ptr<Stage> Utf7Stage() {
+  return std::make_unique<TransferStage<Utf7StreamDecoder>>(std::make_unique<Utf7StreamDecoder>());
+}
+
+std::unique_ptr<Stage> HzStage() {
+  return std::make_unique<TransferStage<HzStreamDecoder>>(std::make_unique<HzStreamDecoder>());
+}
+
 std::unique_ptr<Stage> Step::MakeStage() const {
+  if (stream) return stream();
   if (!streams) return std::make_unique<WholeStage>(whole);
   auto charset = [this](std::int32_t code) {
     return by_code_page ? CharsetStream::ByCodePage(code) : CharsetStream::ByLanguageCode(code);

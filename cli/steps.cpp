@@ -3,17 +3,18 @@
 #include <charconv>
 #include <span>
 
-#include "cli/charset_stream.h"
 #include "cli/formats.h"
 #include "cli/suggest.h"
 #include "cli/words.h"
 #include "codec/base64.h"
 #include "codec/charset_conversion.h"
+#include "codec/charset_stream.h"
 #include "codec/charset_tables.h"
 #include "codec/half_char_shift.h"
 #include "codec/iso2022.h"
 #include "codec/numeric_refs.h"
 #include "codec/qp_url.h"
+#include "codec/text_files.h"
 #include "codec/text_functions.h"
 #include "codec/utf7_hz.h"
 #include "menus/menu_tables.h"
@@ -45,6 +46,12 @@ Step Whole(std::function<void(Text&)> run) {
   return step;
 }
 
+Step Streamed(std::function<std::unique_ptr<Stage>()> stream) {
+  Step step;
+  step.stream = std::move(stream);
+  return step;
+}
+
 Step Reinterpret(bool by_code_page, std::int32_t a, std::int32_t b) {
   Step step;
   step.streams = true;
@@ -63,18 +70,6 @@ std::vector<std::string> TransferFormatNames() {
   return names;
 }
 
-// Trans-LCID (by_code_page false) and Trans-CP: URL and QP decode with
-// DecodeQpUrl, the Base64 forms with DecodeBase64Text; 128 in the mode says
-// that the number is a code page.
-void DecodeTransfer(Text& text, int transfer, std::int32_t code, bool by_code_page) {
-  const int base = by_code_page ? 128 : 0;
-  if (transfer <= 1) {
-    DecodeQpUrl(text, code, static_cast<std::int16_t>(base + 1 - transfer));
-  } else {
-    DecodeBase64Text(text, code, static_cast<std::int16_t>(base + transfer - 2));
-  }
-}
-
 std::vector<Item> BuildCatalogue() {
   std::vector<Item> items;
   for (const A2BRow& row : kA2BTable) {
@@ -91,17 +86,17 @@ std::vector<Item> BuildCatalogue() {
   for (const QpUrlRow& row : kReadQpTable) {
     if (row.caption == kSeparatorCaption) continue;
     items.push_back({"decode", NameOf(row.caption), Needs::Nothing, [row](const Arguments&) {
-                       return Whole([row](Text& t) { DecodeQpUrl(t, row.code, row.mode); });
+                       return Streamed([row] { return QpUrlStage(row.code, row.mode); });
                      }});
   }
   for (const Base64Row& row : kBase64Table) {
     items.push_back({"decode", NameOf(row.caption), Needs::Nothing,
-                     [row](const Arguments&) { return Whole([row](Text& t) { DecodeBase64Text(t, row.code, 0); }); }});
+                     [row](const Arguments&) { return Streamed([row] { return Base64Stage(row.code, 0); }); }});
   }
   items.push_back({"decode", NameOf(kJieACaptions[0]), Needs::Nothing,
-                   [](const Arguments&) { return Whole([](Text& t) { DecodeUtf7(t); }); }});
+                   [](const Arguments&) { return Streamed([] { return Utf7Stage(); }); }});
   items.push_back({"decode", NameOf(kJieACaptions[1]), Needs::Nothing,
-                   [](const Arguments&) { return Whole([](Text& t) { DecodeHzGb(t); }); }});
+                   [](const Arguments&) { return Streamed([] { return HzStage(); }); }});
   // Third decoding menu. The half-character repair works on the whole text,
   // as in the window with the caret at its start.
   for (const HalfCharRow& row : kCabTable) {
@@ -125,7 +120,16 @@ std::vector<Item> BuildCatalogue() {
       items.push_back(
           {"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::FormatAndCp : Needs::FormatAndLcid,
            [by_code_page](const Arguments& args) {
-             return Whole([args, by_code_page](Text& t) { DecodeTransfer(t, args.transfer, args.code, by_code_page); });
+             // URL and QP decode with DecodeQpUrl, the Base64 forms with
+             // DecodeBase64Text; 128 in the mode says that the number is a
+             // code page.
+             const int base = by_code_page ? 128 : 0;
+             if (args.transfer <= 1) {
+               const auto mode = static_cast<std::int16_t>(base + 1 - args.transfer);
+               return Streamed([args, mode] { return QpUrlStage(args.code, mode); });
+             }
+             const auto mode = static_cast<std::int16_t>(base + args.transfer - 2);
+             return Streamed([args, mode] { return Base64Stage(args.code, mode); });
            }});
     } else {
       items.push_back({"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::TwoCps : Needs::TwoLcids,
@@ -159,7 +163,7 @@ const std::vector<Item>& Catalogue() {
 
 const Item* FindItem(std::string_view command, std::string_view name) {
   for (const Item& item : Catalogue()) {
-    if (item.command == command && EqualsIgnoringCase(item.name, name)) return &item;
+    if (item.command == command && NamesMenuName(name, item.name)) return &item;
   }
   return nullptr;
 }
@@ -169,12 +173,41 @@ bool ParseNumber(std::string_view word, std::int32_t& number) {
   return error == std::errc() && end == word.data() + word.size() && !word.empty();
 }
 
-// A name or number of one of the two character-set tables.
+// The language code whose character set a character-set name names: the
+// pseudo codes for UTF-8, Latin-1 and the two UTF-16 byte orders, else the
+// locale of the table whose ANSI code page the name lands on. 0 for none.
+bool LanguageCodeOfCharsetName(std::string_view word, std::int32_t& code) {
+  if (NamesConverter(word, "UTF-16BE")) {
+    code = -3;
+    return true;
+  }
+  const std::int32_t code_page = CodePageOfCharsetName(word);
+  const std::int32_t pseudo = code_page == 65001 ? -4 : code_page == 28591 ? -1 : code_page == 1200 ? -2 : 0;
+  for (const NamedCode& entry : LanguageCodes()) {
+    if (code_page != 0 && (entry.code == pseudo || (entry.code >= 0 && AnsiCodePageOfLocale(entry.code) == code_page))) {
+      code = entry.code;
+      return true;
+    }
+  }
+  return false;
+}
+
+// A number, name or ASCII spelling of one of the two character-set tables,
+// or a character-set name as iconv takes it that lands on one of its entries.
 bool ParseTableCode(std::string_view word, std::span<const NamedCode> table, std::int32_t& code) {
   std::int32_t number = 0;
   const bool numeric = ParseNumber(word, number);
   for (const NamedCode& entry : table) {
-    if (numeric ? entry.code == number : EqualsIgnoringCase(ToUtf8(entry.name), word)) {
+    if (numeric ? entry.code == number : NamesMenuName(word, ToUtf8(entry.name))) {
+      code = entry.code;
+      return true;
+    }
+  }
+  if (numeric) return false;
+  if (table.data() == LanguageCodes().data()) return LanguageCodeOfCharsetName(word, code);
+  const std::int32_t code_page = CodePageOfCharsetName(word);
+  for (const NamedCode& entry : table) {
+    if (code_page != 0 && entry.code == code_page) {
       code = entry.code;
       return true;
     }
@@ -287,16 +320,81 @@ std::optional<Step> BuildStep(const StepRequest& request, std::string& error) {
   return step;
 }
 
-std::string ListText() {
-  std::string text = "文件格式（-f、-t）：\n ";
-  for (std::string_view name : kFormatNames) text += " " + std::string(name);
-  text += "\n\n代码页（cp、-f、-t、--cp）：\n";
+namespace {
+
+std::string JoinedNames(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const std::string& name : names) joined += (joined.empty() ? "" : " ") + name;
+  return joined;
+}
+
+// A line of the listing: the menu name, then its ASCII spelling where it
+// differs.
+std::string NameColumns(const std::string& name) {
+  const std::string ascii = AsciiSpelling(name);
+  return ascii == name ? name : name + "\t" + ascii;
+}
+
+// For searching: letters in lower case, without "-", "_" and spaces, as
+// character-set names are compared.
+std::string Folded(std::string_view text) {
+  std::string folded;
+  for (const char c : text) {
+    if (c == '-' || c == '_' || c == ' ') continue;
+    folded += c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  }
+  return folded;
+}
+
+// The listing's entries (lines indented by two spaces) that hold the word,
+// under their headings; empty when none does.
+std::string Filtered(const std::string& listing, std::string_view word) {
+  const std::string wanted = Folded(word);
+  std::string out, heading;
+  std::size_t at = 0;
+  while (at < listing.size()) {
+    std::size_t end = listing.find('\n', at);
+    if (end == std::string::npos) end = listing.size();
+    const std::string line = listing.substr(at, end - at);
+    at = end + 1;
+    if (line.rfind("  ", 0) != 0) {
+      heading = line;
+    } else if (Folded(line).find(wanted) != std::string::npos) {
+      if (!heading.empty()) out += (out.empty() ? "" : "\n") + heading + "\n";
+      heading.clear();
+      out += line + "\n";
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string ListText(std::string_view search) {
+  std::string text = "文件格式（-f、-t）：\n";
+  for (std::size_t i = 0; i < kFormatNames.size(); ++i) {
+    text += "  " + std::string(kFormatNames[i]);
+    const std::int16_t format = static_cast<std::int16_t>(i + 1);
+    if (format == kFormatUtf8) text += "\t" + JoinedNames(CharsetNamesOf(65001));
+    if (format == kFormatUtf16Le) text += "\t" + JoinedNames(CharsetNamesOf(1200));
+    if (format == kFormatUtf16Be) text += "\t" + JoinedNames(ConverterAliases("UTF-16BE"));
+    if (format == kFormatUtf16LeBom) text += "\t" + JoinedNames(ConverterAliases("UTF-16")) + "（按字节顺序标记读）";
+    if (format == kFormatGbk) text += "\t= 936";
+    if (format == kFormatGb18030) text += "\t= 54936";
+    if (format == kFormatLatin1) text += "\t= 28591";
+    text += "\n";
+  }
+  text += "\n代码页（cp、-f、-t、--cp）：\n";
   for (const NamedCode& entry : CodePages()) {
-    text += "  " + std::to_string(entry.code) + "\t" + ToUtf8(entry.name) + "\n";
+    text += "  " + std::to_string(entry.code) + "\t" + NameColumns(ToUtf8(entry.name));
+    text += "\t" + JoinedNames(CharsetNamesOf(entry.code));
+    text += "\n";
   }
   text += "\n语文区号（lcid、--lcid）：\n";
   for (const NamedCode& entry : LanguageCodes()) {
-    text += "  " + std::to_string(entry.code) + "\t" + ToUtf8(entry.name) + "\n";
+    text += "  " + std::to_string(entry.code) + "\t" + NameColumns(ToUtf8(entry.name));
+    if (entry.code >= 0) text += "\t= 代码页 " + std::to_string(AnsiCodePageOfLocale(entry.code));
+    text += "\n";
   }
   text += "\n传送格式（--format）：\n";
   const std::vector<std::string> transfers = TransferFormatNames();
@@ -305,7 +403,7 @@ std::string ListText() {
     text += "\n" + std::string(command) + "：\n";
     for (const Item& item : Catalogue()) {
       if (item.command != command) continue;
-      text += "  " + item.name;
+      text += "  " + NameColumns(item.name);
       switch (item.needs) {
         case Needs::CodePage: text += " --cp 代码页"; break;
         case Needs::FormatAndLcid: text += " --format 格式 --lcid 语文区号"; break;
@@ -317,7 +415,8 @@ std::string ListText() {
       text += "\n";
     }
   }
-  return text + SuggestListText();
+  text += SuggestListText();
+  return search.empty() ? text : Filtered(text, search);
 }
 
 }  // namespace mok::cli

@@ -44,6 +44,9 @@ struct Step {
   bool streams = false;
   bool by_code_page = false;
   std::int32_t code_a = 0, code_b = 0;
+  // Transfer-format decoders stream too: their stage, made for each input;
+  // unset when the whole-text call must serve.
+  std::function<std::unique_ptr<Stage>()> stream;
   // Every other step: the codec call on the whole text.
   std::function<void(Text&)> whole;
 
@@ -60,7 +63,17 @@ struct Step {
 // The step asked for, or nothing and a one-line message in error.
 [[nodiscard]] std::optional<Step> BuildStep(const StepRequest& request, std::string& error);
 
-// What `mok list` prints: every name and number the steps accept.
-[[nodiscard]] std::string ListText();
+// The stage of a transfer-format decoder (QP, URL, Base64, UTF-7, HZ), or of
+// the whole-text call when its decoder refuses the arguments.
+[[nodiscard]] std::unique_ptr<Stage> QpUrlStage(std::int32_t code, std::int16_t mode);
+[[nodiscard]] std::unique_ptr<Stage> Base64Stage(std::int32_t code, std::int16_t mode);
+[[nodiscard]] std::unique_ptr<Stage> Utf7Stage();
+[[nodiscard]] std::unique_ptr<Stage> HzStage();
+
+// What `mok list` prints: every name, number, ASCII spelling and character-set
+// alias the steps and -f, -t accept. With a search word, only the entries
+// that hold it (letters in any case; "-", "_" and spaces do not count) under
+// their headings, and the empty string when none does.
+[[nodiscard]] std::string ListText(std::string_view search = {});
 
 }  // namespace mok::cli

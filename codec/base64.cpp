@@ -3,6 +3,7 @@
 #include <array>
 #include <utility>
 
+#include "codec/charset_stream.h"
 #include "codec/conversion_core.h"
 
 namespace mok {
@@ -133,7 +134,102 @@ std::size_t DecodeRun(const char16_t* chars, std::size_t count, std::int16_t var
   return o;
 }
 
+std::size_t ResumeRun(const char16_t* chars, std::size_t count, std::int16_t variant, std::uint32_t& acc,
+                      int& pending, bool& stopped, std::uint8_t* out) noexcept {
+  if (stopped) return 0;
+  const ValueTable& table = kTables[variant >= 1 && variant <= 7 ? variant : 0];
+  std::size_t o = 0;
+  std::size_t i = 0;
+  for (;;) {
+    if (pending == 0) {
+      // Whole groups of four alphabet characters, the common case.
+      while (i + 4 <= count) {
+        const char16_t c0 = chars[i], c1 = chars[i + 1], c2 = chars[i + 2], c3 = chars[i + 3];
+        if ((c0 | c1 | c2 | c3) >= 128) break;
+        const int v0 = table[c0], v1 = table[c1], v2 = table[c2], v3 = table[c3];
+        if ((v0 | v1 | v2 | v3) < 0) break;
+        const std::uint32_t v = (std::uint32_t(v0) << 18) | (std::uint32_t(v1) << 12) | (std::uint32_t(v2) << 6) |
+                                std::uint32_t(v3);
+        out[o] = static_cast<std::uint8_t>(v >> 16);
+        out[o + 1] = static_cast<std::uint8_t>(v >> 8);
+        out[o + 2] = static_cast<std::uint8_t>(v);
+        o += 3;
+        i += 4;
+      }
+    }
+    if (i >= count) break;
+    const char16_t c = chars[i++];
+    const int value = c < 128 ? table[c] : kStop;
+    if (value < 0) {
+      if (value == kBlank) continue;
+      stopped = true;
+      break;
+    }
+    acc = (acc << 6) | static_cast<std::uint32_t>(value);
+    if (++pending == 4) {
+      out[o] = static_cast<std::uint8_t>(acc >> 16);
+      out[o + 1] = static_cast<std::uint8_t>(acc >> 8);
+      out[o + 2] = static_cast<std::uint8_t>(acc);
+      o += 3;
+      acc = 0;
+      pending = 0;
+    }
+  }
+  return o;
+}
+
+std::size_t FinishRun(std::uint32_t acc, int pending, std::uint8_t* out) noexcept {
+  switch (pending) {
+    case 1:  // a lone character keeps its own value as a byte
+      out[0] = static_cast<std::uint8_t>(acc);
+      return 1;
+    case 2:
+      out[0] = static_cast<std::uint8_t>(acc >> 4);
+      return 1;
+    case 3:
+      out[0] = static_cast<std::uint8_t>(acc >> 10);
+      out[1] = static_cast<std::uint8_t>(acc >> 2);
+      return 2;
+    default:
+      return 0;
+  }
+}
+
 }  // namespace base64_detail
+
+Base64StreamDecoder::Base64StreamDecoder(std::int32_t code, std::int16_t mode)
+    : variant_(static_cast<std::int16_t>(mode % 128)) {
+  try {
+    charset_ = mode >= 128 ? CharsetStream::ByCodePage(code) : CharsetStream::ByLanguageCode(code);
+    // A language code below -4 names nothing; LidBytesToText gives the empty text.
+    if (mode < 128 && code < -4) charset_.reset();
+  } catch (...) {
+    charset_.reset();
+  }
+}
+
+Base64StreamDecoder::~Base64StreamDecoder() = default;
+
+bool Base64StreamDecoder::Usable() const { return charset_ != nullptr && charset_->Usable(); }
+
+bool Base64StreamDecoder::Decode(TextView chunk, bool last, Text& out) {
+  if (!Usable()) return false;
+  try {
+    bytes_.resize(base64_detail::MaxDecodedSize(chunk.size()) + 3);
+    std::size_t count = base64_detail::ResumeRun(chunk.data(), chunk.size(), variant_, acc_, pending_, stopped_,
+                                                 bytes_.data());
+    if (last) {
+      count += base64_detail::FinishRun(acc_, pending_, bytes_.data() + count);
+      pending_ = 0;
+    }
+    const std::size_t at = out.size();
+    if (!charset_->Decode(BytesView(bytes_.data(), count), last, out)) return false;
+    for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
 
 Bytes Base64ToBytes(TextView text, std::int16_t variant) {
   Bytes bytes(base64_detail::MaxDecodedSize(text.size()), 0);

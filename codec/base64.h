@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 #include "codec/text_types.h"
@@ -38,6 +39,33 @@ void DecodeBase64Text(Text& text, std::int32_t code, std::int16_t mode);
 // Any other index, and any failure, leaves the empty text.
 void EncodeBase64Text(Text& text, std::int16_t index);
 
+class CharsetStream;
+
+// DecodeBase64Text fed chunk by chunk in bounded memory: the texts of the
+// chunks joined equal DecodeBase64Text of the chunks joined.
+class Base64StreamDecoder {
+ public:
+  Base64StreamDecoder(std::int32_t code, std::int16_t mode);
+  ~Base64StreamDecoder();
+  Base64StreamDecoder(const Base64StreamDecoder&) = delete;
+  Base64StreamDecoder& operator=(const Base64StreamDecoder&) = delete;
+
+  // False when the code names no character set; the caller decodes the
+  // whole text instead (and gets the empty text).
+  [[nodiscard]] bool Usable() const;
+
+  // Appends the text of the next chunk to out; last marks the end.
+  [[nodiscard]] bool Decode(TextView chunk, bool last, Text& out);
+
+ private:
+  std::int16_t variant_;
+  std::uint32_t acc_ = 0;
+  int pending_ = 0;       // characters of the unfinished group
+  bool stopped_ = false;  // a character outside the alphabet came: the rest is ignored
+  Bytes bytes_;
+  std::unique_ptr<CharsetStream> charset_;
+};
+
 namespace base64_detail {
 
 // Largest number of bytes DecodeRun can write for `count` characters.
@@ -53,6 +81,17 @@ namespace base64_detail {
 // never lands beyond them.
 std::size_t DecodeRun(const char16_t* chars, std::size_t count, std::int16_t variant,
                       bool skip_blanks, std::uint8_t* out) noexcept;
+
+// DecodeRun resumable across pieces of a text: acc and pending carry an
+// unfinished group, stopped is set at the first character outside the
+// alphabet (blanks are skipped). Returns the bytes written, at most
+// MaxDecodedSize(count) + 3; a final unfinished group is not written (see
+// FinishRun).
+std::size_t ResumeRun(const char16_t* chars, std::size_t count, std::int16_t variant, std::uint32_t& acc,
+                      int& pending, bool& stopped, std::uint8_t* out) noexcept;
+
+// The bytes of an unfinished group at the end, as DecodeRun writes them.
+std::size_t FinishRun(std::uint32_t acc, int pending, std::uint8_t* out) noexcept;
 
 // Values of the ASCII characters in the standard alphabet, -1 for the others.
 extern const std::array<std::int8_t, 128> kStandardValues;

@@ -3,10 +3,12 @@
 #include <unicode/ucnv.h>
 #include <unicode/ucnv_cb.h>
 #include <unicode/ucnv_err.h>
+#include <unicode/uenum.h>
 
 #include <iconv.h>
 
 #include "codec/charset_stream.h"
+#include "codec/charset_tables.h"
 #include "codec/conversion_core.h"
 
 #include <cerrno>
@@ -14,6 +16,9 @@
 #include <memory>
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <charconv>
+#include <map>
 #include <vector>
 
 namespace mok {
@@ -312,7 +317,18 @@ Bytes NormalizeHzShifts(BytesView bytes) {
 // glibc iconv for Johab, with the same treatment of what it cannot convert:
 // unconvertible characters become "?" (escaped bytes go back to their byte),
 // malformed bytes become one escape each.
-bool IconvEncode(iconv_t cd, TextView text, Bytes& out) {
+// With rules, what it cannot convert is kept as above, left out, replaced by
+// "?", or stops it (stop then tells the unit position, and the bytes before
+// it are in out).
+struct IconvStop {
+  bool stopped = false;
+  std::ptrdiff_t position = 0;
+  char32_t code_point = 0;
+  bool escaped = false;
+};
+
+bool IconvEncode(iconv_t cd, TextView text, Bytes& out, const EncodeRules* rules = nullptr,
+                 IconvStop* stop = nullptr) {
   out.resize(4 * text.size() + 4);
   iconv(cd, nullptr, nullptr, nullptr, nullptr);
   std::size_t written = 0;
@@ -329,7 +345,21 @@ bool IconvEncode(iconv_t cd, TextView text, Bytes& out) {
     if (iconv(cd, &in, &in_left, &dst, &dst_left) == static_cast<std::size_t>(-1)) {
       if (errno == E2BIG) return false;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      out[written++] = IsEscapedByte(text[i]) ? static_cast<std::uint8_t>(text[i] - kEscapeBase) : '?';
+      const bool escaped = IsEscapedByte(text[i]);
+      const InvalidAction action =
+          rules == nullptr ? InvalidAction::Keep : escaped ? rules->escaped : rules->unmappable;
+      if (action == InvalidAction::Stop && stop != nullptr) {
+        const char32_t code_point =
+            units == 2 ? 0x10000 + ((text[i] - 0xD800) << 10) + (text[i + 1] - 0xDC00) : text[i];
+        *stop = {true, static_cast<std::ptrdiff_t>(i), code_point, escaped};
+        out.resize(written);
+        return false;
+      }
+      if (action == InvalidAction::Keep) {
+        out[written++] = escaped ? static_cast<std::uint8_t>(text[i] - kEscapeBase) : '?';
+      } else if (action == InvalidAction::Replace) {
+        out[written++] = '?';
+      }
     } else {
       written = out.size() - dst_left;
     }
@@ -436,6 +466,144 @@ bool DecodeWithCodePage(BytesView bytes, std::int32_t code_page, Text& out) {
   }
 }
 
+namespace {
+
+// The names ICU's alias table gives each code page of the table: its
+// converter's, or for the two without an ICU converter here the converter
+// ICU lists for them.
+const char* AliasSourceOf(const CodePageName& entry) {
+  if (entry.icu_name != nullptr) return entry.icu_name;
+  return entry.code_page == 1361 ? "windows-1361-2000" : nullptr;
+}
+
+// Table code pages that are supersets of what another name names.
+constexpr std::pair<const char*, std::int32_t> kSupersets[] = {
+    {"gb2312", 936}, {"euc-kr", 949}, {"iso-2022-jp", 50221}, {"iso-2022-cn", 50227}};
+
+const char* CanonicalOf(const char* name) {
+  UErrorCode err = U_ZERO_ERROR;
+  const char* canonical = ucnv_getAlias(name, 0, &err);
+  return U_FAILURE(err) ? nullptr : canonical;
+}
+
+bool IsTableCodePage(std::int32_t code_page) {
+  for (const NamedCode& entry : CodePages()) {
+    if (entry.code == code_page) return true;
+  }
+  return false;
+}
+
+// The Windows number an alias such as "windows-950" or "cp950" carries, or 0.
+std::int32_t WindowsNumberOf(std::string_view alias) {
+  for (const std::string_view prefix : {"windows-", "cp"}) {
+    if (alias.size() <= prefix.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; same && i < prefix.size(); ++i) {
+      same = static_cast<char>(alias[i] >= 'A' && alias[i] <= 'Z' ? alias[i] + 32 : alias[i]) == prefix[i];
+    }
+    if (!same) continue;
+    std::int32_t number = 0;
+    const char* begin = alias.data() + prefix.size();
+    const char* end = alias.data() + alias.size();
+    const auto [stop, problem] = std::from_chars(begin, end, number);
+    if (problem == std::errc() && stop == end) return number;
+  }
+  return 0;
+}
+
+std::int32_t CodePageOfCanonical(const char* canonical) {
+  if (canonical == nullptr) return 0;
+  if (ucnv_compareNames(canonical, "UTF-16LE") == 0) return 1200;
+  for (const CodePageName& entry : kCodePageNames) {
+    const char* source = AliasSourceOf(entry);
+    const char* ours = source == nullptr ? nullptr : CanonicalOf(source);
+    if (ours != nullptr && ucnv_compareNames(ours, canonical) == 0 && IsTableCodePage(entry.code_page)) {
+      return entry.code_page;
+    }
+  }
+  for (const auto& [name, code_page] : kSupersets) {
+    const char* superset = CanonicalOf(name);
+    if (superset != nullptr && ucnv_compareNames(superset, canonical) == 0) return code_page;
+  }
+  UErrorCode err = U_ZERO_ERROR;
+  const std::uint16_t count = ucnv_countAliases(canonical, &err);
+  for (std::uint16_t i = 0; U_SUCCESS(err) && i < count; ++i) {
+    const char* alias = ucnv_getAlias(canonical, i, &err);
+    if (alias == nullptr) continue;
+    const std::int32_t number = WindowsNumberOf(alias);
+    if (number != 0 && number != 1200 && IsTableCodePage(number)) return number;
+  }
+  return 0;
+}
+
+}  // namespace
+
+std::int32_t CodePageOfCharsetName(std::string_view name) {
+  try {
+    if (name.empty() || name.size() > 100) return 0;
+    const std::string terminated(name);
+    return CodePageOfCanonical(CanonicalOf(terminated.c_str()));
+  } catch (...) {
+    return 0;
+  }
+}
+
+bool NamesConverter(std::string_view name, const char* icu_name) {
+  try {
+    if (name.empty() || name.size() > 100) return false;
+    const std::string terminated(name);
+    const char* canonical = CanonicalOf(terminated.c_str());
+    const char* wanted = CanonicalOf(icu_name);
+    return canonical != nullptr && wanted != nullptr && ucnv_compareNames(canonical, wanted) == 0;
+  } catch (...) {
+    return false;
+  }
+}
+
+std::vector<std::string> ConverterAliases(const char* icu_name) {
+  std::vector<std::string> names;
+  try {
+    UErrorCode err = U_ZERO_ERROR;
+    const std::uint16_t count = ucnv_countAliases(icu_name, &err);
+    for (std::uint16_t i = 0; U_SUCCESS(err) && i < count; ++i) {
+      if (const char* alias = ucnv_getAlias(icu_name, i, &err)) names.emplace_back(alias);
+    }
+  } catch (...) {
+    names.clear();
+  }
+  return names;
+}
+
+std::vector<std::string> CharsetNamesOf(std::int32_t code_page) {
+  std::vector<std::string> names;
+  try {
+    // The names of the code page's own converter first, then those of other
+    // converters that land on it; each name once.
+    std::vector<std::string> found;
+    const CodePageName* own = FindCodePage(code_page);
+    const char* source = code_page == 1200 ? "UTF-16LE" : own == nullptr ? nullptr : AliasSourceOf(*own);
+    if (source != nullptr) found = ConverterAliases(source);
+    UErrorCode err = U_ZERO_ERROR;
+    UEnumeration* all = ucnv_openAllNames(&err);
+    if (U_FAILURE(err)) return names;
+    while (const char* converter = uenum_next(all, nullptr, &err)) {
+      if (U_FAILURE(err) || CodePageOfCanonical(CanonicalOf(converter)) != code_page) continue;
+      for (std::string& alias : ConverterAliases(converter)) found.push_back(std::move(alias));
+    }
+    uenum_close(all);
+    for (std::string& name : found) {
+      // An alias two converters share stands for one of them only.
+      if (CodePageOfCharsetName(name) != code_page) continue;
+      bool seen = false;
+      for (const std::string& earlier : names) seen = seen || ucnv_compareNames(earlier.c_str(), name.c_str()) == 0;
+      if (!seen) names.push_back(std::move(name));
+    }
+  } catch (...) {
+    names.clear();
+  }
+  return names;
+}
+
 std::int32_t AnsiCodePageOfLocale(std::int32_t locale_id) {
   switch (locale_id) {
     case 2052: return 936;
@@ -488,14 +656,22 @@ bool HasSurrogate(TextView text) {
 // one-byte ones, so four units of either kind go at once, without branches.
 void AppendUtf8(TextView text, Bytes& out) {
   const std::size_t at = out.size();
-  out.resize(at + 3 * text.size());
+  out.resize(at + 3 * text.size() + 1);  // one byte more: a character's bytes are stored four at once
   std::uint8_t* o = out.data() + at;
   const char16_t* p = text.data();
   const char16_t* const end = p + text.size();
   auto three = [&o](std::uint32_t u) {
-    o[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
-    o[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
-    o[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+    if constexpr (std::endian::native == std::endian::little) {
+      // The three bytes, the first the lowest, and one that the next
+      // character writes over.
+      const std::uint32_t bytes =
+          (0xE0 | (u >> 12)) | ((0x80 | ((u >> 6) & 0x3F)) << 8) | ((0x80 | (u & 0x3F)) << 16);
+      std::memcpy(o, &bytes, 4);
+    } else {
+      o[0] = static_cast<std::uint8_t>(0xE0 | (u >> 12));
+      o[1] = static_cast<std::uint8_t>(0x80 | ((u >> 6) & 0x3F));
+      o[2] = static_cast<std::uint8_t>(0x80 | (u & 0x3F));
+    }
     o += 3;
   };
   while (p != end) {
@@ -602,7 +778,9 @@ bool IcuEncodeChunk(UConverter* converter, TextView chunk, bool last, Bytes& out
 
 // The iconv encoder works one code point at a time and keeps no state, so the
 // whole-buffer function serves; only a pair cut by the chunk end waits.
-bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes& out) {
+bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes& out,
+                      const EncodeRules* rules = nullptr, IconvStop* stop = nullptr) {
+  const std::size_t carried = carry.size();
   Text joined;
   chunk = AfterCarry(carry, chunk, joined);
   if (!last && !chunk.empty() && IsHighSurrogate(chunk.back())) {
@@ -611,9 +789,10 @@ bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes&
   }
   if (chunk.empty()) return true;
   Bytes piece;
-  if (!IconvEncode(cd, chunk, piece)) return false;
+  const bool converted = IconvEncode(cd, chunk, piece, rules, stop);
   out += piece;
-  return true;
+  if (stop != nullptr && stop->stopped) stop->position -= static_cast<std::ptrdiff_t>(carried);
+  return converted;
 }
 
 }  // namespace
@@ -723,6 +902,92 @@ constexpr std::size_t kTableWorthwhile = 64 * 1024;
 
 }  // namespace
 
+namespace {
+
+// Look-alikes iconv writes for characters that a code page has no code of
+// its own for and ICU no fallback: in code page 932 the ¢ £ ¬ of Latin-1
+// take the codes of their full-width forms. Only pairs whose look-alike the
+// code page holds are listed, so a fallback never fails in turn.
+char16_t LookAlike(std::int32_t code_page, UChar32 code_point) {
+  if (code_page != 932) return 0;
+  switch (code_point) {
+    case 0x00A2: return 0xFFE0;
+    case 0x00A3: return 0xFFE1;
+    case 0x00AC: return 0xFFE2;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+struct EncodeCallbackState {
+  EncodeRules rules;
+  std::int32_t code_page = 0;
+  bool replacing = false;  // U+FFFD is being written for Replace
+  bool stopped = false;
+  UChar32 code_point = 0;
+  std::int32_t length = 0;  // units of the character that stopped it
+  bool escaped = false;
+};
+
+namespace {
+
+// The encoder callback of a stream with rules: escaped bytes and characters
+// the code page cannot hold are kept, left out, replaced, or stop the
+// conversion (the error stays set, and ICU returns with the source just past
+// the character).
+void U_CALLCONV EncodeByRules(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
+                              int32_t length, UChar32 code_point, UConverterCallbackReason reason, UErrorCode* err) {
+  if (reason > UCNV_IRREGULAR) return;
+  auto* state = static_cast<EncodeCallbackState*>(const_cast<void*>(context));
+  if (state->replacing) {  // the code page lacks U+FFFD
+    *err = U_ZERO_ERROR;
+    ucnv_cbFromUWriteSub(args, 0, err);
+    return;
+  }
+  const bool escaped = length == 1 && IsEscapedByte(units[0]);
+  if (!escaped && reason == UCNV_UNASSIGNED && state->rules.fallbacks) {
+    if (const char16_t alike = LookAlike(state->code_page, code_point); alike != 0) {
+      *err = U_ZERO_ERROR;
+      const UChar* from = reinterpret_cast<const UChar*>(&alike);
+      ucnv_cbFromUWriteUChars(args, &from, from + 1, 0, err);
+      return;
+    }
+  }
+  switch (escaped ? state->rules.escaped : state->rules.unmappable) {
+    case InvalidAction::Keep:
+      *err = U_ZERO_ERROR;
+      if (escaped) {
+        const char byte = static_cast<char>(units[0] - kEscapeBase);
+        ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
+      } else {
+        ucnv_cbFromUWriteSub(args, 0, err);
+      }
+      return;
+    case InvalidAction::Omit:
+      *err = U_ZERO_ERROR;
+      return;
+    case InvalidAction::Replace: {
+      *err = U_ZERO_ERROR;
+      const UChar replacement = 0xFFFD;
+      state->replacing = true;
+      const UChar* from = &replacement;
+      ucnv_cbFromUWriteUChars(args, &from, from + 1, 0, err);
+      state->replacing = false;
+      return;
+    }
+    case InvalidAction::Stop:
+      state->stopped = true;
+      state->code_point = code_point;
+      state->length = length;
+      state->escaped = escaped;
+      if (U_SUCCESS(*err)) *err = U_INVALID_CHAR_FOUND;
+      return;
+  }
+}
+
+}  // namespace
+
 struct CodePageStream::Impl {
   bool byte_view = false;  // 1200 and negative code pages: no converter
   ConverterPtr icu;
@@ -739,6 +1004,12 @@ struct CodePageStream::Impl {
   // nothing, where a flushed ISO-2022-KR encoder would still write its header.
   bool decoded_any = false;
   bool encoded_any = false;
+  // Encoding by rules other than the whole-buffer functions' (the callback's
+  // context; its address stays put with the Impl).
+  EncodeCallbackState rules;
+  bool by_rules = false;
+  bool stopped = false;
+  EncodeProblem problem;
 };
 
 namespace {
@@ -780,9 +1051,81 @@ bool DecodeWithTable(UConverter* converter, bool& table_tried, std::unique_ptr<D
 
 }  // namespace
 
-CodePageStream::CodePageStream(std::int32_t code_page) {
+namespace {
+
+void RecordProblem(CodePageStream::Impl& s, std::ptrdiff_t position, char32_t code_point, bool escaped) {
+  s.stopped = true;
+  s.problem = {position, code_point, escaped};
+}
+
+// ICU's streaming encoder with the rules' callback; a Stop rule ends it with
+// the place of the character.
+bool IcuEncodeChunkByRules(CodePageStream::Impl& s, TextView chunk, bool last, Bytes& out) {
+  const UChar* const begin = reinterpret_cast<const UChar*>(chunk.data());
+  const UChar* source = begin;
+  std::size_t written = out.size();
+  out.resize(written + (chunk.size() + 8) * static_cast<std::size_t>(ucnv_getMaxCharSize(s.icu.get())));
+  for (;;) {
+    char* const base = reinterpret_cast<char*>(out.data());
+    char* target = base + written;
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_fromUnicode(s.icu.get(), &target, base + out.size(), &source, begin + chunk.size(), nullptr, last, &err);
+    written = static_cast<std::size_t>(target - base);
+    if (err == U_BUFFER_OVERFLOW_ERROR) {
+      out.resize(out.size() + out.size() / 2 + 16);
+      continue;
+    }
+    out.resize(written);
+    if (s.rules.stopped) {
+      RecordProblem(s, (source - begin) - s.rules.length, static_cast<char32_t>(s.rules.code_point), s.rules.escaped);
+      return false;
+    }
+    return U_SUCCESS(err);
+  }
+}
+
+// The byte view with rules: a pair cut by the chunk's end waits for its
+// second half; a lone surrogate is kept, left out, replaced by U+FFFD or
+// stops the encoder.
+bool ByteViewEncodeByRules(CodePageStream::Impl& s, TextView chunk, bool last, Bytes& out) {
+  const std::ptrdiff_t carried = static_cast<std::ptrdiff_t>(s.unit_carry.size());
+  Text joined;
+  chunk = AfterCarry(s.unit_carry, chunk, joined);
+  if (!last && !chunk.empty() && IsHighSurrogate(chunk.back())) {
+    s.unit_carry.assign(1, chunk.back());
+    chunk.remove_suffix(1);
+  }
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < chunk.size(); ++i) {
+    const char16_t c = chunk[i];
+    if ((c & 0xF800) != 0xD800) continue;
+    if (IsHighSurrogate(c) && i + 1 < chunk.size() && (chunk[i + 1] & 0xFC00) == 0xDC00) {
+      ++i;
+      continue;
+    }
+    const bool escaped = IsEscapedByte(c);
+    const InvalidAction action = escaped ? s.rules.rules.escaped : s.rules.rules.unmappable;
+    if (action == InvalidAction::Keep) continue;
+    out += TextToByteView(chunk.substr(from, i - from));
+    from = i + 1;
+    if (action == InvalidAction::Replace) out += TextToByteView(u"\uFFFD");
+    if (action == InvalidAction::Stop) {
+      RecordProblem(s, static_cast<std::ptrdiff_t>(i) - carried, c, escaped);
+      return false;
+    }
+  }
+  out += TextToByteView(chunk.substr(from));
+  return true;
+}
+
+}  // namespace
+
+CodePageStream::CodePageStream(std::int32_t code_page, const EncodeRules& rules) {
   try {
     auto impl = std::make_unique<Impl>();
+    impl->rules.rules = rules;
+    impl->rules.code_page = code_page;
+    impl->by_rules = rules.escaped != InvalidAction::Keep || rules.unmappable != InvalidAction::Keep || rules.fallbacks;
     if (code_page == 1200 || code_page < 0) {
       impl->byte_view = true;
     } else if (const CodePageName* entry = FindCodePage(code_page); entry == nullptr) {
@@ -796,6 +1139,11 @@ CodePageStream::CodePageStream(std::int32_t code_page) {
       ucnv_reset(impl->icu.get());
       impl->ascii_transparent = IsAsciiTransparent(impl->icu.get());
       impl->utf8 = code_page == 65001;
+      if (impl->by_rules) {
+        ucnv_setFromUCallBack(impl->icu.get(), EncodeByRules, &impl->rules, nullptr, nullptr, &err);
+        ucnv_setFallback(impl->icu.get(), rules.fallbacks);
+        if (U_FAILURE(err)) return;
+      }
       if (code_page == kHzCodePage) impl->hz = std::make_unique<HzShiftNormalizer>();
     } else {
       impl->iconv = std::make_unique<IconvPair>();
@@ -848,16 +1196,17 @@ bool CodePageStream::Decode(BytesView chunk, bool last, Text& out) {
 }
 
 bool CodePageStream::Encode(TextView chunk, bool last, Bytes& out) {
-  if (!impl_) return false;
+  if (!impl_ || impl_->stopped) return false;
   try {
     Impl& s = *impl_;
     if (chunk.empty() && (!last || !s.encoded_any)) return true;
     s.encoded_any = true;
     if (s.hz) {
       Bytes icu_bytes;
-      if (!IcuEncodeChunk(s.icu.get(), chunk, last, icu_bytes)) return false;
-      s.hz->Feed(icu_bytes, last, out);
-      return true;
+      const bool converted =
+          s.by_rules ? IcuEncodeChunkByRules(s, chunk, last, icu_bytes) : IcuEncodeChunk(s.icu.get(), chunk, last, icu_bytes);
+      s.hz->Feed(icu_bytes, last || !converted, out);
+      return converted;
     }
     UErrorCode err = U_ZERO_ERROR;
     if (s.ascii_transparent && AllAscii(chunk) && ucnv_fromUCountPending(s.icu.get(), &err) == 0) {
@@ -868,8 +1217,15 @@ bool CodePageStream::Encode(TextView chunk, bool last, Bytes& out) {
       AppendUtf8(chunk, out);
       return true;
     }
-    if (s.icu) return IcuEncodeChunk(s.icu.get(), chunk, last, out);
-    if (s.iconv) return IconvEncodeChunk(s.iconv->encoder, s.unit_carry, chunk, last, out);
+    if (s.icu) return s.by_rules ? IcuEncodeChunkByRules(s, chunk, last, out) : IcuEncodeChunk(s.icu.get(), chunk, last, out);
+    if (s.iconv) {
+      if (!s.by_rules) return IconvEncodeChunk(s.iconv->encoder, s.unit_carry, chunk, last, out);
+      IconvStop stop;
+      if (IconvEncodeChunk(s.iconv->encoder, s.unit_carry, chunk, last, out, &s.rules.rules, &stop)) return true;
+      if (stop.stopped) RecordProblem(s, static_cast<std::ptrdiff_t>(stop.position), stop.code_point, stop.escaped);
+      return false;
+    }
+    if (s.by_rules) return ByteViewEncodeByRules(s, chunk, last, out);
     out += TextToByteView(chunk);
     return true;
   } catch (...) {
@@ -877,7 +1233,20 @@ bool CodePageStream::Encode(TextView chunk, bool last, Bytes& out) {
   }
 }
 
-bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+const EncodeProblem* CodePageStream::Problem() const { return impl_ && impl_->stopped ? &impl_->problem : nullptr; }
+
+std::size_t CodePageStream::PendingDecodeBytes() const {
+  if (!impl_) return 0;
+  if (impl_->icu) {
+    UErrorCode err = U_ZERO_ERROR;
+    const int32_t pending = ucnv_toUCountPending(impl_->icu.get(), &err);
+    return U_SUCCESS(err) && pending > 0 ? static_cast<std::size_t>(pending) : 0;
+  }
+  return impl_->byte_carry.size();
+}
+
+bool AppendRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+  const std::size_t at = out.size();
   try {
     // One table per code page and thread, read when first asked for.
     thread_local std::array<std::unique_ptr<DoubleByteTable>, kCodePageCount> tables;
@@ -891,13 +1260,20 @@ bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out)
       if (converter != nullptr && IsAsciiTransparent(converter)) tables[slot] = ReadDoubleByteTable(converter);
     }
     if (!tables[slot]) return false;
-    Text text;
-    if (DecodeByTable(*tables[slot], bytes, text) != bytes.size()) return false;
-    out = std::move(text);
-    return true;
+    if (DecodeByTable(*tables[slot], bytes, out) == bytes.size()) return true;
+    out.resize(at);
+    return false;
   } catch (...) {
+    out.resize(at);
     return false;
   }
+}
+
+bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+  Text text;
+  if (!AppendRegularCharacters(bytes, code_page, text)) return false;
+  out = std::move(text);
+  return true;
 }
 
 }  // namespace mok

@@ -10,6 +10,10 @@
 // Any other character the code page cannot represent encodes as that code page's
 // question mark.
 
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "codec/text_types.h"
 
 namespace mok {
@@ -38,6 +42,29 @@ namespace mok {
 // out unchanged, for any other code page or when a byte is malformed,
 // unassigned or a character is cut short; the caller then uses the converter.
 [[nodiscard]] bool DecodeRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out);
+// The same, appending to out (which is unchanged when it declines).
+[[nodiscard]] bool AppendRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out);
+
+// The code page of the code-page table that a character-set name stands for,
+// as users of iconv and uconv write it ("utf-8", "big5", "cp950", "shift_jis",
+// "euc-jp", "iso-8859-1", "utf-16le", "windows-1252", "koi8-r", ...), or 0.
+// The name is looked up in ICU's alias table (case, "-", "_" and spaces do not
+// matter) and lands on the code page whose converter it names, or whose
+// Windows number ("windows-950", "cp950") one of its converter's aliases
+// carries. Names of a subset land on the table's superset: gb2312 and euc-cn
+// on 936, euc-kr on 949, iso-2022-jp on 50221, iso-2022-cn on 50227.
+[[nodiscard]] std::int32_t CodePageOfCharsetName(std::string_view name);
+
+// Whether name is one of the names ICU's alias table gives the converter
+// icu_name ("utf16be" and "UTF-16BE" for "UTF-16BE").
+[[nodiscard]] bool NamesConverter(std::string_view name, const char* icu_name);
+
+// The names ICU's alias table gives a converter ("UTF-16BE", ...).
+[[nodiscard]] std::vector<std::string> ConverterAliases(const char* icu_name);
+
+// Every name in ICU's alias table that CodePageOfCharsetName takes to the
+// code page, for listing them; empty for a code page no name reaches.
+[[nodiscard]] std::vector<std::string> CharsetNamesOf(std::int32_t code_page);
 
 // The ANSI code page Windows uses for a locale identifier of the language-code
 // table, or -1 for a locale this program does not know.

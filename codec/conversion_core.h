@@ -45,6 +45,9 @@ class TolerantUtf8Decoder {
   void Decode(BytesView bytes, Text& out);
   // Ends the input (a sequence cut short yields its partial value) and starts over.
   void Finish(Text& out);
+  // Whether it stands as at the start: valid UTF-8 then decodes as any
+  // decoder decodes it, so a caller may do that part by itself.
+  [[nodiscard]] bool AtStart() const { return pending_ == 0 && clean_ && value_ == 0; }
 
  private:
   std::uint32_t value_ = 0;

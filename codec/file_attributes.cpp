@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 #include <string_view>
 #include <system_error>
 
@@ -121,11 +122,52 @@ Text ErrorText(int error_number, const std::string& native) {
       return u"文件过大";
     case EILSEQ:
       return u"字符集转换失败";
+    // Causes met in pipelines, on devices and on network file systems: the
+    // user reads every one in Chinese, never the system's English.
+    case EPIPE:
+      return u"管道的另一端已关闭";
+    case EAGAIN:
+      return u"暂时无法读写，请重试";
+    case EINTR:
+      return u"被信号打断";
+    case EBADF:
+      return u"文件没有打开";
+    case ENXIO:
+    case ENODEV:
+      return u"设备不存在";
+    case ESPIPE:
+      return u"不能定位（管道或设备）";
+    case ENOTEMPTY:
+      return u"文件夹不是空的";
+    case EXDEV:
+      return u"不能跨文件系统移动";
+    case EMLINK:
+      return u"链接过多";
+    case EOVERFLOW:
+      return u"文件过大，超出可处理的范围";
+    case ETIMEDOUT:
+      return u"超时";
+    case ECONNRESET:
+    case ECONNABORTED:
+      return u"连接已断开";
+    case ENOTCONN:
+      return u"没有连接";
+    case ESTALE:
+      return u"网络文件已失效";
+    case EOPNOTSUPP:
+      return u"文件系统不支持这项操作";
+    case ENOSYS:
+      return u"系统不支持这项操作";
+    case ENOLCK:
+      return u"没有可用的文件锁";
+    case EDEADLK:
+      return u"文件锁会造成死锁";
     default:
       break;
   }
-  std::string message = std::generic_category().message(error_number);
-  return Utf8BytesToText(BytesView(reinterpret_cast<const std::uint8_t*>(message.data()), message.size()));
+  // Any cause not named above still reads in Chinese, with its number for
+  // looking it up.
+  return u"系统错误（错误号 " + Text(Latin1BytesToText(ToBytes(std::to_string(error_number)))) + u"）";
 }
 
 }  // namespace file_internal

@@ -68,8 +68,9 @@ struct FileFacts {
 [[nodiscard]] Text AttrText(std::int16_t attributes);
 
 // A short description of a failed file operation for a message: Chinese wording
-// for the common causes (文件不存在, 路径不存在, 没有权限, 磁盘已满, 是文件夹, ...),
-// the system's own wording otherwise. The path tells "file not found" from "folder
+// for the causes (文件不存在, 路径不存在, 没有权限, 磁盘已满, 是文件夹,
+// 管道的另一端已关闭, ...), and "系统错误（错误号 N）" for the rare rest, so that
+// no English reaches a message. The path tells "file not found" from "folder
 // not found" for ENOENT.
 [[nodiscard]] Text FileErrorText(int error_number, TextView path);
 

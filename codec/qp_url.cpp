@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "codec/charset_conversion.h"
+#include "codec/charset_stream.h"
 #include "codec/conversion_core.h"
 #include "codec/hex_digits.h"
 
@@ -14,118 +15,39 @@ namespace {
 
 // ---- Soft line breaks -------------------------------------------------------
 
-// The end of the removal chain: writes over the text.
-class TextWriter {
- public:
-  explicit TextWriter(char16_t* out, std::size_t written) : out_(out), written_(written) {}
-  void Push(char16_t c) { out_[written_++] = c; }
-  // Moves text forward; source is never before the write position.
-  void Move(const char16_t* source, std::size_t length) {
-    if (source != out_ + written_) std::memmove(out_ + written_, source, length * sizeof(char16_t));
-    written_ += length;
-  }
-  void Finish() {}
-  bool Idle() const { return true; }
-  std::size_t written() const { return written_; }
-
- private:
-  char16_t* out_;
-  std::size_t written_;
-};
-
-// Removes every occurrence of one pattern from a stream of characters the way a
-// whole-text replacement does: leftmost first, without overlap, never looking
-// again at what it passed on. The characters held back are always a prefix of
-// the pattern, and since each pattern has its "=" only at the start, a
-// mismatch can only start a new match at the character that broke the old one.
-template <class Next>
-class PatternRemover {
- public:
-  PatternRemover(std::u16string_view pattern, Next& next) : pattern_(pattern), next_(next) {}
-
-  void Push(char16_t c) {
-    if (matched_ > 0) {
-      if (c == pattern_[matched_]) {
-        if (++matched_ == pattern_.size()) matched_ = 0;
-        return;
-      }
-      Release();
-    }
-    if (c == pattern_[0]) {
-      matched_ = 1;
-    } else {
-      next_.Push(c);
-    }
-  }
-  void Finish() {
-    Release();
-    next_.Finish();
-  }
-  bool Idle() const { return matched_ == 0 && next_.Idle(); }
-
- private:
-  void Release() {
-    for (std::size_t k = 0; k < matched_; ++k) next_.Push(pattern_[k]);
-    matched_ = 0;
-  }
-
-  const std::u16string_view pattern_;
-  Next& next_;
-  std::size_t matched_ = 0;
-};
-
-// The first CR at or after position from, or n. memchr finds candidate bytes
-// fast; a byte 0x0D may also be either half of another code unit.
-std::size_t FindCarriageReturn(const char16_t* data, std::size_t from, std::size_t n) {
+// The first LF at or after position from, or n. memchr finds candidate bytes
+// fast; a byte 0x0A may also be either half of another code unit.
+std::size_t FindLineFeed(const char16_t* data, std::size_t from, std::size_t n) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(data);
   std::size_t offset = 2 * from;
   while (offset < 2 * n) {
-    const void* hit = std::memchr(bytes + offset, 0x0D, 2 * n - offset);
+    const void* hit = std::memchr(bytes + offset, 0x0A, 2 * n - offset);
     if (hit == nullptr) break;
     offset = static_cast<std::size_t>(static_cast<const unsigned char*>(hit) - bytes);
-    if (data[offset / 2] == u'\r') return offset / 2;
+    if (data[offset / 2] == u'\n') return offset / 2;
     ++offset;
   }
   return n;
 }
 
-// A character after which every removal stage is idle, when no CR came
-// before it: it continues no held prefix and starts none.
-bool EndsEveryPrefix(char16_t c) { return c != u'=' && c != u' ' && c != u'\t' && c != u'\r'; }
-
-// Removes "=" CR LF, then "= " CR LF, then "=" TAB CR LF, each over the whole
-// result of the one before (so a removal can bring a later pattern together, as
-// in "=" TAB "= " CR LF CR LF, which loses everything). The three removals run
-// as a pipeline in one pass, each stage seeing exactly the output of the stage
-// before it. Returns the new length; the text is written over in place.
-//
-// Every pattern holds a CR, so nothing is removed between two CRs; there the
-// pipeline only holds back and releases characters unchanged, and it is idle
-// again after any character that EndsEveryPrefix. So from an idle state the
-// text up to the last such character before the next CR moves as a block, and
-// only the few characters from there through the CR go through the stages one
-// by one.
+// Removes every soft line break in one pass and returns the new length; the
+// text is written over in place. Each LF is looked at once: together with an
+// optional CR before it, the spaces and tabs before that and the "=" before
+// those, it is a soft break. Breaks never overlap (each ends at its own LF
+// and holds no other), so looking back from every LF in the original text is
+// the same as reading it once from the start.
 std::size_t RemoveSoftLineBreaks(char16_t* data, std::size_t n) {
-  TextWriter writer(data, 0);
-  PatternRemover<TextWriter> tab_break(u"=\t\r\n", writer);
-  PatternRemover<PatternRemover<TextWriter>> space_break(u"= \r\n", tab_break);
-  PatternRemover<PatternRemover<PatternRemover<TextWriter>>> plain_break(u"=\r\n", space_break);
-  std::size_t i = 0;
-  std::size_t stepwise_until = 0;  // characters before this go through the stages
-  while (i < n) {
-    if (i >= stepwise_until && plain_break.Idle()) {
-      const std::size_t cr = FindCarriageReturn(data, i, n);
-      std::size_t block_end = cr;
-      while (block_end > i && !EndsEveryPrefix(data[block_end - 1])) --block_end;
-      writer.Move(data + i, block_end - i);
-      i = block_end;
-      stepwise_until = cr + 1;
-      continue;
-    }
-    plain_break.Push(data[i++]);
+  std::size_t written = 0;
+  std::size_t read = 0;  // the text before it is dealt with
+  for (std::size_t lf = FindLineFeed(data, 0, n); lf < n; lf = FindLineFeed(data, lf + 1, n)) {
+    const std::size_t keep = SoftBreakStart(std::u16string_view(data + read, lf - read));
+    if (keep == std::u16string_view::npos) continue;  // keep: the characters before the "="
+    if (written != read) std::memmove(data + written, data + read, keep * sizeof(char16_t));
+    written += keep;
+    read = lf + 1;
   }
-  plain_break.Finish();
-  return writer.written();
+  if (written != read) std::memmove(data + written, data + read, (n - read) * sizeof(char16_t));
+  return written + (n - read);
 }
 
 // ---- Decoding ---------------------------------------------------------------
@@ -333,6 +255,265 @@ void EncodeQpUrl(Text& text, std::int16_t charset_index) {
     text.swap(out);
   } catch (...) {
     text.clear();
+  }
+}
+
+// ---- Streaming ----------------------------------------------------------------
+//
+// The whole-text decoder as a machine fed one character at a time: the soft
+// line break filter (quoted-printable) holds back an "=" while what follows
+// may still make it a soft break, and the run machine holds back an escape
+// until its two digits are seen. Plain text and runs of complete escapes
+// skip the machine's single steps.
+
+namespace {
+
+bool IsPrintable(char16_t c) { return c >= 0x21 && c <= 0x7E; }
+
+}  // namespace
+
+QpUrlStreamDecoder::QpUrlStreamDecoder(std::int32_t code, std::int16_t mode)
+    : code_(code), by_code_page_(mode >= 128), url_(mode % 128 == 1), escape_(mode % 128 == 0 ? u'=' : u'%') {
+  try {
+    usable_ = (mode % 128 == 0 || mode % 128 == 1) && NamesCharacterSet(code, by_code_page_);
+    run_ = std::make_unique_for_overwrite<std::uint8_t[]>(kRunHeld);
+    const std::int32_t code_page = by_code_page_ ? code : code >= 0 ? AnsiCodePageOfLocale(code) : -1;
+    if (code_page > 0 && code_page != 1200) table_code_page_ = code_page;
+  } catch (...) {
+    usable_ = false;
+  }
+}
+
+QpUrlStreamDecoder::~QpUrlStreamDecoder() = default;
+
+// A run's text goes straight to out: nothing else is written while it lasts.
+void QpUrlStreamDecoder::FlushRun(Text& out) {
+  if (!run_stream_) {
+    run_stream_ = by_code_page_ ? CharsetStream::ByCodePage(code_) : CharsetStream::ByLanguageCode(code_);
+  }
+  const std::size_t at = out.size();
+  failed_ = failed_ || !run_stream_->Decode(BytesView(run_.get(), run_size_), false, out);
+  for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+  run_size_ = 0;
+}
+
+void QpUrlStreamDecoder::EndRun(Text& out) {
+  const std::size_t at = out.size();
+  const BytesView run(run_.get(), run_size_);
+  if (run_stream_) {
+    failed_ = failed_ || !run_stream_->Decode(run, true, out);
+    run_stream_.reset();
+  } else if (!run.empty() && !(table_code_page_ > 0 && AppendRegularCharacters(run, table_code_page_, out))) {
+    out += DecodeRun(run, code_, by_code_page_);
+  }
+  run_size_ = 0;
+  for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+}
+
+// The run machine: whole-text decoding one character at a time.
+void QpUrlStreamDecoder::Step(char16_t c, Text& out) {
+  for (;;) {
+    switch (state_) {
+      case State::Text:
+        if (c == escape_) {
+          state_ = State::Escape;
+        } else {
+          Emit(c, out);
+        }
+        return;
+      case State::Escape:
+        if (HexValue(c) >= 0) {
+          digit_ = c;
+          state_ = State::EscapeDigit;
+          return;
+        }
+        out += escape_;  // no escape: the text goes on at c
+        state_ = State::Text;
+        continue;
+      case State::EscapeDigit:
+        if (HexValue(c) >= 0) {
+          PushByte(static_cast<std::uint8_t>(HexValue(digit_) * 16 + HexValue(c)), out);
+          state_ = State::AfterEscaped;
+          return;
+        }
+        out += escape_;
+        out += digit_;
+        state_ = State::Text;
+        continue;
+      case State::AfterEscaped:
+        if (c == escape_) {
+          state_ = State::RunEscape;
+          return;
+        }
+        if (IsPrintable(c) && !(url_ && c == u'+')) {  // the printable second byte of a pair
+          PushByte(static_cast<std::uint8_t>(c), out);
+          state_ = State::AfterLiteral;
+          return;
+        }
+        EndRun(out);
+        state_ = State::Text;
+        continue;
+      case State::AfterLiteral:
+        if (c == escape_) {
+          state_ = State::RunEscape;
+          return;
+        }
+        EndRun(out);
+        state_ = State::Text;
+        continue;
+      case State::RunEscape:
+        if (HexValue(c) >= 0) {
+          digit_ = c;
+          state_ = State::RunEscapeDigit;
+          return;
+        }
+        EndRun(out);
+        out += escape_;
+        state_ = State::Text;
+        continue;
+      case State::RunEscapeDigit:
+        if (HexValue(c) >= 0) {
+          PushByte(static_cast<std::uint8_t>(HexValue(digit_) * 16 + HexValue(c)), out);
+          state_ = State::AfterEscaped;
+          return;
+        }
+        EndRun(out);
+        out += escape_;
+        out += digit_;
+        state_ = State::Text;
+        continue;
+    }
+  }
+}
+
+void QpUrlStreamDecoder::ReleaseHeld(Text& out) {
+  held_ = false;
+  Step(u'=', out);
+  for (const char16_t c : padding_text_) Step(c, out);
+  if (held_cr_) Step(u'\r', out);
+  padding_text_.clear();
+  padding_ = 0;
+  held_cr_ = false;
+}
+
+// The soft line break filter of quoted-printable, in front of the run machine.
+void QpUrlStreamDecoder::Filter(char16_t c, Text& out) {
+  for (;;) {
+    if (!held_) {
+      if (c == u'=' && !url_) {
+        held_ = true;
+        return;
+      }
+      Step(c, out);
+      return;
+    }
+    if (c == u'\n') {  // "=", padding, CR and LF: a soft line break
+      held_ = false;
+      padding_text_.clear();
+      padding_ = 0;
+      held_cr_ = false;
+      return;
+    }
+    if (!held_cr_ && (c == u' ' || c == u'\t') && padding_ < kMaxSoftBreakPadding) {
+      padding_text_ += c;
+      ++padding_;
+      return;
+    }
+    if (!held_cr_ && c == u'\r') {
+      held_cr_ = true;
+      return;
+    }
+    ReleaseHeld(out);  // no soft break: what was held goes on, then c
+  }
+}
+
+// Plain text, soft line breaks without padding, and runs of complete escapes
+// each with its optional printable byte, without the single steps; only
+// where nothing is held back. Returns false when the chunk is done, true when
+// the character at i needs the single steps.
+bool QpUrlStreamDecoder::Fast(TextView chunk, std::size_t& i, Text& out) {
+  const std::size_t n = chunk.size();
+  const char16_t plus = url_ ? u'+' : 0;
+  for (;;) {
+    if (held_ || i >= n) return i < n;
+    const char16_t c = chunk[i];
+    if (c == escape_) {
+      if (!url_ && i + 1 < n && chunk[i + 1] == u'\n') {  // "=" LF
+        i += 2;
+        continue;
+      }
+      if (!url_ && i + 2 < n && chunk[i + 1] == u'\r' && chunk[i + 2] == u'\n') {  // "=" CR LF
+        i += 3;
+        continue;
+      }
+      const bool after_run = state_ == State::AfterEscaped || state_ == State::AfterLiteral;
+      if ((state_ != State::Text && !after_run) || i + 2 >= n) return true;
+      const int high = HexValue(chunk[i + 1]), low = HexValue(chunk[i + 2]);
+      if (high < 0 || low < 0) return true;
+      PushByte(static_cast<std::uint8_t>(high * 16 + low), out);
+      i += 3;
+      state_ = State::AfterEscaped;
+      continue;
+    }
+    switch (state_) {
+      case State::Text: {
+        std::size_t end = i;
+        while (end < n && chunk[end] != escape_) ++end;
+        const std::size_t at = out.size();
+        out.append(chunk.substr(i, end - i));
+        for (std::size_t k = at; k < out.size(); ++k) out[k] = (out[k] == 0 || out[k] == plus) ? u' ' : out[k];
+        i = end;
+        continue;
+      }
+      case State::AfterEscaped:
+        if (IsPrintable(c) && c != plus) {  // the printable second byte of a pair
+          PushByte(static_cast<std::uint8_t>(c), out);
+          ++i;
+          state_ = State::AfterLiteral;
+          continue;
+        }
+        [[fallthrough]];
+      case State::AfterLiteral:
+        EndRun(out);
+        state_ = State::Text;
+        continue;
+      default:
+        return true;
+    }
+  }
+}
+
+bool QpUrlStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
+  if (!usable_) return false;
+  try {
+    std::size_t i = 0;
+    while (Fast(chunk, i, out)) Filter(chunk[i++], out);
+    if (last) {
+      if (held_) ReleaseHeld(out);
+      switch (state_) {
+        case State::Text: break;
+        case State::Escape: out += escape_; break;
+        case State::EscapeDigit:
+          out += escape_;
+          out += digit_;
+          break;
+        case State::AfterEscaped:
+        case State::AfterLiteral: EndRun(out); break;
+        case State::RunEscape:
+          EndRun(out);
+          out += escape_;
+          break;
+        case State::RunEscapeDigit:
+          EndRun(out);
+          out += escape_;
+          out += digit_;
+          break;
+      }
+      state_ = State::Text;
+    }
+    return !failed_;
+  } catch (...) {
+    return false;
   }
 }
 

@@ -336,4 +336,322 @@ void EncodeHzGb(Text& text) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// Streaming. The whole-text decoders as machines fed one character at a time,
+// holding back only what the next characters decide: an unfinished UTF-7 run
+// (its first two characters, its unfinished group and byte), and in HZ a
+// continuation's beginning and a tilde that "~{" may take back.
+
+// Three or more Base64 characters of a run, all of it: whole blocks of eight
+// give three units each, the rest its bytes (an odd byte forms no unit).
+void Utf7StreamDecoder::AppendRun(TextView run, Text& out) {
+  const std::size_t blocks = run.size() / 8;
+  const std::size_t at = out.size();
+  out.resize(at + 3 * blocks + (run.size() % 8 * 6 / 8 + 3) / 2);
+  char16_t* o = out.data() + at;
+  for (std::size_t b = 0; b < blocks; ++b, o += 3) (void)DecodeEightToUnits(run.data() + 8 * b, o);
+  std::uint8_t rest[8];
+  const std::size_t bytes = base64_detail::DecodeRun(run.data() + 8 * blocks, run.size() % 8, 0, false, rest);
+  for (std::size_t k = 0; k + 1 < bytes; k += 2) *o++ = static_cast<char16_t>((rest[k] << 8) | rest[k + 1]);
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+}
+
+void Utf7StreamDecoder::EndRun(Text& out) {
+  if (count_ == 0) {
+    out += u'+';
+  } else if (count_ <= 2) {  // too short to be a run: kept as written
+    out += u'+';
+    for (std::size_t k = 0; k < count_; ++k) out += first_[k];
+  } else {
+    std::uint8_t tail[2];
+    const std::size_t n = base64_detail::FinishRun(acc_, pending_, tail);
+    for (std::size_t k = 0; k < n; ++k) {
+      if (odd_byte_ < 0) {
+        odd_byte_ = tail[k];
+      } else {
+        Emit(static_cast<char16_t>((odd_byte_ << 8) | tail[k]), out);
+        odd_byte_ = -1;
+      }
+    }
+  }
+  in_run_ = false;
+  count_ = 0;
+  acc_ = 0;
+  pending_ = 0;
+  odd_byte_ = -1;  // an odd byte forms no unit
+}
+
+bool Utf7StreamDecoder::Decode(TextView chunk, bool last, Text& out) {
+  try {
+    const std::size_t n = chunk.size();
+    std::size_t i = 0;
+    auto feed = [&](int value) {
+      acc_ = (acc_ << 6) | static_cast<std::uint32_t>(value);
+      if (++pending_ < 4) return;
+      const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(acc_ >> 16), static_cast<std::uint8_t>(acc_ >> 8),
+                                     static_cast<std::uint8_t>(acc_)};
+      for (const std::uint8_t b : bytes) {
+        if (odd_byte_ < 0) {
+          odd_byte_ = b;
+        } else {
+          Emit(static_cast<char16_t>((odd_byte_ << 8) | b), out);
+          odd_byte_ = -1;
+        }
+      }
+      acc_ = 0;
+      pending_ = 0;
+    };
+    while (i < n) {
+      if (!in_run_) {
+        const char16_t* found = std::char_traits<char16_t>::find(chunk.data() + i, n - i, u'+');
+        const std::size_t plus = found == nullptr ? n : static_cast<std::size_t>(found - chunk.data());
+        const std::size_t at = out.size();
+        out.append(chunk.substr(i, plus - i));
+        for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+        if (plus == n) break;
+        i = plus + 1;
+        // A run that ends within the chunk decodes at once, as the whole-text
+        // decoder does it.
+        std::size_t end = i;
+        while (end < n && base64_detail::StandardValue(chunk[end]) >= 0) ++end;
+        if (end < n && end - i >= 3) {
+          AppendRun(chunk.substr(i, end - i), out);
+          i = chunk[end] == u'-' ? end + 1 : end;
+          continue;
+        }
+        in_run_ = true;
+        continue;
+      }
+      // Eight characters of a run that decodes give three whole units, as
+      // long as no byte waits for its pair.
+      if (count_ >= 3 && pending_ == 0 && odd_byte_ < 0) {
+        std::size_t end = i;
+        while (end < n && base64_detail::StandardValue(chunk[end]) >= 0) ++end;
+        const std::size_t blocks = (end - i) / 8;
+        const std::size_t at = out.size();
+        out.resize(at + 3 * blocks);
+        char16_t* o = out.data() + at;
+        for (std::size_t b = 0; b < blocks; ++b, o += 3, i += 8) {
+          (void)DecodeEightToUnits(chunk.data() + i, o);
+          for (int k = 0; k < 3; ++k) o[k] = o[k] == 0 ? u' ' : o[k];
+        }
+        count_ += 8 * blocks;
+      }
+      // Whole groups of a run that decodes, four characters at a time.
+      if (count_ >= 3 && pending_ == 0) {
+        while (i + 4 <= n) {
+          const int v0 = base64_detail::StandardValue(chunk[i]), v1 = base64_detail::StandardValue(chunk[i + 1]),
+                    v2 = base64_detail::StandardValue(chunk[i + 2]), v3 = base64_detail::StandardValue(chunk[i + 3]);
+          if ((v0 | v1 | v2 | v3) < 0) break;
+          feed(v0);
+          feed(v1);
+          feed(v2);
+          feed(v3);
+          count_ += 4;
+          i += 4;
+        }
+        if (i >= n) break;
+      }
+      const char16_t c = chunk[i];
+      const int value = base64_detail::StandardValue(c);
+      if (value >= 0) {
+        if (count_ < 2) first_[count_] = c;
+        if (++count_ == 3) {
+          feed(base64_detail::StandardValue(first_[0]));
+          feed(base64_detail::StandardValue(first_[1]));
+        }
+        if (count_ >= 3) feed(value);
+        ++i;
+        continue;
+      }
+      // The character that ends the run: a "-" is absorbed after "+" alone
+      // and after a decoded run, never after one or two characters.
+      const bool absorb = c == u'-' && count_ != 1 && count_ != 2;
+      EndRun(out);
+      if (absorb) ++i;
+    }
+    if (last && in_run_) EndRun(out);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
+struct HzStreamDecoder::Machine {
+  // One removal of a line continuation, as RemoveContinuations does it over
+  // the whole text: held is how much of the pattern is matched, odd whether
+  // an odd number of tildes ends what it passed on.
+  struct Removal {
+    TextView pattern;
+    std::size_t held = 0;
+    bool odd = false;
+    bool odd_at_start = false;
+  };
+  Removal removals[3] = {{u"~\r\n"}, {u"~ \r\n"}, {u"~\t\r\n"}};
+  const GbDecodeTable* table = &DecodeTable();
+  bool gb = false;
+  int previous = -1;  // outside GB the last character, inside a pending first half
+  bool tilde_held = false;  // a "~" written outside GB that "~{" may take back
+
+  void Emit(char16_t c, Text& out) { out += c == 0 ? u' ' : c; }
+
+  void Flush(Text& out) {
+    if (tilde_held) out += u'~';
+    tilde_held = false;
+  }
+
+  void Decode(char16_t c, Text& out) {
+    if (gb) {
+      if (c <= 0x20 || c > 0x7E) {
+        gb = false;  // the section ends here; a pending half is dropped
+        previous = -1;
+      } else if (previous == u'~' && c == u'}') {
+        gb = false;
+        previous = u'}';
+        return;
+      } else if (previous != -1) {
+        const GbChars& chars = (*table)[static_cast<std::size_t>((previous - 0x21) * kGbRows + (c - 0x21))];
+        for (std::uint8_t k = 0; k < chars.count; ++k) Emit(chars.unit[k], out);
+        previous = -1;
+        return;
+      } else {
+        previous = c;
+        return;
+      }
+    }
+    if (previous == u'~' && c == u'{') {
+      tilde_held = false;  // taken back
+      gb = true;
+      previous = -1;
+      return;
+    }
+    if (previous == u'~' && c == u'~') {
+      Flush(out);  // "~~" is one "~"
+      previous = -1;
+      return;
+    }
+    Flush(out);
+    if (c == u'~') {
+      tilde_held = true;
+    } else {
+      Emit(c, out);
+    }
+    previous = c;
+  }
+
+  void Pass(int level, char16_t c, Text& out) {
+    if (level == 3) {
+      Decode(c, out);
+      return;
+    }
+    Removal& r = removals[level];
+    r.odd = c == u'~' ? !r.odd : false;
+    Push(level + 1, c, out);
+  }
+
+  void Push(int level, char16_t c, Text& out) {
+    if (level == 3) {
+      Decode(c, out);
+      return;
+    }
+    Removal& r = removals[level];
+    if (r.held > 0) {
+      if (c == r.pattern[r.held]) {
+        if (++r.held == r.pattern.size()) {
+          r.held = 0;
+          if (r.odd_at_start) {  // the "~" closes an escaped "~~": kept, as is the rest
+            for (const char16_t kept : r.pattern) Pass(level, kept, out);
+          }
+        }
+        return;
+      }
+      const std::size_t held = r.held;
+      r.held = 0;
+      for (std::size_t k = 0; k < held; ++k) Pass(level, r.pattern[k], out);
+    }
+    if (c == u'~') {
+      r.held = 1;
+      r.odd_at_start = r.odd;
+      return;
+    }
+    Pass(level, c, out);
+  }
+
+  bool Idle() const { return removals[0].held == 0 && removals[1].held == 0 && removals[2].held == 0; }
+
+  void Finish(Text& out) {
+    for (int level = 0; level < 3; ++level) {
+      Removal& r = removals[level];
+      const std::size_t held = r.held;
+      r.held = 0;
+      for (std::size_t k = 0; k < held; ++k) Pass(level, r.pattern[k], out);
+    }
+    Flush(out);
+  }
+};
+
+HzStreamDecoder::HzStreamDecoder() : machine_(std::make_unique<Machine>()) {}
+HzStreamDecoder::~HzStreamDecoder() = default;
+
+bool HzStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
+  try {
+    Machine& m = *machine_;
+    const std::size_t n = chunk.size();
+    out.reserve(out.size() + n + 8);  // a chunk never gives more units than it has
+    std::size_t i = 0;
+    while (i < n) {
+      // "~{" and "~}" where nothing is held back: the shifts, which the
+      // removals of continuations pass on unchanged.
+      if (chunk[i] == u'~' && i + 1 < n && m.Idle() && !m.tilde_held) {
+        const bool opens = !m.gb && chunk[i + 1] == u'{';
+        const bool closes = m.gb && m.previous == -1 && chunk[i + 1] == u'}';
+        if (opens || closes) {
+          m.gb = opens;
+          m.previous = opens ? -1 : u'}';
+          for (auto& r : m.removals) r.odd = false;
+          i += 2;
+          continue;
+        }
+      }
+      if (m.gb && m.previous == -1 && m.Idle()) {
+        // Pairs in a GB section; a "~" goes the long way, as it may begin a
+        // line continuation or end the section.
+        const std::size_t from = i;
+        std::size_t end = i;
+        while (end < n && chunk[end] >= 0x21 && chunk[end] <= 0x7E && chunk[end] != u'~') ++end;
+        const std::size_t pairs = (end - i) / 2;
+        for (std::size_t p = 0; p < pairs; ++p, i += 2) {  // within the capacity reserved above
+          const GbChars& chars = (*m.table)[static_cast<std::size_t>((chunk[i] - 0x21) * kGbRows + (chunk[i + 1] - 0x21))];
+          out.push_back(chars.unit[0]);
+          if (chars.count == 2) out.push_back(chars.unit[1]);
+        }
+        if (i > from) {
+          for (auto& r : m.removals) r.odd = false;
+          continue;
+        }
+      }
+      if (!m.gb && !m.tilde_held && m.Idle()) {
+        // Up to the next "~" nothing is held back or taken back.
+        std::size_t end = i;
+        while (end < n && chunk[end] != u'~') ++end;
+        if (end > i) {
+          const std::size_t at = out.size();
+          out.append(chunk.substr(i, end - i));
+          for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+          m.previous = chunk[end - 1];
+          for (auto& r : m.removals) r.odd = false;
+          i = end;
+          continue;
+        }
+      }
+      m.Push(0, chunk[i++], out);
+    }
+    if (last) m.Finish(out);
+    return true;
+  } catch (...) {
+    return false;
+  }
+}
+
 }  // namespace mok

@@ -7,6 +7,7 @@
 
 #include "codec/base64.h"
 #include "codec/conversion_core.h"
+#include "fuzz/stream_split.h"
 
 namespace {
 
@@ -38,6 +39,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   mok::Text text = input;
   const auto mode = static_cast<std::int16_t>(selector & 0x8F);
   mok::DecodeBase64Text(text, kCodes[(selector >> 4) & 15], mode);
+  if (mok::Base64StreamDecoder stream(kCodes[(selector >> 4) & 15], mode); stream.Usable()) {
+    mok::Text joined;
+    Check(mok::fuzz::DecodeInPieces(stream, input, selector, joined));
+    Check(joined == text);
+  }
 
   // Encoding then decoding with the same code page equals a plain round trip
   // through that code page.

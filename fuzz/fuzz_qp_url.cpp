@@ -9,6 +9,7 @@
 
 #include "codec/conversion_core.h"
 #include "codec/qp_url.h"
+#include "fuzz/stream_split.h"
 #include "tests/codec/literal_refs_qp.h"
 
 namespace {
@@ -46,6 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   mok::Text text = input;
   mok::DecodeQpUrl(text, setting.code, setting.mode);
   Check(text.size() <= input.size());
+  // The streaming decoder mok uses gives the same text for any split.
+  if (mok::QpUrlStreamDecoder stream(setting.code, setting.mode); stream.Usable()) {
+    mok::Text joined;
+    Check(mok::fuzz::DecodeInPieces(stream, input, selector, joined));
+    Check(joined == text);
+  }
   if (compare) {
     mok::Text expected = input;
     mok::literal::DecodeQpUrl(expected, setting.code, setting.mode);

@@ -8,6 +8,7 @@
 
 #include "codec/conversion_core.h"
 #include "codec/utf7_hz.h"
+#include "fuzz/stream_split.h"
 
 namespace {
 
@@ -41,10 +42,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   mok::Text text = input;
   mok::DecodeUtf7(text);
   Check(text.size() <= input.size());
+  mok::Utf7StreamDecoder utf7;
+  mok::Text joined;
+  Check(mok::fuzz::DecodeInPieces(utf7, input, selector, joined));
+  Check(joined == text);
 
   text = input;
   mok::DecodeHzGb(text);
   Check(text.size() <= input.size());
+  mok::HzStreamDecoder hz;
+  joined.clear();
+  Check(mok::fuzz::DecodeInPieces(hz, input, selector, joined));
+  Check(joined == text);
 
   text = input;
   mok::EncodeHzGb(text);

@@ -6,14 +6,18 @@
      as multiples of iconv's, the target being 2.5 at most).
   2. A 64 MB GBK file: mok convert against uconv and iconv: throughput and
      peak memory (RSS of each process, from GNU time).
-  3. mok decode QP-GBK and mok decode Base64-Utf8 on 64 MB against Python's
-     quopri / base64 with the codec decode, writing the text as UTF-8.
+  3. mok decode QP-GBK, URL-GBK, Base64-Utf8, Utf7 and HZ-GB on 64 MB each
+     against Python's standard library (quopri, urllib.parse.unquote_to_bytes,
+     base64, the utf-7 and hz codecs), writing the text as UTF-8; Base64 also
+     against coreutils' base64 -d.
+  4. Each of those decoders on 1 GB fed through a pipe: peak memory.
 
-Usage: scripts/bench-cli.py [--startup] [build dir with a Release mok, default build-bench]
-  --startup runs the first measurement only.
+Usage: scripts/bench-cli.py [build dir with a Release mok, default build-bench] [--startup | --decoders-only]
+  --startup runs the first measurement only, --decoders-only the last two.
   cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DMOK_TESTS=OFF
   cmake --build build-bench --target mok
-Needs iconv (libc-bin), uconv (icu-devtools), GNU time (time) and python3.
+Needs iconv (libc-bin), uconv (icu-devtools), GNU time (time), base64
+(coreutils) and python3.
 """
 
 import base64
@@ -106,7 +110,9 @@ def compare(title, commands, runs, size=None):
 
 
 def main():
-    args = [a for a in sys.argv[1:] if a != "--startup"]
+    args = [a for a in sys.argv[1:] if not a.startswith("--")]
+    decoders_only = "--decoders-only" in sys.argv
+    startup_only = "--startup" in sys.argv
     build = os.path.abspath(args[0] if args else os.path.join(ROOT, "build-bench"))
     mok = os.path.join(build, "cli", "mok")
     iconv, uconv, python = shutil.which("iconv"), shutil.which("uconv"), sys.executable
@@ -128,35 +134,94 @@ def main():
         b64 = os.path.join(tmp, "base64-utf8.txt")
         open(b64, "wb").write(sized(base64.encodebytes(prose(MB, 3).encode("utf-8") * 3), 64 * MB))
 
-        compare(
-            "start to exit, 16000 characters of GBK",
-            [("iconv -f GBK -t UTF-8", [iconv, "-f", "GBK", "-t", "UTF-8", small]),
-             ("mok convert -f gbk -t utf8", [mok, "convert", "-f", "gbk", "-t", "utf8", small]),
-             ("uconv -f gbk -t utf-8", [uconv, "-f", "gbk", "-t", "utf-8", small])],
-            200)
-        if "--startup" in sys.argv:
-            return
-        compare(
-            "64 MB of GBK to UTF-8",
-            [("mok convert -f gbk -t utf8", [mok, "convert", "-f", "gbk", "-t", "utf8", big]),
-             ("uconv -f gbk -t utf-8", [uconv, "-f", "gbk", "-t", "utf-8", big]),
-             ("iconv -f GBK -t UTF-8", [iconv, "-f", "GBK", "-t", "UTF-8", big])],
-            5, os.path.getsize(big))
-        quopri_py = ("import quopri,sys; d=open(sys.argv[1],'rb').read(); "
-                     "sys.stdout.buffer.write(quopri.decodestring(d).decode('gbk','replace').encode('utf-8'))")
-        compare(
-            "64 MB of quoted-printable GBK",
-            [("mok decode QP-GBK", [mok, "decode", "QP-GBK", qp]),
-             ("python quopri + gbk", [python, "-c", quopri_py, qp])],
-            5, os.path.getsize(qp))
-        base64_py = ("import base64,sys; d=open(sys.argv[1],'rb').read(); "
-                     "sys.stdout.buffer.write(base64.b64decode(d).decode('utf-8','replace').encode('utf-8'))")
-        compare(
-            "64 MB of Base64 UTF-8",
-            [("mok decode Base64-Utf8", [mok, "decode", "Base64-Utf8", b64]),
-             ("python base64 + utf-8", [python, "-c", base64_py, b64])],
-            5, os.path.getsize(b64))
+        if not decoders_only:
+            converters(mok, iconv, uconv, small, big, startup_only)
+        if not startup_only:
+            decoders(mok, tmp, block, qp, b64)
 
+
+def converters(mok, iconv, uconv, small, big, startup_only):
+    compare(
+        "start to exit, 16000 characters of GBK",
+        [("iconv -f GBK -t UTF-8", [iconv, "-f", "GBK", "-t", "UTF-8", small]),
+         ("mok convert -f gbk -t utf8", [mok, "convert", "-f", "gbk", "-t", "utf8", small]),
+         ("uconv -f gbk -t utf-8", [uconv, "-f", "gbk", "-t", "utf-8", small])],
+        200)
+    if startup_only:
+        return
+    compare(
+        "64 MB of GBK to UTF-8",
+        [("mok convert -f gbk -t utf8", [mok, "convert", "-f", "gbk", "-t", "utf8", big]),
+         ("uconv -f gbk -t utf-8", [uconv, "-f", "gbk", "-t", "utf-8", big]),
+         ("iconv -f GBK -t UTF-8", [iconv, "-f", "GBK", "-t", "UTF-8", big])],
+        5, os.path.getsize(big))
+
+
+def decoders(mok, tmp, block, qp, b64):
+    url = os.path.join(tmp, "url-gbk.txt")
+    open(url, "wb").write(sized(url_encode(block), 64 * MB))
+    utf7 = os.path.join(tmp, "utf7.txt")
+    open(utf7, "wb").write(sized(prose(MB, 4).encode("utf-7") * 3, 64 * MB))
+    hz = os.path.join(tmp, "hz.txt")
+    open(hz, "wb").write(sized(prose(MB, 5).encode("hz") * 3, 64 * MB))
+
+    def python(decode):
+        return [sys.executable, "-c", "import sys,base64,quopri,urllib.parse; d=open(sys.argv[1],'rb').read(); "
+                "sys.stdout.buffer.write(" + decode + ".encode('utf-8'))"]
+
+    ratios = {}
+    for title, path, step, reference, extra in [
+            ("quoted-printable GBK", qp, "QP-GBK",
+             ("python quopri + gbk", python("quopri.decodestring(d).decode('gbk','replace')")), []),
+            ("URL-encoded GBK", url, "URL-GBK",
+             ("python unquote_to_bytes + gbk",
+              python("urllib.parse.unquote_to_bytes(d.replace(b'+',b' ')).decode('gbk','replace')")), []),
+            ("Base64 UTF-8", b64, "Base64-Utf8",
+             ("python base64 + utf-8", python("base64.b64decode(d).decode('utf-8','replace')")),
+             [("base64 -d", [shutil.which("base64"), "-d", b64])]),
+            ("UTF-7", utf7, "Utf7", ("python utf-7 codec", python("d.decode('utf-7','replace')")), []),
+            ("HZ-GB", hz, "HZ-GB", ("python hz codec", python("d.decode('hz','replace')")), [])]:
+        name, argv = reference
+        times = compare(f"64 MB of {title}",
+                        [(f"mok decode {step}", [mok, "decode", step, path]), (name, argv + [path])] + extra,
+                        5, os.path.getsize(path))
+        ratios[step] = {other: times[other] / times[f"mok decode {step}"] for other in times}
+
+    print("\n1 GB through a pipe (peak memory of mok)")
+    for step, path in [("QP-GBK", qp), ("URL-GBK", url), ("Base64-Utf8", b64), ("Utf7", utf7), ("HZ-GB", hz)]:
+        print(f"  mok decode {step:12s} {piped_peak(mok, step, path, 1024 * MB) / 1024:7.1f} MB peak")
+
+    print("\nspeed of mok against each reference (reference time / mok time)")
+    for step, row in ratios.items():
+        print(f"  {step:12s} " + "  ".join(f"{name}: x{ratio:.2f}" for name, ratio in row.items()
+                                              if not name.startswith("mok")))
+
+
+def url_encode(data):
+    """Each line percent-encoded (every byte outside unreserved ASCII, spaces
+    as "+"), the lines joined by LF."""
+    import urllib.parse
+    return b"\n".join(urllib.parse.quote_plus(line, safe="").encode("ascii") for line in data.split(b"\r\n"))
+
+
+def piped_peak(mok, step, path, total):
+    """Peak RSS in KB of mok decoding total bytes: the file repeated, cut at a
+    line break, written into its standard input."""
+    block = open(path, "rb").read(8 * MB)
+    block = block[: block.rfind(b"\n") + 1]
+    with tempfile.NamedTemporaryFile() as report, open(os.devnull, "wb") as out:
+        # The copies join mid-run, so bytes that decode no more are kept as they are.
+        argv = ["/usr/bin/time", "-f", "%M", "-o", report.name, mok, "decode", step, "--keep"]
+        import subprocess
+        child = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=out)
+        sent = 0
+        while sent < total:
+            child.stdin.write(block)
+            sent += len(block)
+        child.stdin.close()
+        if child.wait() != 0:
+            sys.exit("bench-cli: failed: mok decode " + step)
+        return int(open(report.name).read().split()[-1])
 
 if __name__ == "__main__":
     if "--help" in sys.argv or "-h" in sys.argv:

@@ -370,6 +370,27 @@ void IcuOfTransferBytes(benchmark::State& state, Form form, char16_t escape, std
   SetSize(state, input.size());
 }
 
+// The streaming decoder mok uses: the same input in chunks of 128 Ki
+// characters, into one output buffer reused as mok reuses it.
+void DecodeTransferStreamed(benchmark::State& state, Form form, std::int32_t code_page, std::int16_t mode) {
+  constexpr std::size_t kChunk = 128 * 1024;
+  const Text& input = Encoded(form, Arg(state));
+  Text out;
+  for (auto _ : state) {
+    mok::QpUrlStreamDecoder decoder(code_page, mode);
+    for (std::size_t at = 0; at < input.size(); at += kChunk) {
+      out.clear();
+      benchmark::DoNotOptimize(
+          decoder.Decode(mok::TextView(input).substr(at, kChunk), at + kChunk >= input.size(), out));
+    }
+    benchmark::DoNotOptimize(out.data());
+  }
+  SetSize(state, input.size());
+}
+
+void BM_RefsQp_StreamQp_Gbk(benchmark::State& state) { DecodeTransferStreamed(state, Form::kQpGbk, 936, 128); }
+void BM_RefsQp_StreamUrl_Gbk(benchmark::State& state) { DecodeTransferStreamed(state, Form::kUrlGbk, 936, 129); }
+
 void BM_RefsQp_DecodeQp_Gbk(benchmark::State& state) { DecodeTransfer(state, Form::kQpGbk, 936, 128); }
 void BM_RefsQp_PlainQp_Gbk(benchmark::State& state) { PlainTransfer(state, Form::kQpGbk, u'='); }
 void BM_RefsQp_IcuQp_Gbk(benchmark::State& state) { IcuOfTransferBytes(state, Form::kQpGbk, u'=', 936); }
@@ -505,12 +526,14 @@ void BM_RefsQp_PlainRefsEncode_Backslash(benchmark::State& state) { PlainRefsEnc
 BENCHMARK(BM_RefsQp_Memcpy_Qp)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_Memcpy_Clean)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_DecodeQp_Gbk)->MOK_SIZES;
+BENCHMARK(BM_RefsQp_StreamQp_Gbk)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_PlainQp_Gbk)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_IcuQp_Gbk)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_DecodeQp_Utf8)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_PlainQp_Utf8)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_IcuQp_Utf8)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_DecodeUrl_Gbk)->MOK_SIZES;
+BENCHMARK(BM_RefsQp_StreamUrl_Gbk)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_PlainUrl_Gbk)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_IcuUrl_Gbk)->MOK_SIZES;
 BENCHMARK(BM_RefsQp_DecodeUrl_Utf8)->MOK_SIZES;

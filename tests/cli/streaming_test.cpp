@@ -98,7 +98,7 @@ TEST(FileEncodings, ReadAndWriteAsTheWindowsOpenAndSave) {
         ASSERT_TRUE(DecodeFileBytes(bytes, used, whole));
         const FileEncoding encoding{requested, 0};
         const std::int16_t detected =
-            DetectFileFormat(NeedsWholeDetection(encoding) ? BytesView(bytes) : BytesView(bytes).substr(0, 3));
+            DetectFileFormat(NeedsDetection(encoding) ? BytesView(bytes) : BytesView(bytes).substr(0, 3));
         InputDecoder decoder(encoding, detected);
         Text streamed;
         ASSERT_TRUE(Pieces(BytesView(bytes), rng, streamed,
@@ -109,6 +109,37 @@ TEST(FileEncodings, ReadAndWriteAsTheWindowsOpenAndSave) {
   }
 }
 
+TEST(FileEncodings, DetectionReadsShortUtf8AsUtf8) {
+  struct Case {
+    const char* bytes;
+    std::size_t size;
+    bool complete;
+    std::int16_t format;
+  };
+  const Case cases[] = {
+      {"\xE4\xB8\xAD", 3, true, kFormatUtf8},            // one character: was taken for GBK
+      {"a\xC3\xA9", 3, true, kFormatUtf8},
+      {"plain ASCII", 11, true, kFormatUtf8},
+      {"", 0, true, kFormatUtf8},
+      {"\xD6\xD0\xCE\xC4", 4, true, kFormatGbk},         // GBK "中文"
+      {"\xE4\xB8", 2, false, kFormatUtf8},                 // cut by the end of the first part
+      {"\xE4\xB8", 2, true, kFormatGbk},                   // cut by the end of the input
+      {"\xC0\xAF", 2, true, kFormatGbk},                   // overlong
+      {"\xED\xA0\x80", 3, true, kFormatGbk},              // an encoded surrogate
+      {"\xF4\x90\x80\x80", 4, true, kFormatGbk},         // above U+10FFFF
+      {"\xF0\x9F\x98\x80", 4, true, kFormatUtf8},
+      {"\xEF\xBB\xBF\xE4\xB8\xAD", 6, true, kFormatUtf8Bom},
+      {"\xFF\xFE\x2D\x4E", 4, true, kFormatUtf16LeBom},
+      {"\x2D\x4E\x0D\x00\x0A\x00", 6, true, kFormatUtf16Le},
+      // The window's tolerant rule still reads mostly-UTF-8 text as UTF-8.
+      {"\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87\xFF", 19, true, kFormatUtf8},
+  };
+  for (const Case& c : cases) {
+    const BytesView bytes(reinterpret_cast<const std::uint8_t*>(c.bytes), c.size);
+    EXPECT_EQ(DetectInputFormat(bytes, c.complete), c.format) << Hex(bytes) << (c.complete ? "" : " (first part)");
+  }
+}
+
 TEST(FileEncodings, NamesAndCodePagesOfTheTable) {
   FileEncoding encoding;
   EXPECT_TRUE(ParseFileEncoding("UTF16BE-BOM", encoding));
@@ -116,7 +147,7 @@ TEST(FileEncodings, NamesAndCodePagesOfTheTable) {
   EXPECT_TRUE(ParseFileEncoding("950", encoding));
   EXPECT_EQ(encoding.format, 0);
   EXPECT_EQ(encoding.code_page, 950);
-  for (const char* bad : {"", "utf-8", "1256", "936x", "-4"}) EXPECT_FALSE(ParseFileEncoding(bad, encoding)) << bad;
+  for (const char* bad : {"", "1256", "936x", "-4"}) EXPECT_FALSE(ParseFileEncoding(bad, encoding)) << bad;
 }
 
 }  // namespace

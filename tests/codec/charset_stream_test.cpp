@@ -204,3 +204,155 @@ TEST(CodePageStream, UnknownCodePageIsRefused) {
 
 }  // namespace
 }  // namespace mok
+
+namespace mok {
+namespace {
+
+// Encodes text in the pieces the cuts make, with rules; the stop's position
+// counted from the start of the whole text (npos when it went through).
+struct RuledResult {
+  Bytes bytes;
+  std::size_t stopped_at = Text::npos;
+  char32_t code_point = 0;
+  bool escaped = false;
+};
+
+RuledResult EncodeByRules(std::int32_t code_page, const EncodeRules& rules, TextView text,
+                          const std::vector<std::size_t>& cuts, bool by_language_code = false) {
+  const auto stream = by_language_code ? CharsetStream::ByLanguageCode(code_page, rules)
+                                       : CharsetStream::ByCodePage(code_page, rules);
+  RuledResult result;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < cuts.size(); ++i) {
+    if (!stream->Encode(text.substr(from, cuts[i] - from), i + 1 == cuts.size(), result.bytes)) {
+      const EncodeProblem* problem = stream->Problem();
+      if (problem == nullptr) ADD_FAILURE() << "failed without a stop";
+      if (problem != nullptr) {
+        result = {result.bytes, static_cast<std::size_t>(static_cast<std::ptrdiff_t>(from) + problem->position),
+                  problem->code_point, problem->escaped};
+      }
+      return result;
+    }
+    from = cuts[i];
+  }
+  return result;
+}
+
+TEST(EncodeRules, TheSplitOfTheTextChangesNothing) {
+  const InvalidAction actions[] = {InvalidAction::Keep, InvalidAction::Stop, InvalidAction::Omit,
+                                   InvalidAction::Replace};
+  for (const NamedCode& entry : CodePages()) {
+    std::mt19937 rng(static_cast<std::uint32_t>(entry.code) + 7);
+    for (int round = 0; round < 8; ++round) {
+      const EncodeRules rules{actions[rng() % 4], actions[rng() % 4], rng() % 2 == 0};
+      const Text text = RandomText(rng, 40);
+      const RuledResult whole = EncodeByRules(entry.code, rules, text, {text.size()});
+      const RuledResult split = EncodeByRules(entry.code, rules, text, Cuts(rng, text.size(), round == 0));
+      SCOPED_TRACE(::testing::Message() << "code page " << entry.code << ", text " << Hex(text));
+      EXPECT_EQ(split.stopped_at, whole.stopped_at);
+      EXPECT_EQ(split.code_point, whole.code_point);
+      if (whole.stopped_at == Text::npos) EXPECT_EQ(Hex(split.bytes), Hex(whole.bytes));
+    }
+  }
+}
+
+TEST(EncodeRules, EachConverterKeepsLeavesOutReplacesOrStops) {
+  const EncodeRules keep;
+  const EncodeRules stop{InvalidAction::Stop, InvalidAction::Stop, false};
+  const EncodeRules omit{InvalidAction::Omit, InvalidAction::Omit, false};
+  const EncodeRules replace{InvalidAction::Replace, InvalidAction::Replace, false};
+  const EncodeRules keep_bytes{InvalidAction::Keep, InvalidAction::Stop, false};
+  struct Case {
+    std::int32_t code;  // a code page, or with by_language_code a language code
+    bool by_language_code;
+    EncodeRules rules;
+    Text text;
+    const char* bytes;
+    std::size_t size;
+    std::size_t stopped_at;  // npos: went through
+  };
+  constexpr std::size_t kThrough = Text::npos;
+  const Case cases[] = {
+      // ICU: escaped byte 0xB0, then 中 which Latin-1 lacks.
+      {28591, false, keep, u"a\xDCB0\u4E2D", "a\xB0?", 3, kThrough},
+      {28591, false, stop, u"a\xDCB0\u4E2D", "a", 1, 1},
+      {28591, false, keep_bytes, u"a\xDCB0\u4E2D", "a\xB0", 2, 2},
+      {28591, false, omit, u"a\xDCB0\u4E2D" "b", "ab", 2, kThrough},
+      {28591, false, replace, u"a\xDCB0\u4E2D", "a??", 3, kThrough},
+      {65001, false, replace, u"a\xDCB0\xD800" "b", "a\xEF\xBF\xBD\xEF\xBF\xBD" "b", 8, kThrough},
+      {65001, false, stop, u"ab\xD800", "ab", 2, 2},
+      {65001, false, stop, u"\xD83D\xDE00", "\xF0\x9F\x98\x80", 4, kThrough},  // a pair is no problem
+      // Stateful: HZ closes its GB run before it stops.
+      {52936, false, stop, u"\u554A\u0E01", "~{0!~}", 6, 1},
+      {52936, false, replace, u"\u554A\u0E01", "~{0!~}?", 7, kThrough},
+      // The byte view (UTF-16LE) and UTF-16BE.
+      {1200, false, stop, u"a\xDC41", "a\0", 2, 1},
+      {1200, false, replace, u"\xDC41", "\xFD\xFF", 2, kThrough},
+      {1200, false, omit, u"\xD800" "a", "a\0", 2, kThrough},
+      {-3, true, replace, u"\xDC41" "a", "\xFF\xFD\0a", 4, kThrough},
+      // iconv's Johab.
+      {1361, false, stop, u"a\u00E9", "a", 1, 1},
+      {1361, false, omit, u"a\u00E9\xDCB0", "a", 1, kThrough},
+      {1361, false, keep, u"a\u00E9\xDCB0", "a?\xB0", 3, kThrough},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "code " << c.code << ", text " << Hex(c.text));
+    const RuledResult result = EncodeByRules(c.code, c.rules, c.text, {c.text.size()}, c.by_language_code);
+    EXPECT_EQ(Hex(result.bytes), Hex(Bytes(reinterpret_cast<const std::uint8_t*>(c.bytes), c.size)));
+    EXPECT_EQ(result.stopped_at, c.stopped_at);
+  }
+}
+
+TEST(EncodeRules, FallbacksOnlyWhenAskedFor) {
+  // The whole-buffer functions (the window's) keep "?" for what a code page
+  // lacks; the fallbacks give the look-alike's code as iconv does.
+  const Text text = u"〜‖−¢£¬";
+  EXPECT_EQ(Hex(TextToCpBytes(text, 932)), Hex(ToBytes("??????")));
+  EncodeRules fallbacks{InvalidAction::Stop, InvalidAction::Stop, true};
+  const RuledResult result = EncodeByRules(932, fallbacks, text, {text.size()});
+  EXPECT_EQ(result.stopped_at, Text::npos);
+  EXPECT_EQ(Hex(result.bytes), Hex(ToBytes("\x81\x60\x81\x61\x81\x7C\x81\x91\x81\x92\x81\xCA")));
+  fallbacks.fallbacks = false;
+  EXPECT_EQ(EncodeByRules(932, fallbacks, text, {text.size()}).stopped_at, 0u);
+}
+
+TEST(CharsetStream, PendingBytesAreThoseOfACutCharacter) {
+  const auto utf8 = CharsetStream::ByCodePage(65001);
+  Text out;
+  ASSERT_TRUE(utf8->Decode(ToBytes("a\xE4\xB8"), false, out));
+  EXPECT_EQ(utf8->PendingDecodeBytes(), 2u);
+  ASSERT_TRUE(utf8->Decode(ToBytes("\xAD"), false, out));
+  EXPECT_EQ(utf8->PendingDecodeBytes(), 0u);
+  const auto utf16 = CharsetStream::ByCodePage(1200);
+  ASSERT_TRUE(utf16->Decode(ToBytes("abc"), false, out));
+  EXPECT_EQ(utf16->PendingDecodeBytes(), 1u);
+}
+
+}  // namespace
+}  // namespace mok
+
+namespace mok {
+namespace {
+
+TEST(CharsetStream, TolerantUtf8EqualsTheWholeDecoderForAnyBytesAndSplit) {
+  // Valid UTF-8 goes by the fast way, the rest by the tolerant decoder: the
+  // joins between them must not show.
+  static const char* const pieces[] = {"a", "\xE4\xB8\xAD", "\xC3\xA9", "\xF0\x9F\x98\x80", "\x80", "\xBF", "\xC0\xAF",
+                                       "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xE4\xB8", "\xF8", "\xFF", "\n", "\0"};
+  std::mt19937 rng(29);
+  for (int round = 0; round < 3000; ++round) {
+    Bytes bytes;
+    for (int i = rng() % 30; i > 0; --i) {
+      const char* piece = pieces[rng() % std::size(pieces)];
+      bytes += piece[0] == 0 ? Bytes(1, 0) : ToBytes(piece);
+    }
+    const auto stream = CharsetStream::ByLanguageCode(-4);
+    Text streamed;
+    ASSERT_TRUE(Stream(BytesView(bytes), Cuts(rng, bytes.size(), round % 50 == 0), streamed,
+                       [&](BytesView piece, bool last, Text& out) { return stream->Decode(piece, last, out); }));
+    ASSERT_EQ(Hex(streamed), Hex(Utf8BytesToText(bytes))) << Hex(bytes);
+  }
+}
+
+}  // namespace
+}  // namespace mok

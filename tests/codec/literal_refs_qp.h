@@ -14,6 +14,7 @@
 
 #include "codec/conversion_core.h"
 #include "codec/html_entities.h"
+#include "codec/qp_url.h"
 #include "codec/text_types.h"
 
 namespace mok::literal {
@@ -199,6 +200,28 @@ inline void EncodeNumericRefs(Text& text, std::int16_t mode) {
   text = out;
 }
 
+// Quoted-printable soft line breaks, read from the start: an "=" followed by
+// at most kMaxSoftBreakPadding spaces and tabs, an optional CR and an LF goes
+// with all of them; anything else is copied.
+inline Text RemoveSoftLineBreaks(TextView text) {
+  Text out;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == u'=') {
+      std::size_t j = i + 1;
+      while (j < text.size() && (text[j] == u' ' || text[j] == u'\t')) ++j;
+      const bool padded = j - i - 1 <= kMaxSoftBreakPadding;
+      if (j < text.size() && text[j] == u'\r') ++j;
+      if (padded && j < text.size() && text[j] == u'\n') {
+        i = j + 1;
+        continue;
+      }
+    }
+    out += text[i++];
+  }
+  return out;
+}
+
 // Positions are 1-based, as in the stated algorithm.
 inline void DecodeQpUrl(Text& text, std::int32_t code, std::int16_t mode) {
   const int form = mode % 128;
@@ -209,9 +232,7 @@ inline void DecodeQpUrl(Text& text, std::int32_t code, std::int16_t mode) {
   if (text.empty()) return;
   const char16_t escape = form == 0 ? u'=' : u'%';
   if (form == 0) {
-    text = Replace(text, u"=\r\n", u"");
-    text = Replace(text, u"= \r\n", u"");
-    text = Replace(text, u"=\t\r\n", u"");
+    text = RemoveSoftLineBreaks(text);
   } else {
     text = Replace(text, u"+", u" ");
   }

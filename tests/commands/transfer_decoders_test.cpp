@@ -63,6 +63,16 @@ TEST_F(TransferDecodersTest, EachItemDecodesTheWholeTextWithItsStatus) {
   EXPECT_EQ(prompts->beeps, 0);
 }
 
+TEST_F(TransferDecodersTest, QuotedPrintableWithLinuxLineEndsLosesItsSoftBreaks) {
+  // Mail stored on Linux: soft breaks "=" LF, one with padding, one splitting
+  // a character's two bytes; the hard line break stays as it is.
+  box().SetText(u"=D6=A7=B3=D6=\nASCII=C2= \t\n=EB\n=D6=D0=\n=CE=C4");
+  window->SetOriginal(u"start");
+  Trigger(QStringLiteral("mnuReadQp_4"));
+  EXPECT_EQ(Hex(box().GetText()), Hex(u"支持ASCII码\n中文"));
+  EXPECT_EQ(Say(), u"解读 QP-GBK");
+}
+
 TEST_F(TransferDecodersTest, EmptyTextIsNotChangedWithABeep) {
   const char* items[] = {"mnuNumU_0", "mnuNumU_1", "mnuNumU_2", "mnuReadQp_0", "mnuReadQp_6",
                          "mnuBase64_0", "mnuBase64_2", "mnuJieA_0", "mnuJieA_1"};
