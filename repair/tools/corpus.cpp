@@ -305,12 +305,14 @@ std::string FormatTable(const Table& table) {
   // One row per group: how often the best suggestion is right and how often a clear one is wrong.
   out << "| group | samples | top-1 | top-3 | ≥90% similar | wrong repair | 明确 | 明确 wrong |\n"
          "|---|---:|---:|---:|---:|---:|---:|---:|\n";
-  for (const auto& [row, t] : rows_starting("group:")) {
-    std::snprintf(buf, sizeof buf, "| %s | %d | %.4f | %.4f | %.4f | %.4f | %.4f | %.4f |\n", row.substr(6).c_str(),
-                  t.samples, Rate(t.top1, t.samples), Rate(t.top3, t.samples), Rate(t.similar, t.samples),
+  auto group_row = [&](const std::string& name, const Tally& t) {
+    std::snprintf(buf, sizeof buf, "| %s | %d | %.4f | %.4f | %.4f | %.4f | %.4f | %.4f |\n", name.c_str(), t.samples,
+                  Rate(t.top1, t.samples), Rate(t.top3, t.samples), Rate(t.similar, t.samples),
                   Rate(t.changed, t.samples), Rate(t.clear, t.samples), Rate(t.clear_wrong, t.clear));
     out << buf;
-  }
+  };
+  for (const auto& [row, t] : rows_starting("group:")) group_row(row.substr(6), t);
+  if (const auto all = table.find({"all", "all"}); all != table.end()) group_row("**all**", all->second);
   // One row per garbling: top-1 per class, then the totals.
   out << "\n| group | garbling | top-1 short | top-1 medium | top-1 long | samples | top-1 | top-3 | wrong repair |\n"
          "|---|---|---:|---:|---:|---:|---:|---:|---:|\n";
