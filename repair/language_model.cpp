@@ -37,6 +37,8 @@ constexpr std::string_view kLanguageCodes[kLanguageCount] = {
     "zh_CN", "zh_TW", "ja", "ko", "ru", "de", "fr", "en", "el", "he", "ar", "fa", "pl", "cs",
     "tr",    "uk",    "vi", "th", "es", "it", "pt", "nl", "hu", "sv", "ro", "bg", "lt", "lv"};
 
+constexpr char16_t kReplacementCharacter = 0xFFFD;
+
 // Every character beyond the BMP is scored as this one symbol.
 constexpr char16_t kAstralSymbol = 0xFFFF;
 constexpr std::size_t kAscii = 128;
@@ -370,6 +372,17 @@ double CleanTextFloor(Language language, std::size_t characters) {
 bool LooksLikeCleanText(TextView text) {
   const Model* m = TheModel();
   if (m == nullptr || text.empty()) return true;
+  // A U+FFFD stands for a character known to be lost, not for garbling: the
+  // text is judged without them.
+  Text kept;
+  if (text.find(kReplacementCharacter) != TextView::npos) {
+    kept.reserve(text.size());
+    for (const char16_t c : text) {
+      if (c != kReplacementCharacter) kept += c;
+    }
+    text = kept;
+    if (text.empty()) return true;
+  }
   const LanguageScore best = Best(Score(*m, text, LanguagesFor(*m, text)));
   return best.log_probability >= static_cast<double>(best.characters) * Floor(*m, best.language, best.characters);
 }

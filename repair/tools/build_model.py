@@ -8,7 +8,7 @@ Text sources (install the packages first, see repair/model/SOURCES.md):
   manuals and fortune files of the packages in DOCUMENT_PACKAGES.
 
 Beside the tables, the model holds for each language the script classes it
-uses and its clean-text floors: the 1st percentile of the per-character
+uses and its clean-text floors: the 0.5th percentile of the per-character
 log-probability of clean text at several lengths, measured on training files
 with tables built from the other training files.
 
@@ -495,7 +495,7 @@ class Scorer:
 # Text lengths (in characters) at which what clean text scores is measured;
 # repair/language_model.cpp takes the floor of the longest one not above a text's length.
 FLOOR_LENGTHS = [5, 10, 20, 50, 100, 200, 500, 1000, 2000]
-FLOOR_PERCENTILE = 0.01
+FLOOR_PERCENTILE = 0.005
 
 
 def windows(documents, length, count, rng):
@@ -524,16 +524,18 @@ def clean_text_floors(scorer, documents, rng):
     """Per FLOOR_LENGTHS, the FLOOR_PERCENTILE point of the per-character
     log-probability of stretches of clean text (documents the scorer's tables
     were not built from); None where no document is long enough."""
-    floors = []
+    measured = []
     for length in FLOOR_LENGTHS:
-        count = max(100, min(600, 200000 // length))
+        count = max(300, min(1500, 600000 // length))
         scores = sorted(scorer.per_character(w) for w in windows(documents, length, count, rng))
-        floors.append(scores[int(FLOOR_PERCENTILE * len(scores))] if scores else None)
+        measured.append(scores[int(FLOOR_PERCENTILE * len(scores))] if scores else None)
     # A length without text of its own keeps the floor of the shorter one.
-    for i, floor in enumerate(floors):
+    for i, floor in enumerate(measured):
         if floor is None:
-            floors[i] = floors[i - 1] if i > 0 else -30.0
-    return floors
+            measured[i] = measured[i - 1] if i > 0 else -30.0
+    # Few documents are long enough for the longest stretches, so one length's
+    # point scatters: each length takes the lower of its own and the next shorter one's.
+    return [min(measured[max(0, i - 1):i + 1]) for i in range(len(measured))]
 
 
 def write_model(path, languages, ascii, models, masks, floors):

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "repair/explain.h"
+#include "repair/language_model.h"
 #include "repair/suggest.h"
 
 namespace mok::corpus {
@@ -266,6 +267,7 @@ Table Measure(const std::vector<Record>& samples) {
     one.changed = !right && changes ? 1 : 0;
     one.clear = !suggestions.empty() && IsClearChoice(suggestions.front()) ? 1 : 0;
     one.clear_wrong = one.clear && !right ? 1 : 0;
+    one.looks_garbled = LooksLikeCleanText(input) ? 0 : 1;
     std::vector<std::string> rows = {"all", "group:" + group};
     if (!clean) rows.push_back(group + ":" + garbling);
     if (group == "base") rows.push_back("lang:" + lang);
@@ -280,6 +282,7 @@ Table Measure(const std::vector<Record>& samples) {
         t.changed += one.changed;
         t.clear += one.clear;
         t.clear_wrong += one.clear_wrong;
+        t.looks_garbled += one.looks_garbled;
       }
     }
   }
@@ -303,12 +306,13 @@ std::string FormatTable(const Table& table) {
     return rows;
   };
   // One row per group: how often the best suggestion is right and how often a clear one is wrong.
-  out << "| group | samples | top-1 | top-3 | ≥90% similar | wrong repair | 明确 | 明确 wrong |\n"
-         "|---|---:|---:|---:|---:|---:|---:|---:|\n";
+  out << "| group | samples | top-1 | top-3 | ≥90% similar | wrong repair | 明确 | 明确 wrong | input below floor |\n"
+         "|---|---:|---:|---:|---:|---:|---:|---:|---:|\n";
   auto group_row = [&](const std::string& name, const Tally& t) {
-    std::snprintf(buf, sizeof buf, "| %s | %d | %.4f | %.4f | %.4f | %.4f | %.4f | %.4f |\n", name.c_str(), t.samples,
-                  Rate(t.top1, t.samples), Rate(t.top3, t.samples), Rate(t.similar, t.samples),
-                  Rate(t.changed, t.samples), Rate(t.clear, t.samples), Rate(t.clear_wrong, t.clear));
+    std::snprintf(buf, sizeof buf, "| %s | %d | %.4f | %.4f | %.4f | %.4f | %.4f | %.4f | %.4f |\n", name.c_str(),
+                  t.samples, Rate(t.top1, t.samples), Rate(t.top3, t.samples), Rate(t.similar, t.samples),
+                  Rate(t.changed, t.samples), Rate(t.clear, t.samples), Rate(t.clear_wrong, t.clear),
+                  Rate(t.looks_garbled, t.samples));
     out << buf;
   };
   for (const auto& [row, t] : rows_starting("group:")) group_row(row.substr(6), t);

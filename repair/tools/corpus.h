@@ -43,6 +43,7 @@ struct Tally {
   int changed = 0;      // the best suggestion changes the text and is wrong (clean: a false repair)
   int clear = 0;        // the best suggestion is marked clear (明确)
   int clear_wrong = 0;  // ... and is wrong: not the expected text (lossy: not 90% similar)
+  int looks_garbled = 0;  // the input is below the clean-text floor (LooksLikeCleanText is false)
 };
 
 [[nodiscard]] inline double Rate(int n, int d) { return d == 0 ? 0.0 : static_cast<double>(n) / d; }
