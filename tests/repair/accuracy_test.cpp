@@ -23,6 +23,10 @@ struct Threshold {
   double limit;
 };
 
+// One row each; a group's rows are "group:NAME" (see corpus::Measure), e.g.
+//   {"group:mixed", "all", &Tally::top1, Threshold::kAtLeast, 0.90},
+//   {"group:lossy", "all", &Tally::similar, Threshold::kAtLeast, 0.80},
+//   {"all", "all", &Tally::clear_wrong, Threshold::kAtMost, 0.005},
 constexpr Threshold kThresholds[] = {
     // The 13 garblings of the first corpus.
     {"group:base", "all", &Tally::top1, Threshold::kAtLeast, 0.99},
