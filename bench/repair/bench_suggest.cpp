@@ -8,7 +8,8 @@
 // repair is found, chains are grown from the three best single steps),
 // Simplified Chinese prose that is best left alone, and Simplified Chinese
 // prose whose UTF-8 bytes were read as cp1252: Latin letters and symbols, the
-// text every language of a Latin alphabet is scored on.
+// text every language of a Latin alphabet is scored on. And the scoring of one
+// candidate's stretch alone.
 
 #include <benchmark/benchmark.h>
 #include <unicode/ucnv.h>
@@ -95,11 +96,52 @@ void BM_Raw73Passes(benchmark::State& state, const Text& (*input)()) {
   state.SetItemsProcessed(state.iterations());
 }
 
+// ScoreText on the 2000 characters SuggestRepairs scores of each candidate,
+// beside the floor of any scoring by character pairs: one table lookup per
+// character (the shared ASCII table's kind, 64 K entries) summed over the same text.
+constexpr std::size_t kScored = 2000;
+
+const Text& ScoredChinese() {
+  static const Text text = Clean().substr(0, kScored);
+  return text;
+}
+
+const Text& ScoredLatinLetters() {
+  static const Text text = Utf8ReadAsCp1252().substr(0, kScored);
+  return text;
+}
+
+void BM_ScoreText(benchmark::State& state, const Text& (*input)()) {
+  const Text& text = input();
+  for (auto _ : state) {
+    auto score = mok::ScoreText(text);
+    benchmark::DoNotOptimize(score);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+
+void BM_OneLookupPerCharacter(benchmark::State& state, const Text& (*input)()) {
+  const Text& text = input();
+  std::vector<std::uint8_t> table(0x10000);
+  for (std::size_t i = 0; i < table.size(); ++i) table[i] = static_cast<std::uint8_t>(i * 2654435761u >> 24);
+  for (auto _ : state) {
+    std::uint64_t sum = 0;
+    for (const char16_t c : text) sum += table[c];
+    benchmark::DoNotOptimize(sum);
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+
 BENCHMARK_CAPTURE(BM_SuggestRepairs, Big5ReadAsGbk, Garbled)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Raw73Passes, Big5ReadAsGbk, Garbled)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SuggestRepairs, CleanGb, Clean)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Raw73Passes, CleanGb, Clean)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_SuggestRepairs, Utf8ReadAsCp1252, Utf8ReadAsCp1252)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Raw73Passes, Utf8ReadAsCp1252, Utf8ReadAsCp1252)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_CAPTURE(BM_ScoreText, Chinese, ScoredChinese)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_OneLookupPerCharacter, Chinese, ScoredChinese)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_ScoreText, LatinLetters, ScoredLatinLetters)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_OneLookupPerCharacter, LatinLetters, ScoredLatinLetters)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
