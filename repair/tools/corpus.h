@@ -39,7 +39,8 @@ struct Tally {
   int samples = 0;
   int top1 = 0;         // the best suggestion is the expected text (clean: the text unchanged)
   int top3 = 0;         // the expected text is among the first three
-  int similar = 0;      // the best suggestion is at least 90% similar to the expected text (Similarity)
+  int similar = 0;      // the best suggestion is at least 90% similar to the expected text (Similarity):
+                        // for a lossy text, to the original with a U+FFFD matching each lost character
   int changed = 0;      // the best suggestion changes the text and is wrong (clean: a false repair)
   int clear = 0;        // the best suggestion is marked clear (明确)
   int clear_wrong = 0;  // ... and is wrong: not the expected text (lossy: not 90% similar)
