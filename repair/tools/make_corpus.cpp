@@ -101,6 +101,7 @@ const std::vector<Garbling> kGarblings = {
     {"zip-names", "gbk>cp437", Kind::kFileName, {{936, 437}}, {"zh_CN"}, kNamePlan},
     {"zip-names", "sjis>cp437", Kind::kFileName, {{932, 437}}, {"ja"}, kNamePlan},
     {"zip-names", "gbk>cp850", Kind::kFileName, {{936, 850}}, {"zh_CN"}, kNamePlan},
+    {"zip-names", "gbk>cp866", Kind::kFileName, {{936, 866}}, {"zh_CN"}, kNamePlan},
     {"zip-names", "cp866>cp437", Kind::kFileName, {{866, 437}}, {"ru"}, kNamePlan},
 
     {"euc-jp", "eucjp>sjis", Kind::kRead, {{20932, 932}}, {"ja"}, kPlan},
