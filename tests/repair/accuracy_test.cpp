@@ -3,8 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
 #include <string>
 
+#include "codec/charset_conversion.h"
+#include "codec/conversion_core.h"
 #include "repair/language_model.h"
 #include "repair/tools/corpus.h"
 
@@ -64,6 +68,63 @@ TEST(RepairAccuracyTest, BenchmarkThresholdsHold) {
     EXPECT_GE(found->second.samples, 150) << row;
     EXPECT_LE(corpus::Rate(found->second.changed, found->second.samples), 0.02) << row << "\n" << printed;
   }
+}
+
+// Every sample says what it is, and says it truly: the steps it names, made
+// with the program's converters where it has them, turn the expected text into
+// the input; a lossy sample's expected text is its original with lost
+// characters as U+FFFD.
+TEST(RepairAccuracyTest, EverySampleRecordsItsGarbling) {
+  const auto samples = corpus::ReadFile(MOK_REPAIR_CORPUS);
+  ASSERT_TRUE(samples.has_value());
+  std::set<std::string> codes;
+  for (std::size_t l = 0; l < kLanguageCount; ++l) codes.insert(std::string(LanguageCode(static_cast<Language>(l))));
+  std::size_t replayed = 0;
+  for (const corpus::Record& sample : *samples) {
+    auto field = [&](const char* key) {
+      const auto found = sample.find(key);
+      return found == sample.end() ? std::string() : corpus::ToUtf8(found->second);
+    };
+    const std::string group = field("group"), steps = field("steps");
+    SCOPED_TRACE(group + " " + field("garbling") + " " + corpus::ToUtf8(sample.at("input").substr(0, 40)));
+    EXPECT_TRUE(field("class") == "short" || field("class") == "medium" || field("class") == "long");
+    EXPECT_TRUE(codes.contains(field("lang")));
+    EXPECT_FALSE(field("input").empty());
+    if (group == "clean") {
+      EXPECT_FALSE(sample.contains("expect"));
+      continue;
+    }
+    ASSERT_TRUE(sample.contains("expect"));
+    const Text& expect = sample.at("expect");
+    EXPECT_NE(expect, sample.at("input"));
+    if (group == "lossy") {
+      const Text& original = sample.at("original");
+      ASSERT_EQ(original.size(), expect.size());
+      std::size_t lost = 0;
+      for (std::size_t i = 0; i < expect.size(); ++i) {
+        if (expect[i] == u'\uFFFD') ++lost;
+        else EXPECT_EQ(expect[i], original[i]);
+      }
+      EXPECT_GT(lost, 0u);
+      continue;
+    }
+    // Steps "A>B,A>B" of code pages the program converts, applied to the whole text.
+    if (group == "mixed" || !std::regex_match(steps, std::regex("[0-9]+>[0-9]+(,[0-9]+>[0-9]+)*"))) continue;
+    Text text = expect;
+    bool known = true;
+    for (std::size_t at = 0; at < steps.size() && known;) {
+      const std::size_t comma = std::min(steps.find(',', at), steps.size());
+      const std::string step = steps.substr(at, comma - at);
+      const int a = std::stoi(step.substr(0, step.find('>'))), b = std::stoi(step.substr(step.find('>') + 1));
+      known = IcuConverterName(a) != nullptr && IcuConverterName(b) != nullptr;
+      if (known) text = CpBytesToText(TextToCpBytes(text, a), b);
+      at = comma + 1;
+    }
+    if (!known) continue;
+    EXPECT_EQ(corpus::ToUtf8(text), corpus::ToUtf8(sample.at("input")));
+    ++replayed;
+  }
+  EXPECT_GT(replayed, 3000u);
 }
 
 TEST(RepairAccuracyTest, CorpusLinesRoundTrip) {
