@@ -123,15 +123,31 @@ std::u16string_view LanguageName(Language language) {
   return u"";
 }
 
-bool IsClearChoice(const RepairSuggestion& suggestion) { return suggestion.margin >= kClearMargin; }
+Text ExplainSuggestion(const RepairSuggestion& suggestion) { return ExplainSteps(suggestion.steps); }
 
-std::u16string_view ConfidenceName(const RepairSuggestion& suggestion) {
-  return IsClearChoice(suggestion) ? u"明确" : u"难分";
+bool IsClearChoice(const RepairSuggestion& suggestion) { return suggestion.confidence == Confidence::Clear; }
+
+std::u16string_view ConfidenceName(Confidence confidence) {
+  switch (confidence) {
+    case Confidence::Clear: return u"明确";
+    case Confidence::CloseCall: return u"难分";
+    case Confidence::StillGarbled: return u"仍像乱码";
+    case Confidence::None: break;
+  }
+  return u"";
+}
+
+Text SuggestionStatusText(const RepairSuggestion& suggestion) {
+  return suggestion.passages.empty() ? RepairStatusText(suggestion.steps) : Text(u"自动解读 逐段修复");
 }
 
 SuggestionWords DescribeSuggestion(const RepairSuggestion& suggestion) {
-  return {suggestion.explanation, MenuCommandsOf(suggestion.steps), RepairStatusText(suggestion.steps),
-          LanguageName(suggestion.language), IsClearChoice(suggestion), ConfidenceName(suggestion)};
+  return {suggestion.explanation,
+          suggestion.passages.empty() ? MenuCommandsOf(suggestion.steps) : Text(),
+          SuggestionStatusText(suggestion),
+          suggestion.language ? LanguageName(*suggestion.language) : std::u16string_view(),
+          IsClearChoice(suggestion),
+          ConfidenceName(suggestion.confidence)};
 }
 
 Text PreviewLine(TextView text, std::size_t limit) {

@@ -121,12 +121,15 @@ std::vector<RepairSuggestion> Suggest(TextView text, std::size_t max_results) {
     s.language = c.language.language;
     s.score = c.score;
     s.margin = i + 1 < ranked.size() ? c.score - ranked[i + 1]->score : std::numeric_limits<double>::infinity();
+    if (i == 0) s.confidence = s.margin >= kClearMargin ? Confidence::Clear : Confidence::CloseCall;
     suggestions.push_back(std::move(s));
   }
   return suggestions;
 }
 
 }  // namespace
+
+std::span<const RepairStep> CandidateSteps() { return AllSteps(); }
 
 std::vector<RepairSuggestion> SuggestRepairs(TextView text, std::size_t max_results) {
   try {

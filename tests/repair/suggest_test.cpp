@@ -127,11 +127,8 @@ TEST(ExplainTest, NamesStepsAsTheMenusDo) {
   EXPECT_EQ(RepairStatusText({}), u"自动解读 不改动");
 
   RepairSuggestion row;
-  row.margin = kClearMargin;
-  EXPECT_EQ(ConfidenceName(row), u"明确");  // at the margin itself
-
   // One row described for a list: each part as the functions above give it.
-  row.margin = kClearMargin - 0.5;
+  row.confidence = Confidence::CloseCall;
   row.steps = {{936, 932}};
   row.explanation = ExplainSteps(row.steps);
   row.language = Language::Japanese;
