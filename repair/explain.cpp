@@ -119,6 +119,26 @@ std::u16string_view LanguageName(Language language) {
     case Language::German: return u"德文";
     case Language::French: return u"法文";
     case Language::English: return u"英文";
+    case Language::Greek: return u"希腊文";
+    case Language::Hebrew: return u"希伯来文";
+    case Language::Arabic: return u"阿拉伯文";
+    case Language::Persian: return u"波斯文";
+    case Language::Polish: return u"波兰文";
+    case Language::Czech: return u"捷克文";
+    case Language::Turkish: return u"土耳其文";
+    case Language::Ukrainian: return u"乌克兰文";
+    case Language::Vietnamese: return u"越南文";
+    case Language::Thai: return u"泰文";
+    case Language::Spanish: return u"西班牙文";
+    case Language::Italian: return u"意大利文";
+    case Language::Portuguese: return u"葡萄牙文";
+    case Language::Dutch: return u"荷兰文";
+    case Language::Hungarian: return u"匈牙利文";
+    case Language::Swedish: return u"瑞典文";
+    case Language::Romanian: return u"罗马尼亚文";
+    case Language::Bulgarian: return u"保加利亚文";
+    case Language::Lithuanian: return u"立陶宛文";
+    case Language::Latvian: return u"拉脱维亚文";
   }
   return u"";
 }

@@ -32,7 +32,10 @@ namespace mok {
 // ("自动解读 GB--日文", "自动解读 Eng--Utf8 + Eng--Utf8"), "自动解读 不改动" for none.
 [[nodiscard]] Text RepairStatusText(std::span<const RepairStep> steps);
 
-// "简体中文", "繁体中文", "日文", "韩文", "俄文", "德文", "法文", "英文".
+// "简体中文", "繁体中文", "日文", "韩文", "俄文", "德文", "法文", "英文", "希腊文",
+// "希伯来文", "阿拉伯文", "波斯文", "波兰文", "捷克文", "土耳其文", "乌克兰文",
+// "越南文", "泰文", "西班牙文", "意大利文", "葡萄牙文", "荷兰文", "匈牙利文",
+// "瑞典文", "罗马尼亚文", "保加利亚文", "立陶宛文", "拉脱维亚文".
 [[nodiscard]] std::u16string_view LanguageName(Language language);
 
 // "逐段修复 3 段：原为 UTF-8 编码，被当作 GBK 读出（2 段）；原为 Shift-JIS 编码，被当作

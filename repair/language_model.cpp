@@ -19,10 +19,23 @@ static_assert(std::endian::native == std::endian::little, "the model tables are 
 
 // Character classes, as repair/tools/build_model.py assigns them.
 enum CharClass : std::uint8_t {
-  kAsciiLetter, kDigit, kAsciiOther, kControl, kLatinLetter, kLatin1Symbol, kGreek, kCyrillic, kHan,
-  kHiragana, kKatakana, kHalfwidthKatakana, kHangul, kHangulJamo, kCjkPunct, kBopomofo, kGeneralPunct,
-  kSymbol, kOtherLetter, kPrivateUse, kUnassigned, kSurrogate, kAstral, kClassCount
+  kAsciiLetter, kDigit, kAsciiOther, kControl, kLatin1Letter, kLatinExtended, kLatinAdditional, kLatin1Symbol,
+  kCombining, kGreek, kCyrillic, kHebrew, kArabic, kPresentationForm, kThai, kHan, kHiragana, kKatakana,
+  kHalfwidthKatakana, kHangul, kHangulJamo, kCjkPunct, kBopomofo, kGeneralPunct, kSymbol, kOtherLetter,
+  kPrivateUse, kUnassigned, kSurrogate, kAstral, kClassCount
 };
+
+// The classes that tell scripts apart; a language is scored on a text only when
+// the text holds one of those its model marks as its own.
+constexpr std::uint32_t kScriptClasses =
+    1u << kLatin1Letter | 1u << kLatinExtended | 1u << kLatinAdditional | 1u << kGreek | 1u << kCyrillic |
+    1u << kHebrew | 1u << kArabic | 1u << kPresentationForm | 1u << kThai | 1u << kHan | 1u << kHiragana |
+    1u << kKatakana | 1u << kHalfwidthKatakana | 1u << kHangul | 1u << kHangulJamo | 1u << kCjkPunct |
+    1u << kBopomofo;
+
+constexpr std::string_view kLanguageCodes[kLanguageCount] = {
+    "zh_CN", "zh_TW", "ja", "ko", "ru", "de", "fr", "en", "el", "he", "ar", "fa", "pl", "cs",
+    "tr",    "uk",    "vi", "th", "es", "it", "pt", "nl", "hu", "sv", "ro", "bg", "lt", "lv"};
 
 // Every character beyond the BMP is scored as this one symbol.
 constexpr char16_t kAstralSymbol = 0xFFFF;
@@ -44,15 +57,18 @@ CharClass ClassOf(char32_t c) {
     CharClass cls;
   };
   static constexpr Range kRanges[] = {
-      {0x00A0, 0x00BF, kLatin1Symbol}, {0x00D7, 0x00D7, kLatin1Symbol}, {0x00F7, 0x00F7, kLatin1Symbol},
-      {0x00C0, 0x024F, kLatinLetter},  {0x1E00, 0x1EFF, kLatinLetter},  {0x0370, 0x03FF, kGreek},
-      {0x0400, 0x052F, kCyrillic},     {0x3400, 0x4DBF, kHan},          {0x4E00, 0x9FFF, kHan},
-      {0xF900, 0xFAFF, kHan},          {0x3040, 0x309F, kHiragana},     {0x30A0, 0x30FF, kKatakana},
-      {0x31F0, 0x31FF, kKatakana},     {0xFF61, 0xFF9F, kHalfwidthKatakana}, {0xAC00, 0xD7A3, kHangul},
-      {0x1100, 0x11FF, kHangulJamo},   {0x3130, 0x318F, kHangulJamo},   {0xFFA0, 0xFFDC, kHangulJamo},
-      {0x3000, 0x303F, kCjkPunct},     {0xFF01, 0xFF60, kCjkPunct},     {0xFFE0, 0xFFEE, kCjkPunct},
-      {0x3200, 0x33FF, kCjkPunct},     {0x3100, 0x312F, kBopomofo},     {0x31A0, 0x31BF, kBopomofo},
-      {0x2000, 0x206F, kGeneralPunct},
+      {0x00A0, 0x00BF, kLatin1Symbol},      {0x00D7, 0x00D7, kLatin1Symbol},     {0x00F7, 0x00F7, kLatin1Symbol},
+      {0x00C0, 0x00FF, kLatin1Letter},      {0x0100, 0x024F, kLatinExtended},    {0x1E00, 0x1EFF, kLatinAdditional},
+      {0x0300, 0x036F, kCombining},         {0x0370, 0x03FF, kGreek},            {0x1F00, 0x1FFF, kGreek},
+      {0x0400, 0x052F, kCyrillic},          {0x0590, 0x05FF, kHebrew},           {0x0600, 0x06FF, kArabic},
+      {0x0750, 0x077F, kArabic},            {0x08A0, 0x08FF, kArabic},           {0xFB00, 0xFDFF, kPresentationForm},
+      {0xFE70, 0xFEFE, kPresentationForm},  {0x0E00, 0x0E7F, kThai},
+      {0x3400, 0x4DBF, kHan},               {0x4E00, 0x9FFF, kHan},              {0xF900, 0xFAFF, kHan},
+      {0x3040, 0x309F, kHiragana},          {0x30A0, 0x30FF, kKatakana},         {0x31F0, 0x31FF, kKatakana},
+      {0xFF61, 0xFF9F, kHalfwidthKatakana}, {0xAC00, 0xD7A3, kHangul},           {0x1100, 0x11FF, kHangulJamo},
+      {0x3130, 0x318F, kHangulJamo},        {0xFFA0, 0xFFDC, kHangulJamo},       {0x3000, 0x303F, kCjkPunct},
+      {0xFF01, 0xFF60, kCjkPunct},          {0xFFE0, 0xFFEE, kCjkPunct},         {0x3200, 0x33FF, kCjkPunct},
+      {0x3100, 0x312F, kBopomofo},          {0x31A0, 0x31BF, kBopomofo},         {0x2000, 0x206F, kGeneralPunct},
   };
   for (const Range& range : kRanges) {
     if (c >= range.lo && c <= range.hi) return range.cls;
@@ -70,6 +86,8 @@ CharClass ClassOf(char32_t c) {
 // One language's tables, copied out of the embedded bytes. Costs are
 // quantised negative log-probabilities (step nats each).
 struct LanguageTables {
+  std::uint32_t script_classes = 0;  // bit per class: the script classes the language uses
+  std::vector<float> floors;         // clean-text floor per floor length, nats per character
   std::array<std::uint8_t, kClassCount * kClassCount> transition{};  // class -> class
   std::array<std::uint8_t, kClassCount> unseen_in_class{};          // a character never seen
   std::vector<std::uint8_t> in_class;                               // per row
@@ -77,11 +95,18 @@ struct LanguageTables {
   std::vector<std::uint32_t> row_start;                             // rows + 1
   std::vector<std::uint16_t> followers;
   std::vector<std::uint8_t> bigram;
-  std::vector<std::uint16_t> row_of;  // 65536 entries: row + 1, 0 for a character without a row
+  // Row + 1 of a character, 0 for one without a row, in blocks of 256
+  // characters: page[c >> 8] is the block, block 0 is all zeros and stands for
+  // every block without a row (most of them, for an alphabet).
+  std::array<std::uint16_t, 256> page{};
+  std::vector<std::uint16_t> blocks;
+
+  unsigned RowOf(char16_t c) const { return blocks[std::size_t{page[c >> 8]} * 256 + (c & 0xFF)]; }
 };
 
 struct Model {
   double step = 0;
+  std::vector<std::uint32_t> floor_lengths;  // ascending
   std::array<std::uint8_t, kAscii * kAscii> ascii{};
   std::array<LanguageTables, kLanguageCount> languages;
   std::array<std::uint8_t, 0x10000> class_of{};
@@ -118,15 +143,20 @@ class Reader {
   std::size_t at_ = 0;
 };
 
-bool ReadLanguage(Reader& in, LanguageTables& t) {
+bool ReadLanguage(Reader& in, std::string_view code, std::size_t floor_count, LanguageTables& t) {
   char name[8];
   std::uint32_t rows = 0, edges = 0;
-  if (!in.ReadArray(name, 8) || !in.ReadArray(t.transition.data(), t.transition.size()) ||
+  t.floors.resize(floor_count);
+  if (!in.ReadArray(name, 8) || std::string_view(name, strnlen(name, 8)) != code || !in.Read(t.script_classes) ||
+      !in.ReadArray(t.floors.data(), floor_count) || !in.ReadArray(t.transition.data(), t.transition.size()) ||
       !in.ReadArray(t.unseen_in_class.data(), t.unseen_in_class.size())) {
     return false;
   }
+  for (const float floor : t.floors) {
+    if (!(floor <= 0 && floor > -1000)) return false;
+  }
   in.Align4();
-  if (!in.Read(rows) || !in.Read(edges) || rows > 0x10000 || edges > (1u << 24)) return false;
+  if (!in.Read(rows) || !in.Read(edges) || rows >= 0x10000 || edges > (1u << 24)) return false;
   std::vector<std::uint16_t> chars(rows);
   t.in_class.resize(rows);
   t.backoff.resize(rows);
@@ -146,8 +176,15 @@ bool ReadLanguage(Reader& in, LanguageTables& t) {
       !std::is_sorted(t.row_start.begin(), t.row_start.end())) {
     return false;
   }
-  t.row_of.assign(0x10000, 0);
-  for (std::uint32_t row = 0; row < rows; ++row) t.row_of[chars[row]] = static_cast<std::uint16_t>(row + 1);
+  t.blocks.assign(256, 0);
+  for (std::uint32_t row = 0; row < rows; ++row) {
+    const char16_t c = chars[row];
+    if (t.page[c >> 8] == 0) {
+      t.page[c >> 8] = static_cast<std::uint16_t>(t.blocks.size() / 256);
+      t.blocks.resize(t.blocks.size() + 256, 0);
+    }
+    t.blocks[std::size_t{t.page[c >> 8]} * 256 + (c & 0xFF)] = static_cast<std::uint16_t>(row + 1);
+  }
   return true;
 }
 
@@ -156,17 +193,25 @@ std::unique_ptr<Model> LoadModel() {
   Reader in(mok_repair_model, size);
   auto model = std::make_unique<Model>();
   char magic[8];
-  std::uint32_t languages = 0, classes = 0;
+  std::uint32_t languages = 0, classes = 0, floor_count = 0;
   float step = 0;
-  if (!in.ReadArray(magic, 8) || std::string_view(magic, 8) != "MOKLM001" || !in.Read(languages) ||
+  if (!in.ReadArray(magic, 8) || std::string_view(magic, 8) != "MOKLM002" || !in.Read(languages) ||
       !in.Read(classes) || !in.Read(step) || languages != kLanguageCount || classes != kClassCount ||
-      !(step > 0) || !in.ReadArray(model->ascii.data(), model->ascii.size())) {
+      !(step > 0) || !in.Read(floor_count) || floor_count == 0 || floor_count > 64) {
+    return nullptr;
+  }
+  model->floor_lengths.resize(floor_count);
+  if (!in.ReadArray(model->floor_lengths.data(), floor_count) ||
+      !std::is_sorted(model->floor_lengths.begin(), model->floor_lengths.end()) ||
+      !in.ReadArray(model->ascii.data(), model->ascii.size())) {
     return nullptr;
   }
   std::array<std::uint32_t, kLanguageCount> offsets{};
   if (!in.ReadArray(offsets.data(), offsets.size())) return nullptr;
   for (std::size_t i = 0; i < kLanguageCount; ++i) {
-    if (!in.Seek(offsets[i]) || !ReadLanguage(in, model->languages[i])) return nullptr;
+    if (!in.Seek(offsets[i]) || !ReadLanguage(in, kLanguageCodes[i], floor_count, model->languages[i])) {
+      return nullptr;
+    }
   }
   model->step = step;
   for (char32_t c = 0; c < 0x10000; ++c) model->class_of[c] = ClassOf(c);
@@ -188,10 +233,10 @@ const Model* TheModel() {
 unsigned Cost(const Model& m, const LanguageTables& t, char16_t a, char16_t b) {
   const std::size_t ka = m.class_of[a];
   const std::size_t kb = m.class_of[b];
-  const unsigned row_b = t.row_of[b];
+  const unsigned row_b = t.RowOf(b);
   const unsigned b_in_class = row_b != 0 ? t.in_class[row_b - 1] : t.unseen_in_class[kb];
   const unsigned back = t.transition[ka * kClassCount + kb] + b_in_class;
-  const unsigned row_a = t.row_of[a];
+  const unsigned row_a = t.RowOf(a);
   if (row_a == 0) return back;
   const auto first = t.followers.begin() + t.row_start[row_a - 1];
   const auto last = t.followers.begin() + t.row_start[row_a];
@@ -200,17 +245,10 @@ unsigned Cost(const Model& m, const LanguageTables& t, char16_t a, char16_t b) {
   return t.backoff[row_a - 1] + back;
 }
 
-}  // namespace
-
-bool LanguageModelLoaded() { return TheModel() != nullptr; }
-
-std::array<double, kLanguageCount> ScoreEveryLanguage(TextView text) {
-  std::array<double, kLanguageCount> scores{};
-  const Model* m = TheModel();
-  if (m == nullptr) return scores;
-  std::array<std::uint64_t, kLanguageCount> costs{};
-  std::uint64_t shared = 0;
-  char16_t previous = u'\n';
+// The text as the models read it: a CR as a line break (an LF right after it
+// skipped), a surrogate pair as the one astral symbol.
+template <typename Visit>
+void ForEachSymbol(TextView text, Visit visit) {
   bool after_cr = false;
   for (std::size_t i = 0; i < text.size(); ++i) {
     char16_t c = text[i];
@@ -224,26 +262,116 @@ std::array<double, kLanguageCount> ScoreEveryLanguage(TextView text) {
       c = kAstralSymbol;
       ++i;
     }
+    visit(c);
+  }
+}
+
+struct Scores {
+  std::array<double, kLanguageCount> log_probability{};
+  std::array<bool, kLanguageCount> scored{};
+  std::size_t characters = 0;
+};
+
+// The languages ScoreText weighs for a text: those that use a script class the
+// text holds; every language when the text holds none, or none that a language uses.
+std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
+  std::uint32_t classes = 0;
+  for (const char16_t c : text) classes |= 1u << m.class_of[c];
+  classes &= kScriptClasses;
+  std::array<bool, kLanguageCount> chosen{};
+  bool any = false;
+  for (std::size_t l = 0; l < kLanguageCount; ++l) {
+    chosen[l] = (m.languages[l].script_classes & classes) != 0;
+    any = any || chosen[l];
+  }
+  if (!any) chosen.fill(true);
+  return chosen;
+}
+
+Scores Score(const Model& m, TextView text, const std::array<bool, kLanguageCount>& chosen) {
+  std::array<std::uint8_t, kLanguageCount> which{};
+  std::size_t count = 0;
+  for (std::size_t l = 0; l < kLanguageCount; ++l) {
+    if (chosen[l]) which[count++] = static_cast<std::uint8_t>(l);
+  }
+  std::array<std::uint64_t, kLanguageCount> costs{};
+  std::uint64_t shared = 0;
+  std::size_t characters = 0;
+  char16_t previous = u'\n';
+  ForEachSymbol(text, [&](char16_t c) {
+    ++characters;
     if (previous < kAscii && c < kAscii) {
-      shared += m->ascii[previous * kAscii + c];
+      shared += m.ascii[previous * kAscii + c];
     } else {
-      for (std::size_t l = 0; l < kLanguageCount; ++l) costs[l] += Cost(*m, m->languages[l], previous, c);
+      for (std::size_t i = 0; i < count; ++i) costs[which[i]] += Cost(m, m.languages[which[i]], previous, c);
     }
     previous = c;
-  }
+  });
+  Scores scores;
+  scores.scored = chosen;
+  scores.characters = characters;
   for (std::size_t l = 0; l < kLanguageCount; ++l) {
-    scores[l] = -static_cast<double>(shared + costs[l]) * m->step;
+    scores.log_probability[l] = -static_cast<double>(shared + costs[l]) * m.step;
   }
   return scores;
 }
 
-LanguageScore ScoreText(TextView text) {
-  const std::array<double, kLanguageCount> scores = ScoreEveryLanguage(text);
-  LanguageScore best{scores[static_cast<std::size_t>(Language::English)], Language::English};
+LanguageScore Best(const Scores& scores) {
+  constexpr auto kEnglish = static_cast<std::size_t>(Language::English);
+  LanguageScore best{scores.log_probability[kEnglish], Language::English, scores.characters};
+  bool found = scores.scored[kEnglish];
   for (std::size_t l = 0; l < kLanguageCount; ++l) {
-    if (scores[l] > best.log_probability) best = {scores[l], static_cast<Language>(l)};
+    if (scores.scored[l] && (!found || scores.log_probability[l] > best.log_probability)) {
+      best.log_probability = scores.log_probability[l];
+      best.language = static_cast<Language>(l);
+      found = true;
+    }
   }
   return best;
+}
+
+double Floor(const Model& m, Language language, std::size_t characters) {
+  const auto& lengths = m.floor_lengths;
+  // The longest measured length not above the text's, the shortest for a shorter text.
+  const auto above = std::upper_bound(lengths.begin(), lengths.end(), characters);
+  const std::size_t at = above == lengths.begin() ? 0 : static_cast<std::size_t>(above - lengths.begin()) - 1;
+  return m.languages[static_cast<std::size_t>(language)].floors[at];
+}
+
+}  // namespace
+
+std::string_view LanguageCode(Language language) {
+  const auto l = static_cast<std::size_t>(language);
+  return l < kLanguageCount ? kLanguageCodes[l] : std::string_view();
+}
+
+bool LanguageModelLoaded() { return TheModel() != nullptr; }
+
+std::array<double, kLanguageCount> ScoreEveryLanguage(TextView text) {
+  const Model* m = TheModel();
+  if (m == nullptr) return {};
+  std::array<bool, kLanguageCount> all{};
+  all.fill(true);
+  return Score(*m, text, all).log_probability;
+}
+
+LanguageScore ScoreText(TextView text) {
+  const Model* m = TheModel();
+  if (m == nullptr) return {0, Language::English, 0};
+  return Best(Score(*m, text, LanguagesFor(*m, text)));
+}
+
+double CleanTextFloor(Language language, std::size_t characters) {
+  const Model* m = TheModel();
+  if (m == nullptr || static_cast<std::size_t>(language) >= kLanguageCount) return 0;
+  return Floor(*m, language, characters);
+}
+
+bool LooksLikeCleanText(TextView text) {
+  const Model* m = TheModel();
+  if (m == nullptr || text.empty()) return true;
+  const LanguageScore best = Best(Score(*m, text, LanguagesFor(*m, text)));
+  return best.log_probability >= static_cast<double>(best.characters) * Floor(*m, best.language, best.characters);
 }
 
 }  // namespace mok

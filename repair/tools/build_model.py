@@ -3,9 +3,14 @@
 Debian packages, and the clean passages the benchmark corpus is made from.
 
 Text sources (install the packages first, see repair/model/SOURCES.md):
-  gettext catalogs under /usr/share/locale/{zh_CN,zh_TW,ja,ko,ru,de,fr,en*}/LC_MESSAGES
-  of whatever packages are installed, and the manual pages, FAQs, reference
+  gettext catalogs under /usr/share/locale/<locale>/LC_MESSAGES (LOCALE_DIRS) of
+  whatever packages are installed, and the manual pages, FAQs, reference
   manuals and fortune files of the packages in DOCUMENT_PACKAGES.
+
+Beside the tables, the model holds for each language the script classes it
+uses and its clean-text floors: the 1st percentile of the per-character
+log-probability of clean text at several lengths, measured on training files
+with tables built from the other training files.
 
 Every source file goes wholly to the training half or to the benchmark half
 (alternating within each language and source group, in path order), so no
@@ -40,13 +45,19 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 MODEL_DIR = os.path.join(ROOT, "repair", "model")
 
 # The order is the order of the tables in model.bin; repair/language_model.h names them.
-LANGUAGES = ["zh_CN", "zh_TW", "ja", "ko", "ru", "de", "fr", "en"]
+LANGUAGES = ["zh_CN", "zh_TW", "ja", "ko", "ru", "de", "fr", "en",
+             "el", "he", "ar", "fa", "pl", "cs", "tr", "uk", "vi", "th", "es", "it", "pt", "nl", "hu",
+             "sv", "ro", "bg", "lt", "lv"]
 
 LOCALE_DIRS = {
-    "zh_CN": ["zh_CN"], "zh_TW": ["zh_TW"], "ja": ["ja"], "ko": ["ko"], "ru": ["ru"],
+    "zh_CN": ["zh_CN"], "zh_TW": ["zh_TW", "zh_HK"], "ja": ["ja"], "ko": ["ko"], "ru": ["ru"],
     "de": ["de"], "fr": ["fr"],
     # en@shaw is English in the Shavian alphabet: not the English a user pastes.
     "en": ["en", "en@boldquot", "en@quot", "en_AU", "en_CA", "en_GB", "en_NZ", "en_US"],
+    "el": ["el"], "he": ["he"], "ar": ["ar"], "fa": ["fa"], "pl": ["pl"], "cs": ["cs"], "tr": ["tr"],
+    "uk": ["uk"], "vi": ["vi"], "th": ["th"], "es": ["es", "es_AR", "es_CL", "es_CO", "es_MX"],
+    "it": ["it"], "pt": ["pt", "pt_BR", "pt_PT"], "nl": ["nl"], "hu": ["hu"], "sv": ["sv"], "ro": ["ro"],
+    "bg": ["bg"], "lt": ["lt"], "lv": ["lv"],
 }
 
 # (language, package, glob of the files it holds, kind)
@@ -65,15 +76,42 @@ DOCUMENT_PACKAGES = [
     ("zh_CN", "fortunes-zh", "/usr/share/games/fortunes/*", "fortune"),
     ("ru", "fortunes-ru", "/usr/share/games/fortunes/ru/*", "fortune"),
     ("de", "fortunes-de", "/usr/share/games/fortunes/de/*", "fortune"),
+    ("el", "manpages-el", "/usr/share/man/el/man*/*.gz", "man"),
+    ("pl", "manpages-pl", "/usr/share/man/pl/man*/*.gz", "man"),
+    ("cs", "manpages-cs", "/usr/share/man/cs/man*/*.gz", "man"),
+    ("tr", "manpages-tr", "/usr/share/man/tr/man*/*.gz", "man"),
+    ("uk", "manpages-uk", "/usr/share/man/uk/man*/*.gz", "man"),
+    ("vi", "manpages-vi", "/usr/share/man/vi/man*/*.gz", "man"),
+    ("es", "manpages-es", "/usr/share/man/es/man*/*.gz", "man"),
+    ("it", "manpages-it", "/usr/share/man/it/man*/*.gz", "man"),
+    ("pt", "manpages-pt-br", "/usr/share/man/pt_BR/man*/*.gz", "man"),
+    ("nl", "manpages-nl", "/usr/share/man/nl/man*/*.gz", "man"),
+    ("hu", "manpages-hu", "/usr/share/man/hu/man*/*.gz", "man"),
+    ("sv", "manpages-sv", "/usr/share/man/sv/man*/*.gz", "man"),
+    ("ro", "manpages-ro", "/usr/share/man/ro/man*/*.gz", "man"),
+    ("es", "fortunes-es", "/usr/share/games/fortunes/es/*", "fortune"),
+    ("pl", "fortunes-pl", "/usr/share/games/fortunes/pl/*", "fortune"),
+    ("pt", "fortunes-br", "/usr/share/games/fortunes/brasil", "fortune"),
+    ("bg", "fortunes-bg", "/usr/share/games/fortunes/bg/*", "fortune"),
 ]
 
-# Character classes; repair/char_class.cpp assigns the same ones at run time.
-(ASCII_LETTER, DIGIT, ASCII_OTHER, CONTROL, LATIN_LETTER, LATIN1_SYMBOL, GREEK, CYRILLIC, HAN,
- HIRAGANA, KATAKANA, HALFWIDTH_KATAKANA, HANGUL, HANGUL_JAMO, CJK_PUNCT, BOPOMOFO, GENERAL_PUNCT,
- SYMBOL, OTHER_LETTER, PRIVATE_USE, UNASSIGNED, SURROGATE, ASTRAL) = range(23)
-CLASS_COUNT = 23
+# Character classes; repair/language_model.cpp assigns the same ones at run time.
+(ASCII_LETTER, DIGIT, ASCII_OTHER, CONTROL, LATIN1_LETTER, LATIN_EXTENDED, LATIN_ADDITIONAL, LATIN1_SYMBOL,
+ COMBINING, GREEK, CYRILLIC, HEBREW, ARABIC, PRESENTATION_FORM, THAI, HAN, HIRAGANA, KATAKANA,
+ HALFWIDTH_KATAKANA, HANGUL, HANGUL_JAMO, CJK_PUNCT, BOPOMOFO, GENERAL_PUNCT, SYMBOL, OTHER_LETTER,
+ PRIVATE_USE, UNASSIGNED, SURROGATE, ASTRAL) = range(30)
+CLASS_COUNT = 30
 # Classes real text almost never holds: mojibake is full of them.
 IMPROBABLE = {CONTROL: 14.0, HALFWIDTH_KATAKANA: 12.0, PRIVATE_USE: 16.0, UNASSIGNED: 18.0, SURROGATE: 18.0}
+# The classes that tell scripts apart. A language is scored only on a text that
+# holds one of the script classes it uses (see script_mask), so that a text of
+# one script does not pay for the models of every other.
+SCRIPT_CLASSES = [LATIN1_LETTER, LATIN_EXTENDED, LATIN_ADDITIONAL, GREEK, CYRILLIC, HEBREW, ARABIC,
+                  PRESENTATION_FORM, THAI, HAN, HIRAGANA, KATAKANA, HALFWIDTH_KATAKANA, HANGUL, HANGUL_JAMO,
+                  CJK_PUNCT, BOPOMOFO]
+# A script class counts as a language's own when it makes up this share of the
+# language's characters of script classes in training.
+SCRIPT_SHARE = 0.002
 
 CLASS_PRIOR_WEIGHT = 50.0  # pseudo-counts of the class prior in each transition row
 QUANT_STEP = 0.125  # nats per quantisation step; 255 steps reach 31.9 nats
@@ -96,8 +134,12 @@ def char_class(cp):
         return SURROGATE
     ranges = [
         (0x00A0, 0x00BF, LATIN1_SYMBOL), (0x00D7, 0x00D7, LATIN1_SYMBOL), (0x00F7, 0x00F7, LATIN1_SYMBOL),
-        (0x00C0, 0x024F, LATIN_LETTER), (0x1E00, 0x1EFF, LATIN_LETTER), (0x0370, 0x03FF, GREEK),
-        (0x0400, 0x052F, CYRILLIC), (0x3400, 0x4DBF, HAN), (0x4E00, 0x9FFF, HAN), (0xF900, 0xFAFF, HAN),
+        (0x00C0, 0x00FF, LATIN1_LETTER), (0x0100, 0x024F, LATIN_EXTENDED), (0x1E00, 0x1EFF, LATIN_ADDITIONAL),
+        (0x0300, 0x036F, COMBINING), (0x0370, 0x03FF, GREEK), (0x1F00, 0x1FFF, GREEK),
+        (0x0400, 0x052F, CYRILLIC), (0x0590, 0x05FF, HEBREW), (0x0600, 0x06FF, ARABIC), (0x0750, 0x077F, ARABIC),
+        (0x08A0, 0x08FF, ARABIC), (0xFB00, 0xFDFF, PRESENTATION_FORM), (0xFE70, 0xFEFE, PRESENTATION_FORM),
+        (0x0E00, 0x0E7F, THAI),
+        (0x3400, 0x4DBF, HAN), (0x4E00, 0x9FFF, HAN), (0xF900, 0xFAFF, HAN),
         (0x3040, 0x309F, HIRAGANA), (0x30A0, 0x30FF, KATAKANA), (0x31F0, 0x31FF, KATAKANA),
         (0xFF61, 0xFF9F, HALFWIDTH_KATAKANA), (0xAC00, 0xD7A3, HANGUL), (0x1100, 0x11FF, HANGUL_JAMO),
         (0x3130, 0x318F, HANGUL_JAMO), (0xFFA0, 0xFFDC, HANGUL_JAMO), (0x3000, 0x303F, CJK_PUNCT),
@@ -273,6 +315,8 @@ def collect_sources():
                 continue
             if owner.get(path) != package:
                 continue
+            if kind == "fortune" and os.path.isfile(path + ".u8"):
+                continue  # the same sayings in a legacy encoding; the .u8 file holds them in UTF-8
             sources.append((language, package, path, kind, package))
     return sources
 
@@ -404,16 +448,108 @@ def ascii_table(unigram, bigram, sizes):
     return table
 
 
-def write_model(path, languages, ascii, models):
+def script_mask(unigram):
+    """The script classes the language uses: each that makes up SCRIPT_SHARE of
+    its characters of script classes, as bits (1 << class)."""
+    counts = collections.Counter()
+    for c, n in unigram.items():
+        if char_class(c) in SCRIPT_CLASSES:
+            counts[char_class(c)] += n
+    total = sum(counts.values())
+    mask = 0
+    for cls, n in counts.items():
+        if total and n >= SCRIPT_SHARE * total:
+            mask |= 1 << cls
+    return mask
+
+
+class Scorer:
+    """The run-time scorer of repair/language_model.cpp on the quantised tables
+    of one language, for measuring what clean text scores."""
+
+    def __init__(self, ascii, model):
+        logtrans, unseen, rows = model
+        self.ascii = ascii
+        self.trans = [[quantise(v) for v in row] for row in logtrans]
+        self.unseen = [quantise(v) for v in unseen]
+        self.rows = {r[0]: (quantise(r[1]), quantise(r[2]), {f: quantise(v) for f, v in r[3]}) for r in rows}
+
+    def cost(self, a, b):
+        """Quantisation steps of character b after character a."""
+        if a < ASCII and b < ASCII:
+            return self.ascii[a * ASCII + b]
+        row_b = self.rows.get(b)
+        back = self.trans[char_class(a)][char_class(b)] + (row_b[0] if row_b else self.unseen[char_class(b)])
+        row_a = self.rows.get(a)
+        if row_a is None:
+            return back
+        found = row_a[2].get(b)
+        return found if found is not None else row_a[1] + back
+
+    def per_character(self, text):
+        """Natural log-probability per character, as ScoreText counts them."""
+        units = code_units(text)
+        return -sum(self.cost(a, b) for a, b in zip(units, units[1:])) * QUANT_STEP / (len(units) - 1)
+
+
+# Text lengths (in characters) at which what clean text scores is measured;
+# repair/language_model.cpp takes the floor of the longest one not above a text's length.
+FLOOR_LENGTHS = [5, 10, 20, 50, 100, 200, 500, 1000, 2000]
+FLOOR_PERCENTILE = 0.01
+
+
+def windows(documents, length, count, rng):
+    """count stretches of exactly length characters, each from one document:
+    consecutive paragraphs joined by line breaks, from a random paragraph on."""
+    docs = [d for d in documents if sum(len(p) + 1 for p in d) > length]
+    out = []
+    if not docs:
+        return out
+    for _ in range(count * 3):
+        if len(out) == count:
+            break
+        doc = rng.choice(docs)
+        start = rng.randrange(len(doc))
+        text = ""
+        for p in doc[start:]:
+            text = text + "\n" + p if text else p
+            if len(text) >= length:
+                break
+        if len(text) >= length:
+            out.append(text[:length])
+    return out
+
+
+def clean_text_floors(scorer, documents, rng):
+    """Per FLOOR_LENGTHS, the FLOOR_PERCENTILE point of the per-character
+    log-probability of stretches of clean text (documents the scorer's tables
+    were not built from); None where no document is long enough."""
+    floors = []
+    for length in FLOOR_LENGTHS:
+        count = max(100, min(600, 200000 // length))
+        scores = sorted(scorer.per_character(w) for w in windows(documents, length, count, rng))
+        floors.append(scores[int(FLOOR_PERCENTILE * len(scores))] if scores else None)
+    # A length without text of its own keeps the floor of the shorter one.
+    for i, floor in enumerate(floors):
+        if floor is None:
+            floors[i] = floors[i - 1] if i > 0 else -30.0
+    return floors
+
+
+def write_model(path, languages, ascii, models, masks, floors):
     """Layout (little-endian), read in place by repair/language_model.cpp:
-      "MOKLM001", u32 language count, u32 class count, f32 nats per step,
+      "MOKLM002", u32 language count, u32 class count, f32 nats per step,
+      u32 F, u32[F] floor lengths,
       u8[128*128] shared ASCII table, u32 offset of each language block;
-      per language: char[8] name, u8[K*K] class transitions, u8[K] unseen-in-class,
+      per language: char[8] name, u32 script classes (bit per class), f32[F] clean-text
+      floors (nats per character), u8[K*K] class transitions, u8[K] unseen-in-class,
       u32 V, u32 E, u16[V] chars (sorted), u8[V] in-class, u8[V] back-off,
       u32[V+1] row starts, u16[E] followers, u8[E] bigram values, padding to 4."""
     blocks = []
-    for name, (logtrans, unseen, rows) in zip(languages, models):
+    for name, (logtrans, unseen, rows), mask, floor in zip(languages, models, masks, floors):
         b = bytearray(name.encode().ljust(8, b"\0"))
+        b += struct.pack("<I", mask)
+        b += struct.pack(f"<{len(floor)}f", *floor)
         for row in logtrans:
             b += bytes(quantise(v) for v in row)
         b += bytes(quantise(v) for v in unseen)
@@ -434,8 +570,9 @@ def write_model(path, languages, ascii, models):
         b += bytes(quantise(v) for r in rows for _, v in r[3])
         b += b"\0" * (-len(b) % 4)
         blocks.append(bytes(b))
-    header = bytearray(b"MOKLM001")
+    header = bytearray(b"MOKLM002")
     header += struct.pack("<2If", len(languages), CLASS_COUNT, QUANT_STEP)
+    header += struct.pack(f"<I{len(FLOOR_LENGTHS)}I", len(FLOOR_LENGTHS), *FLOOR_LENGTHS)
     header += ascii
     offsets_at = len(header)
     header += b"\0" * (4 * len(blocks))
@@ -451,7 +588,7 @@ def write_model(path, languages, ascii, models):
 
 # ---- benchmark passages --------------------------------------------------------------
 
-CJK = {"zh_CN", "zh_TW", "ja", "ko"}
+CJK = {"zh_CN", "zh_TW", "ja", "ko", "th"}  # short passages cut by characters, not words
 CLASSES = {"short": (5, 20), "medium": (50, 300), "long": (1000, 4000)}
 
 # Passages holding words that the repository's text checks reserve are left
@@ -539,6 +676,7 @@ def main():
         manifest.append(f"package\t{package}\t{versions[package]}\n")
     paragraphs = {lang: {"train": [], "bench": []} for lang in LANGUAGES}
     documents = {lang: [] for lang in LANGUAGES}
+    train_documents = {lang: [] for lang in LANGUAGES}
     counter = collections.Counter()
     english_domains = set()
     problems = []
@@ -564,31 +702,60 @@ def main():
         domain = os.path.basename(path)
         if kind == "mo" and language != "en" and domain not in english_domains:
             english_domains.add(domain)
-            paragraphs["en"][half].extend(
-                p for s in source_strings for p in clean_message(s) if usable(p))
+            english = [p for s in source_strings for p in clean_message(s) if usable(p)]
+            paragraphs["en"][half].extend(english)
+            if half == "train" and english:
+                train_documents["en"].append(english)
         if half == "bench" and paras:
             documents[language].append(paras)
+        if half == "train" and paras:
+            train_documents[language].append(paras)
     if old:
         seen = {s[2] for s in sources}
         problems += [f"{p}: in the manifest but not found" for p in old if not p.startswith("package:") and p not in seen]
     if problems:
         sys.exit("build_model: the sources differ from repair/model/MANIFEST.txt:\n  " + "\n  ".join(sorted(set(problems))[:40]))
 
+    # What clean text scores is measured on training files that tables built
+    # from the other training files never saw: the even-numbered files of each
+    # language build the tables, the odd-numbered ones are scored.
     sizes = class_sizes()
-    models = []
+    counts = {}
+    held_out_ascii_unigram, held_out_ascii_bigram = collections.Counter(), collections.Counter()
+    for language in LANGUAGES:
+        docs = train_documents[language]
+        even = train([p for d in docs[0::2] for p in d], sizes)
+        odd = train([p for d in docs[1::2] for p in d], sizes)
+        counts[language] = (even, odd)
+        held_out_ascii_unigram.update(even[0])
+        held_out_ascii_bigram.update(even[1])
+    held_out_ascii = ascii_table(held_out_ascii_unigram, held_out_ascii_bigram, sizes)
+    rng = random.Random(20261208)
+    floors = []
+    for language in LANGUAGES:
+        (even_unigram, even_bigram), _ = counts[language]
+        scorer = Scorer(held_out_ascii, build_tables(even_unigram, even_bigram, sizes))
+        floors.append(clean_text_floors(scorer, train_documents[language][1::2], rng))
+        print(f"{language}: clean-text floors " + " ".join(f"{n}:{f:.2f}" for n, f in zip(FLOOR_LENGTHS, floors[-1])),
+              file=sys.stderr)
+
+    models, masks = [], []
     all_unigram, all_bigram = collections.Counter(), collections.Counter()
     for language in LANGUAGES:
-        unigram, bigram = train(paragraphs[language]["train"], sizes)
+        (even_unigram, even_bigram), (odd_unigram, odd_bigram) = counts[language]
+        unigram, bigram = even_unigram + odd_unigram, even_bigram + odd_bigram
         all_unigram.update(unigram)
         all_bigram.update(bigram)
         models.append(build_tables(unigram, bigram, sizes))
+        masks.append(script_mask(unigram))
         chars = sum(len(p) for p in paragraphs[language]["train"])
         print(f"{language}: {chars} characters trained, {len(models[-1][2])} rows, "
-              f"{sum(len(r[3]) for r in models[-1][2])} bigrams kept", file=sys.stderr)
+              f"{sum(len(r[3]) for r in models[-1][2])} bigrams kept, script classes "
+              f"{[k for k in range(CLASS_COUNT) if masks[-1] >> k & 1]}", file=sys.stderr)
     ascii = ascii_table(all_unigram, all_bigram, sizes)
 
     os.makedirs(MODEL_DIR, exist_ok=True)
-    write_model(os.path.join(MODEL_DIR, "model.bin"), LANGUAGES, ascii, models)
+    write_model(os.path.join(MODEL_DIR, "model.bin"), LANGUAGES, ascii, models, masks, floors)
     with open(manifest_path, "w", encoding="utf-8") as f:
         f.writelines(manifest)
 
