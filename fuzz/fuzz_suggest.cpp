@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (i + 1 < suggestions.size()) Check(s.score >= suggestions[i + 1].score);
     mok::Text replay = input;
     for (const mok::RepairStep step : s.steps) {
-      auto result = mok::ApplyLosslessStep(replay, step, {});
+      auto result = mok::ApplyLosslessStep(replay, step);
       Check(result.has_value());
       replay = std::move(result->text);
     }

@@ -24,10 +24,9 @@ TEST(RepairStepTest, UndoesAWrongDecoding) {
   for (const auto& c : cases) {
     SCOPED_TRACE(Hex(c.clean));
     const Text garbled = ReadAs(c.clean, c.step.code_page_b, c.step.code_page_a);
-    const auto result = ApplyLosslessStep(garbled, c.step, {0, garbled.size()});
+    const auto result = ApplyLosslessStep(garbled, c.step);
     ASSERT_TRUE(result.has_value());
     EXPECT_EQ(Hex(result->text), Hex(c.clean));
-    EXPECT_EQ(result->stretch.end, c.clean.size());
   }
 }
 
@@ -36,62 +35,44 @@ TEST(RepairStepTest, LoneSurrogatesCountAsTheBytesAnEarlierDecodingKept) {
   // with nothing and the program's converter keeps it as U+DC8B.
   const Text garbled = ReadAs(u"中文测", 65001, 936);
   ASSERT_EQ(garbled.back(), 0xDC8B);
-  const auto result = ApplyLosslessStep(garbled, {936, 65001}, {});
+  const auto result = ApplyLosslessStep(garbled, {936, 65001});
   ASSERT_TRUE(result.has_value());
   EXPECT_EQ(result->text, u"中文测");
 }
 
 TEST(RepairStepTest, AStepThatLosesAnythingIsRefused) {
   // A character code page A cannot encode.
-  EXPECT_FALSE(ApplyLosslessStep(u"Euro \u20AC", {28591, 65001}, {}));
-  EXPECT_FALSE(ApplyLosslessStep(u"中文", {1252, 936}, {}));
+  EXPECT_FALSE(ApplyLosslessStep(u"Euro \u20AC", {28591, 65001}));
+  EXPECT_FALSE(ApplyLosslessStep(u"中文", {1252, 936}));
   // A lone surrogate outside U+DC80..U+DCFF stands for no byte.
-  EXPECT_FALSE(ApplyLosslessStep(u"ab\xD800", {1252, 65001}, {}));
-  EXPECT_FALSE(ApplyLosslessStep(u"ab\xDC41", {1252, 65001}, {}));
+  EXPECT_FALSE(ApplyLosslessStep(u"ab\xD800", {1252, 65001}));
+  EXPECT_FALSE(ApplyLosslessStep(u"ab\xDC41", {1252, 65001}));
   // Bytes code page B finds malformed: E9 alone is no UTF-8.
-  EXPECT_FALSE(ApplyLosslessStep(u"caf\u00E9", {1252, 65001}, {}));
+  EXPECT_FALSE(ApplyLosslessStep(u"caf\u00E9", {1252, 65001}));
   // Bytes that decode but do not encode back the same: GBK EE EF read as
   // Shift-JIS is the IBM extension U+2170, which Shift-JIS writes as FA 40.
-  EXPECT_FALSE(ApplyLosslessStep(u"\u94D2", {936, 932}, {}));
+  EXPECT_FALSE(ApplyLosslessStep(u"\u94D2", {936, 932}));
   // Code pages without a converter here, and the empty text.
-  EXPECT_FALSE(ApplyLosslessStep(u"abc", {1361, 936}, {}));
-  EXPECT_FALSE(ApplyLosslessStep(u"abc", {936, 12345}, {}));
-  EXPECT_FALSE(ApplyLosslessStep(u"", {936, 950}, {}));
+  EXPECT_FALSE(ApplyLosslessStep(u"abc", {1361, 936}));
+  EXPECT_FALSE(ApplyLosslessStep(u"abc", {936, 12345}));
+  EXPECT_FALSE(ApplyLosslessStep(u"", {936, 950}));
 }
 
 TEST(RepairStepTest, ByteSwapNeedsWellFormedUtf16BothWays) {
-  const auto swapped = ApplyLosslessStep(u"AB\u4E2D", kUtf16Swap, {0, 3});
+  const auto swapped = ApplyLosslessStep(u"AB\u4E2D", kUtf16Swap);
   ASSERT_TRUE(swapped.has_value());
   EXPECT_EQ(swapped->text, u"\u4100\u4200\u2D4E");
   // U+00D8 swaps to a lone lead surrogate.
-  EXPECT_FALSE(ApplyLosslessStep(u"\u00D8x", kUtf16Swap, {}));
-  EXPECT_FALSE(ApplyLosslessStep(u"\xDC80", kUtf16Swap, {}));
+  EXPECT_FALSE(ApplyLosslessStep(u"\u00D8x", kUtf16Swap));
+  EXPECT_FALSE(ApplyLosslessStep(u"\xDC80", kUtf16Swap));
 }
 
-TEST(RepairStepTest, CleansUpLikeTheMenuCommandsAndKeepsTheStretchInPlace) {
+TEST(RepairStepTest, CleansUpLikeTheMenuCommands) {
   // A UTF-8 byte order mark read as cp1252, and a NUL.
   const Text garbled(u"\u00EF\u00BB\u00BFab\0c\u00C3\u00A4", 9);
-  const auto result = ApplyLosslessStep(garbled, {1252, 65001}, {3, garbled.size()});
+  const auto result = ApplyLosslessStep(garbled, {1252, 65001});
   ASSERT_TRUE(result.has_value());
   EXPECT_EQ(result->text, u"ab c\u00E4");
-  EXPECT_EQ(result->stretch.begin, 0u);
-  EXPECT_EQ(result->stretch.end, 5u);
-}
-
-TEST(RepairStepTest, StretchFollowsTheBytes) {
-  // Four garbled units per letter (UTF-8 read as cp1252 twice): units 4..8 of
-  // the input are the second letter.
-  const Text garbled = ReadAs(ReadAs(u"\u00E4\u00F6\u00FC\u00DF", 65001, 1252), 65001, 1252);
-  ASSERT_EQ(garbled.size(), 16u);
-  const auto once = ApplyLosslessStep(garbled, {1252, 65001}, {4, 8});
-  ASSERT_TRUE(once.has_value());
-  EXPECT_EQ(once->stretch.begin, 2u);
-  EXPECT_EQ(once->stretch.end, 4u);
-  const auto twice = ApplyLosslessStep(once->text, {1252, 65001}, once->stretch);
-  ASSERT_TRUE(twice.has_value());
-  EXPECT_EQ(twice->text, u"\u00E4\u00F6\u00FC\u00DF");
-  EXPECT_EQ(twice->stretch.begin, 1u);
-  EXPECT_EQ(twice->stretch.end, 2u);
 }
 
 }  // namespace

@@ -84,7 +84,7 @@ TEST(SuggestRepairsTest, EveryRowIsLosslessDistinctAndRanked) {
     // Replaying the steps gives the row's text: nothing in it was lost.
     Text replay = garbled;
     for (const RepairStep step : s.steps) {
-      auto result = ApplyLosslessStep(replay, step, {});
+      auto result = ApplyLosslessStep(replay, step);
       ASSERT_TRUE(result.has_value());
       replay = result->text;
     }
