@@ -116,7 +116,7 @@ class CandidateSet {
       twin.steps = std::move(steps);
       twin.text = std::move(text);
       twin.lost = lost;
-      twin.score = twin.language.log_probability - kStepPenalty * static_cast<double>(twin.steps.size());
+      twin.score = twin.language.log_probability - Penalty(twin.text, twin.steps.size());
       candidates_.push_back(std::move(twin));
       return false;
     }
@@ -165,7 +165,10 @@ std::optional<StepResult> ApplySteps(TextView text, std::span<const RepairStep> 
   StepResult result{Text(text), 0};
   for (const RepairStep step : steps) {
     std::optional<StepResult> next = ApplyStep(result.text, step, {.lossy = false, .cut = cut});
-    if (!next && MayHaveLostBytes(result.text)) next = ApplyStep(result.text, step, {.lossy = true, .cut = cut});
+    // One lossy step at most: another would only move the gaps the first left.
+    if (!next && result.lost == 0 && MayHaveLostBytes(result.text)) {
+      next = ApplyStep(result.text, step, {.lossy = true, .cut = cut});
+    }
     if (!next) return std::nullopt;
     next->lost += result.lost;
     result = std::move(*next);
@@ -173,13 +176,28 @@ std::optional<StepResult> ApplySteps(TextView text, std::span<const RepairStep> 
   return result;
 }
 
+LanguageScore ScoreRepair(TextView text) {
+  if (text.find(kLostMark) == TextView::npos) return ScoreText(text);
+  Text kept;
+  kept.reserve(text.size());
+  for (const char16_t c : text) {
+    if (c != kLostMark) kept += c;
+  }
+  return ScoreText(kept);
+}
+
+double Penalty(TextView text, std::size_t steps) {
+  const auto marks = static_cast<double>(std::count(text.begin(), text.end(), kLostMark));
+  return kStepPenalty * static_cast<double>(steps) + kLostPenalty * marks;
+}
+
 Candidate ScoreCandidate(Text text, std::vector<RepairStep> steps, std::size_t lost) {
   Candidate candidate;
-  candidate.language = ScoreText(text);
+  candidate.language = ScoreRepair(text);
   candidate.clean = LooksClean(candidate.language);
   candidate.garbled = LooksGarbled(candidate.language);
   candidate.hash = std::hash<Text>{}(text);
-  candidate.score = candidate.language.log_probability - kStepPenalty * static_cast<double>(steps.size());
+  candidate.score = candidate.language.log_probability - Penalty(text, steps.size());
   candidate.steps = std::move(steps);
   candidate.text = std::move(text);
   candidate.lost = lost;
@@ -228,7 +246,7 @@ std::vector<Candidate> Search(TextView stretch, bool cut) {
       seed_non_ascii = seed_non_ascii || c >= 0x80;
       seed_dollar = seed_dollar || c == u'$' || c == 0x1B;
     }
-    const bool seed_may_have_lost = MayHaveLostBytes(seed.text);
+    const bool seed_may_have_lost = seed.lost == 0 && MayHaveLostBytes(seed.text);
     for (const RepairStep step : SearchSteps()) {
       if (!MayApply(step, seed_non_ascii, seed_dollar)) continue;
       std::optional<StepResult> result = ApplyStep(seed.text, step, {.lossy = false, .cut = cut});

@@ -58,7 +58,19 @@ inline constexpr double kGarbledSlack = 1.0;
 // cut: the text is the start of a longer one.
 [[nodiscard]] std::optional<StepResult> ApplySteps(TextView text, std::span<const RepairStep> steps, bool cut);
 
-// Scores a result: the best language, the step penalty, whether it looks clean.
+// Nats each U+FFFD in a result costs: a character lost. Its place is not
+// scored by the language models (it would read as a garbled character).
+inline constexpr char16_t kLostMark = 0xFFFD;
+inline constexpr double kLostPenalty = 3.0;
+
+// ScoreText of the text without its U+FFFD.
+[[nodiscard]] LanguageScore ScoreRepair(TextView text);
+
+// What a result's steps and lost characters cost: kStepPenalty a step,
+// kLostPenalty a U+FFFD.
+[[nodiscard]] double Penalty(TextView text, std::size_t steps);
+
+// Scores a result: the best language, the penalty, whether it looks clean.
 [[nodiscard]] Candidate ScoreCandidate(Text text, std::vector<RepairStep> steps, std::size_t lost);
 
 // Every distinct result of the steps and chains on the stretch, best first,

@@ -88,7 +88,7 @@ class PassageSearch {
   }
 
   [[nodiscard]] TextView Of(Span span) const { return text_.substr(span.begin, span.end - span.begin); }
-  [[nodiscard]] bool Garbled(Span span) const { return !LooksClean(ScoreText(Of(span))); }
+  [[nodiscard]] bool Garbled(Span span) const { return !LooksClean(ScoreRepair(Of(span))); }
 
  private:
   TextView text_;
@@ -215,7 +215,7 @@ std::optional<PassageRepairs> RepairPassages(TextView text) {
       const Span block{lines[first].line.begin, lines[last].line.end};
       std::vector<Found> in_block(found.begin() + static_cast<std::ptrdiff_t>(found_before), found.end());
       std::sort(in_block.begin(), in_block.end(), [](const Found& x, const Found& y) { return x.span.begin < y.span.begin; });
-      out.garbled_left = out.garbled_left || LooksGarbled(ScoreText(Repaired(text, block, in_block)));
+      out.garbled_left = out.garbled_left || LooksGarbled(ScoreRepair(Repaired(text, block, in_block)));
     }
     if (found.empty()) return out;
 
@@ -246,15 +246,15 @@ std::optional<PassageRepairs> RepairPassages(TextView text) {
 std::optional<PassageChoice> ChoosePassageRepair(TextView passage, std::span<const std::vector<RepairStep>> choices) {
   try {
     if (OutsideAscii(passage) < kMinPassageUnits) return std::nullopt;
-    const LanguageScore before = ScoreText(passage);
+    const LanguageScore before = ScoreRepair(passage);
     if (LooksClean(before)) return std::nullopt;
-    const double as_is = before.log_probability;
+    const double as_is = before.log_probability - Penalty(passage, 0);
     std::optional<PassageChoice> best;
     for (std::size_t i = 0; i < choices.size(); ++i) {
       std::optional<StepResult> result = ApplySteps(passage, choices[i], false);
       if (!result) continue;
-      const LanguageScore after = ScoreText(result->text);
-      const double gain = after.log_probability - kStepPenalty * static_cast<double>(choices[i].size()) - as_is;
+      const LanguageScore after = ScoreRepair(result->text);
+      const double gain = after.log_probability - Penalty(result->text, choices[i].size()) - as_is;
       if (gain >= kClearMargin && !LooksGarbled(after) && (!best || gain > best->gain)) {
         best = PassageChoice{i, std::move(result->text), result->lost, gain};
       }

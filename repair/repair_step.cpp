@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec/charset_conversion.h"
+#include "repair/language_model.h"
 
 namespace mok {
 namespace {
@@ -20,17 +21,33 @@ bool IsKeptByte(char16_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
 bool IsLead(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsTrail(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// A byte an earlier wrong decoding kept as U+DC00 + byte encodes as that byte;
-// anything else the code page cannot map leaves the error set, which stops the
-// conversion.
-void U_CALLCONV KeptBytesOnly(const void*, UConverterFromUnicodeArgs* args, const UChar* units, int32_t length,
-                              UChar32, UConverterCallbackReason reason, UErrorCode* err) {
-  if (reason > UCNV_IRREGULAR) return;
-  if (length == 1 && IsKeptByte(units[0])) {
-    *err = U_ZERO_ERROR;
-    const char byte = static_cast<char>(units[0] - 0xDC00);
-    ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
+// Single bytes Windows' Shift-JIS decoder gives private-use characters, which
+// the converter here does not encode: a text read by it keeps them.
+struct ExtraByte {
+  char16_t unit;
+  char byte;
+};
+constexpr ExtraByte kShiftJisExtras[] = {{0xF8F0, '\xA0'}, {0xF8F1, '\xFD'}, {0xF8F2, '\xFE'}, {0xF8F3, '\xFF'}};
+
+// A byte an earlier wrong decoding kept as U+DC00 + byte encodes as that byte
+// (and for Shift-JIS, the characters above as theirs); anything else the code
+// page cannot map leaves the error set, which stops the conversion.
+void U_CALLCONV KeptBytesOnly(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
+                              int32_t length, UChar32, UConverterCallbackReason reason, UErrorCode* err) {
+  if (reason > UCNV_IRREGULAR || length != 1) return;
+  char byte = 0;
+  if (IsKeptByte(units[0])) {
+    byte = static_cast<char>(units[0] - 0xDC00);
+  } else if (context != nullptr) {
+    for (const ExtraByte& extra : kShiftJisExtras) {
+      if (extra.unit == units[0]) byte = extra.byte;
+    }
+    if (byte == 0) return;
+  } else {
+    return;
   }
+  *err = U_ZERO_ERROR;
+  ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
 }
 
 struct ConverterCloser {
@@ -52,7 +69,8 @@ UConverter* StrictConverter(std::int32_t code_page) {
   if (const char* name = IcuConverterName(code_page)) {
     UErrorCode err = U_ZERO_ERROR;
     converter.reset(ucnv_open(name, &err));
-    ucnv_setFromUCallBack(converter.get(), KeptBytesOnly, nullptr, nullptr, nullptr, &err);
+    ucnv_setFromUCallBack(converter.get(), KeptBytesOnly, code_page == 932 ? kShiftJisExtras : nullptr, nullptr,
+                          nullptr, &err);
     ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
     if (U_FAILURE(err)) converter.reset();
   }
@@ -249,6 +267,17 @@ std::optional<StepResult> DecodeIso2022Text(TextView text, RepairStep step, Step
   return result;
 }
 
+bool IsDigit(std::uint8_t byte) { return byte >= '0' && byte <= '9'; }
+
+// Whether the start of a decoded run reads more like real text than the
+// start of another, per character.
+bool ReadsBetter(TextView x, TextView y) {
+  constexpr std::size_t kLook = 24;
+  const std::size_t n = std::min({x.size(), y.size(), kLook});
+  if (n == 0) return false;
+  return ScoreText(x.substr(0, n)).log_probability > ScoreText(y.substr(0, n)).log_probability;
+}
+
 // How many characters a hole in UTF-8 took: the bytes of the character it cut
 // short before it (prefix, begun by lead) and the continuation bytes it
 // orphaned after it (suffix) are one character when they can be, else two.
@@ -266,6 +295,8 @@ std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairSt
   UConverter* decoder = StrictConverter(step.code_page_b);
   if (decoder == nullptr) return std::nullopt;
   const bool utf8 = step.code_page_b == 65001;
+  const bool double_byte = !utf8 && ucnv_getMaxCharSize(decoder) >= 2;
+  const bool gb18030 = step.code_page_b == 54936;
   const BytesView bytes = encoded.bytes;
   std::vector<std::size_t> holes = encoded.holes;
   // A "?" byte taken for a hole: it is left out.
@@ -322,6 +353,20 @@ std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairSt
       continue;
     }
     if (!decoded) return std::nullopt;
+    // In a double-byte code page the bytes after a hole decode either way when
+    // the first is a lost character's second byte: the way whose start reads
+    // more like real text is taken.
+    if (after_hole && double_byte && skip == 0 && end - pos >= 2) {
+      Text other;
+      std::size_t other_pending = 0;
+      DecodeError ignored;
+      if (Decode(decoder, bytes.substr(pos + 1, end - pos - 1), flush, other, other_pending, ignored) &&
+          ReadsBetter(other, piece)) {
+        piece = std::move(other);
+        pending = other_pending;
+        skip = 1;
+      }
+    }
     if (after_hole) {
       const std::size_t count = utf8 ? Utf8CharactersLost(prefix, prefix_lead, skip) : 1;
       result.text.append(count, kReplacement);
@@ -336,6 +381,13 @@ std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairSt
     prefix_lead = pending > 0 ? bytes[end - pending] : 0;
     pos = end;
     pass_gap();
+    // A four-byte GB18030 character read by a GBK decoder that replaced its
+    // first and third bytes leaves digit, hole, digit: all one lost character.
+    while (gb18030 && pos + 1 < bytes.size() && IsDigit(bytes[pos]) && next_hole < holes.size() &&
+           holes[next_hole] == pos + 1 && IsDigit(bytes[pos + 1])) {
+      pos += 2;
+      pass_gap();
+    }
     after_hole = true;
   }
   if (result.lost == 0) return std::nullopt;
@@ -356,6 +408,17 @@ std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOption
   const BytesView used = BytesView(encoded.bytes).substr(0, encoded.bytes.size() - pending);
   if (!Encode(decoder, result.text, again) || BytesView(again) != used) return std::nullopt;
   return result;
+}
+
+// The text without what may mark lost bytes ("?", U+FFFD): a lossy step
+// that changes nothing else has repaired nothing.
+Text WithoutMarks(TextView text) {
+  Text out;
+  out.reserve(text.size());
+  for (const char16_t c : text) {
+    if (c != u'?' && c != kReplacement) out += c;
+  }
+  return out;
 }
 
 }  // namespace
@@ -379,6 +442,7 @@ std::optional<StepResult> ApplyStep(TextView text, RepairStep step, StepOptions 
       result = Reinterpret(text, step, options);
     }
     if (!result || result->text.empty()) return std::nullopt;
+    if (options.lossy && WithoutMarks(result->text) == WithoutMarks(text)) return std::nullopt;
     if (result->text.front() == 0xFEFF) result->text.erase(0, 1);
     ReplaceNulBySpace(result->text);
     return result;

@@ -86,7 +86,7 @@ Row PassagesRow(TextView text, const Sample& sample, PassageRepairs repairs, dou
   const std::size_t end = std::min(repairs.text.size(), static_cast<std::size_t>(std::max<std::ptrdiff_t>(
                                                             static_cast<std::ptrdiff_t>(sample.begin),
                                                             static_cast<std::ptrdiff_t>(sample.end) + grown)));
-  const LanguageScore language = ScoreText(TextView(repairs.text).substr(sample.begin, end - sample.begin));
+  const LanguageScore language = ScoreRepair(TextView(repairs.text).substr(sample.begin, end - sample.begin));
   s.language = language.language;
   row.garbled = LooksGarbled(language) || repairs.garbled_left;
   s.text = std::move(repairs.text);
