@@ -37,6 +37,8 @@ constexpr std::string_view kLanguageCodes[kLanguageCount] = {
     "zh_CN", "zh_TW", "ja", "ko", "ru", "de", "fr", "en", "el", "he", "ar", "fa", "pl", "cs",
     "tr",    "uk",    "vi", "th", "es", "it", "pt", "nl", "hu", "sv", "ro", "bg", "lt", "lv"};
 
+constexpr char16_t kReplacementCharacter = 0xFFFD;
+
 // Every character beyond the BMP is scored as this one symbol.
 constexpr char16_t kAstralSymbol = 0xFFFF;
 constexpr std::size_t kAscii = 128;
@@ -229,20 +231,36 @@ const Model* TheModel() {
   return model.get();
 }
 
-// Cost of character b after character a in one language.
-unsigned Cost(const Model& m, const LanguageTables& t, char16_t a, char16_t b) {
-  const std::size_t ka = m.class_of[a];
-  const std::size_t kb = m.class_of[b];
-  const unsigned row_b = t.RowOf(b);
-  const unsigned b_in_class = row_b != 0 ? t.in_class[row_b - 1] : t.unseen_in_class[kb];
-  const unsigned back = t.transition[ka * kClassCount + kb] + b_in_class;
-  const unsigned row_a = t.RowOf(a);
-  if (row_a == 0) return back;
-  const auto first = t.followers.begin() + t.row_start[row_a - 1];
-  const auto last = t.followers.begin() + t.row_start[row_a];
-  const auto found = std::lower_bound(first, last, b);
-  if (found != last && *found == b) return t.bigram[static_cast<std::size_t>(found - t.followers.begin())];
-  return t.backoff[row_a - 1] + back;
+// Two neighbouring characters not both ASCII, with their classes.
+struct Pair {
+  char16_t a, b;
+  std::uint8_t class_a, class_b;
+};
+
+// Cost of the pairs in one language. A pair's first character is the last
+// one's second most of the time, so its row is looked up once.
+std::uint64_t Cost(const LanguageTables& t, const std::vector<Pair>& pairs) {
+  std::uint64_t cost = 0;
+  char16_t last = 0;
+  unsigned last_row = t.RowOf(0);
+  for (const Pair& p : pairs) {
+    const unsigned row_a = p.a == last ? last_row : t.RowOf(p.a);
+    const unsigned row_b = t.RowOf(p.b);
+    last = p.b;
+    last_row = row_b;
+    const unsigned b_in_class = row_b != 0 ? t.in_class[row_b - 1] : t.unseen_in_class[p.class_b];
+    const unsigned back = t.transition[std::size_t{p.class_a} * kClassCount + p.class_b] + b_in_class;
+    if (row_a == 0) {
+      cost += back;
+      continue;
+    }
+    const auto first = t.followers.begin() + t.row_start[row_a - 1];
+    const auto end = t.followers.begin() + t.row_start[row_a];
+    const auto found = std::lower_bound(first, end, p.b);
+    cost += found != end && *found == p.b ? t.bigram[static_cast<std::size_t>(found - t.followers.begin())]
+                                          : t.backoff[row_a - 1] + back;
+  }
+  return cost;
 }
 
 // The text as the models read it: a CR as a line break (an LF right after it
@@ -289,12 +307,10 @@ std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
 }
 
 Scores Score(const Model& m, TextView text, const std::array<bool, kLanguageCount>& chosen) {
-  std::array<std::uint8_t, kLanguageCount> which{};
-  std::size_t count = 0;
-  for (std::size_t l = 0; l < kLanguageCount; ++l) {
-    if (chosen[l]) which[count++] = static_cast<std::uint8_t>(l);
-  }
-  std::array<std::uint64_t, kLanguageCount> costs{};
+  // The pairs of two ASCII characters are scored once by the shared table, the
+  // others by every chosen language.
+  std::vector<Pair> pairs;
+  pairs.reserve(text.size());
   std::uint64_t shared = 0;
   std::size_t characters = 0;
   char16_t previous = u'\n';
@@ -303,7 +319,7 @@ Scores Score(const Model& m, TextView text, const std::array<bool, kLanguageCoun
     if (previous < kAscii && c < kAscii) {
       shared += m.ascii[previous * kAscii + c];
     } else {
-      for (std::size_t i = 0; i < count; ++i) costs[which[i]] += Cost(m, m.languages[which[i]], previous, c);
+      pairs.push_back({previous, c, m.class_of[previous], m.class_of[c]});
     }
     previous = c;
   });
@@ -311,7 +327,8 @@ Scores Score(const Model& m, TextView text, const std::array<bool, kLanguageCoun
   scores.scored = chosen;
   scores.characters = characters;
   for (std::size_t l = 0; l < kLanguageCount; ++l) {
-    scores.log_probability[l] = -static_cast<double>(shared + costs[l]) * m.step;
+    const std::uint64_t cost = chosen[l] ? Cost(m.languages[l], pairs) : 0;
+    scores.log_probability[l] = -static_cast<double>(shared + cost) * m.step;
   }
   return scores;
 }
@@ -370,6 +387,17 @@ double CleanTextFloor(Language language, std::size_t characters) {
 bool LooksLikeCleanText(TextView text) {
   const Model* m = TheModel();
   if (m == nullptr || text.empty()) return true;
+  // A U+FFFD stands for a character known to be lost, not for garbling: the
+  // text is judged without them.
+  Text kept;
+  if (text.find(kReplacementCharacter) != TextView::npos) {
+    kept.reserve(text.size());
+    for (const char16_t c : text) {
+      if (c != kReplacementCharacter) kept += c;
+    }
+    text = kept;
+    if (text.empty()) return true;
+  }
   const LanguageScore best = Best(Score(*m, text, LanguagesFor(*m, text)));
   return best.log_probability >= static_cast<double>(best.characters) * Floor(*m, best.language, best.characters);
 }

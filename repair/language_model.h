@@ -81,8 +81,9 @@ struct LanguageScore {
 // Whether the text scores per character at least the clean-text floor of the
 // language it looks most like (ScoreText's), at its length. A few garbled
 // characters in a long clean text hardly move the average: judge passages
-// (lines, runs outside ASCII) on their own to find them. True for the empty
-// text and when the model cannot be read (nothing is then known against it).
+// (lines, runs outside ASCII) on their own to find them. Each U+FFFD, a
+// character known to be lost, is left out. True for the empty text (or U+FFFD
+// alone) and when the model cannot be read (nothing is then known against it).
 [[nodiscard]] bool LooksLikeCleanText(TextView text);
 
 // False when the embedded model is missing or malformed (then every score is 0).

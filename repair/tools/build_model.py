@@ -8,7 +8,7 @@ Text sources (install the packages first, see repair/model/SOURCES.md):
   manuals and fortune files of the packages in DOCUMENT_PACKAGES.
 
 Beside the tables, the model holds for each language the script classes it
-uses and its clean-text floors: the 1st percentile of the per-character
+uses and its clean-text floors: the 0.5th percentile of the per-character
 log-probability of clean text at several lengths, measured on training files
 with tables built from the other training files.
 
@@ -495,7 +495,7 @@ class Scorer:
 # Text lengths (in characters) at which what clean text scores is measured;
 # repair/language_model.cpp takes the floor of the longest one not above a text's length.
 FLOOR_LENGTHS = [5, 10, 20, 50, 100, 200, 500, 1000, 2000]
-FLOOR_PERCENTILE = 0.01
+FLOOR_PERCENTILE = 0.005
 
 
 def windows(documents, length, count, rng):
@@ -524,16 +524,18 @@ def clean_text_floors(scorer, documents, rng):
     """Per FLOOR_LENGTHS, the FLOOR_PERCENTILE point of the per-character
     log-probability of stretches of clean text (documents the scorer's tables
     were not built from); None where no document is long enough."""
-    floors = []
+    measured = []
     for length in FLOOR_LENGTHS:
-        count = max(100, min(600, 200000 // length))
+        count = max(300, min(1500, 600000 // length))
         scores = sorted(scorer.per_character(w) for w in windows(documents, length, count, rng))
-        floors.append(scores[int(FLOOR_PERCENTILE * len(scores))] if scores else None)
+        measured.append(scores[int(FLOOR_PERCENTILE * len(scores))] if scores else None)
     # A length without text of its own keeps the floor of the shorter one.
-    for i, floor in enumerate(floors):
+    for i, floor in enumerate(measured):
         if floor is None:
-            floors[i] = floors[i - 1] if i > 0 else -30.0
-    return floors
+            measured[i] = measured[i - 1] if i > 0 else -30.0
+    # Few documents are long enough for the longest stretches, so one length's
+    # point scatters: each length takes the lower of its own and the next shorter one's.
+    return [min(measured[max(0, i - 1):i + 1]) for i in range(len(measured))]
 
 
 def write_model(path, languages, ascii, models, masks, floors):
@@ -600,6 +602,23 @@ CLASSES = {"short": (5, 20), "medium": (50, 300), "long": (1000, 4000)}
 _EDGE_BEFORE, _EDGE_AFTER = r"(?<![0-9A-Za-z_])", r"(?![0-9A-Za-z_])"
 RESERVED = re.compile(_EDGE_BEFORE + r"s[p]ec(ification)?s?" + _EDGE_AFTER + "|"
                       + _EDGE_BEFORE + r"P[a]rt [0-9]+\.[0-9]+", re.I)
+
+
+def unseen_lines(documents, trained):
+    """The benchmark documents without the lines that occur in the training
+    half too: many catalogs share messages, and man pages their boilerplate,
+    so a file of the benchmark half still holds lines the model was built on."""
+    seen = {line.strip() for p in trained for line in p.split("\n")}
+    out = []
+    for doc in documents:
+        kept = []
+        for p in doc:
+            lines = [line for line in p.split("\n") if line.strip() not in seen]
+            if lines:
+                kept.append("\n".join(lines))
+        if kept:
+            out.append(kept)
+    return out
 
 
 def passages(language, documents, rng, count):
@@ -763,7 +782,8 @@ def main():
     rng = random.Random(20261207)
     with open(os.path.join(args.work, "passages.jsonl"), "w", encoding="utf-8") as f:
         for language in LANGUAGES:
-            for p in passages(language, documents[language], rng, args.passages_per_class):
+            unseen = unseen_lines(documents[language], paragraphs[language]["train"])
+            for p in passages(language, unseen, rng, args.passages_per_class):
                 f.write(json.dumps(p, ensure_ascii=False) + "\n")
     print(f"model: {os.path.getsize(os.path.join(MODEL_DIR, 'model.bin'))} bytes", file=sys.stderr)
 

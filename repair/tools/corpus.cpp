@@ -1,9 +1,12 @@
 #include "repair/tools/corpus.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "repair/explain.h"
+#include "repair/language_model.h"
 #include "repair/suggest.h"
 
 namespace mok::corpus {
@@ -210,40 +213,77 @@ std::optional<std::vector<Record>> ReadFile(const std::string& path) {
   return records;
 }
 
+double Similarity(TextView a, TextView b) {
+  if (a.empty() && b.empty()) return 1.0;
+  // Levenshtein distance, one row at a time.
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return 1.0 - static_cast<double>(row[b.size()]) / static_cast<double>(std::max(a.size(), b.size()));
+}
+
 Table Measure(const std::vector<Record>& samples) {
   Table table;
   for (const Record& sample : samples) {
-    const std::string garbling = ToUtf8(sample.at("garbling"));
-    const std::string cls = ToUtf8(sample.at("class"));
+    auto field = [&](const char* key) {
+      const auto found = sample.find(key);
+      return found == sample.end() ? std::string() : ToUtf8(found->second);
+    };
+    const std::string group = field("group").empty() ? (field("garbling") == "clean" ? "clean" : "base") : field("group");
+    const std::string garbling = field("garbling");
+    const std::string cls = field("class");
+    const std::string lang = field("lang");
     const Text& input = sample.at("input");
     const std::vector<RepairSuggestion> suggestions = SuggestRepairs(input, 3);
-    const bool clean = garbling == "clean";
+    const bool clean = group == "clean";
+    const auto expected = sample.find("expect");
+    const Text& expect = clean || expected == sample.end() ? input : expected->second;
     Tally one;
     one.samples = 1;
+    const bool changes = !suggestions.empty() && suggestions.front().text != input;
+    for (std::size_t i = 0; i < suggestions.size(); ++i) {
+      if (suggestions[i].text != expect) continue;
+      one.top1 = i == 0 ? 1 : 0;
+      one.top3 = 1;
+      break;
+    }
     if (clean) {
-      one.changed = !suggestions.empty() && !suggestions.front().steps.empty() ? 1 : 0;
-    } else {
-      const Text& expect = sample.at("expect");
-      for (std::size_t i = 0; i < suggestions.size(); ++i) {
-        if (suggestions[i].text != expect) continue;
-        one.top1 = i == 0 ? 1 : 0;
-        one.top3 = 1;
-        break;
+      one.top1 = one.top3 = changes ? 0 : 1;
+    }
+    // Only a lossy text is judged by its likeness; the others must come back exactly.
+    one.similar = one.top1;
+    if (group == "lossy" && !one.top1 && !suggestions.empty()) {
+      one.similar = Similarity(suggestions.front().text, expect) >= 0.9 ? 1 : 0;
+    }
+    const bool right = one.similar != 0;
+    one.changed = !right && changes ? 1 : 0;
+    one.clear = !suggestions.empty() && IsClearChoice(suggestions.front()) ? 1 : 0;
+    one.clear_wrong = one.clear && !right ? 1 : 0;
+    one.looks_garbled = LooksLikeCleanText(input) ? 0 : 1;
+    std::vector<std::string> rows = {"all", "group:" + group};
+    if (!clean) rows.push_back(group + ":" + garbling);
+    if (group == "base") rows.push_back("lang:" + lang);
+    if (clean) rows.push_back("clean:" + lang);
+    for (const std::string& row : rows) {
+      for (const std::string& c : {cls, std::string("all")}) {
+        Tally& t = table[{row, c}];
+        t.samples += one.samples;
+        t.top1 += one.top1;
+        t.top3 += one.top3;
+        t.similar += one.similar;
+        t.changed += one.changed;
+        t.clear += one.clear;
+        t.clear_wrong += one.clear_wrong;
+        t.looks_garbled += one.looks_garbled;
       }
-    }
-    std::vector<std::pair<std::string, std::string>> keys = {{garbling, cls}, {garbling, "all"}};
-    if (!clean) {
-      keys.push_back({"all", "all"});
-      keys.push_back({"lang:" + ToUtf8(sample.at("lang")), cls});
-      keys.push_back({"lang:" + ToUtf8(sample.at("lang")), "all"});
-      one.changed = one.top1 == 0 && !suggestions.empty() && !suggestions.front().steps.empty() ? 1 : 0;
-    }
-    for (const auto& key : keys) {
-      Tally& t = table[key];
-      t.samples += one.samples;
-      t.top1 += one.top1;
-      t.top3 += one.top3;
-      t.changed += one.changed;
     }
   }
   return table;
@@ -251,46 +291,73 @@ Table Measure(const std::vector<Record>& samples) {
 
 std::string FormatTable(const Table& table) {
   std::ostringstream out;
-  char buf[256];
-  auto rate = [](int n, int d) { return d ? static_cast<double>(n) / d : 0.0; };
+  char buf[512];
   auto cell = [&](const std::string& row, const char* cls) -> std::string {
     const auto found = table.find({row, cls});
     if (found == table.end()) return "–";
-    std::snprintf(buf, sizeof buf, "%.3f (%d)", rate(found->second.top1, found->second.samples), found->second.samples);
+    std::snprintf(buf, sizeof buf, "%.3f (%d)", Rate(found->second.top1, found->second.samples), found->second.samples);
     return buf;
   };
-  // One row per garbling (or per language, "lang:xx"): top-1 per class, then the totals.
-  auto rows = [&](bool languages) {
-    out << (languages ? "| language" : "| garbling")
-        << " | top-1 short | top-1 medium | top-1 long | samples | top-1 | top-3 | wrong repair |\n"
-           "|---|---:|---:|---:|---:|---:|---:|---:|\n";
+  auto rows_starting = [&](const std::string& prefix) {
+    std::vector<std::pair<std::string, Tally>> rows;
     for (const auto& [key, t] : table) {
-      const bool is_language = key.first.rfind("lang:", 0) == 0;
-      if (key.second != "all" || key.first == "clean" || key.first == "all" || is_language != languages) continue;
-      out << "| " << (languages ? key.first.substr(5) : key.first) << " | " << cell(key.first, "short") << " | "
-          << cell(key.first, "medium") << " | " << cell(key.first, "long") << " | ";
-      std::snprintf(buf, sizeof buf, "%d | %.3f | %.3f | %.3f |\n", t.samples, rate(t.top1, t.samples),
-                    rate(t.top3, t.samples), rate(t.changed, t.samples));
-      out << buf;
+      if (key.second == "all" && key.first.rfind(prefix, 0) == 0) rows.emplace_back(key.first, t);
     }
+    return rows;
   };
-  rows(false);
-  if (const auto all = table.find({"all", "all"}); all != table.end()) {
+  // One row per group: how often the best suggestion is right and how often a clear one is wrong.
+  out << "| group | samples | top-1 | top-3 | ≥90% similar | wrong repair | 明确 | 明确 wrong | input below floor |\n"
+         "|---|---:|---:|---:|---:|---:|---:|---:|---:|\n";
+  auto group_row = [&](const std::string& name, const Tally& t) {
+    std::snprintf(buf, sizeof buf, "| %s | %d | %.4f | %.4f | %.4f | %.4f | %.4f | %.4f | %.4f |\n", name.c_str(),
+                  t.samples, Rate(t.top1, t.samples), Rate(t.top3, t.samples), Rate(t.similar, t.samples),
+                  Rate(t.changed, t.samples), Rate(t.clear, t.samples), Rate(t.clear_wrong, t.clear),
+                  Rate(t.looks_garbled, t.samples));
+    out << buf;
+  };
+  for (const auto& [row, t] : rows_starting("group:")) group_row(row.substr(6), t);
+  if (const auto all = table.find({"all", "all"}); all != table.end()) group_row("**all**", all->second);
+  // One row per garbling: top-1 per class, then the totals.
+  out << "\n| group | garbling | top-1 short | top-1 medium | top-1 long | samples | top-1 | top-3 | wrong repair |\n"
+         "|---|---|---:|---:|---:|---:|---:|---:|---:|\n";
+  for (const auto& [row, t] : rows_starting("")) {
+    const std::size_t colon = row.find(':');
+    const std::string group = row.substr(0, colon);
+    if (colon == std::string::npos || group == "group" || group == "lang" || group == "clean") continue;
+    out << "| " << group << " | " << row.substr(colon + 1) << " | " << cell(row, "short") << " | "
+        << cell(row, "medium") << " | " << cell(row, "long") << " | ";
+    std::snprintf(buf, sizeof buf, "%d | %.3f | %.3f | %.3f |\n", t.samples, Rate(t.top1, t.samples),
+                  Rate(t.top3, t.samples), Rate(t.changed, t.samples));
+    out << buf;
+  }
+  // Clean texts per language: how often the best suggestion changes them.
+  out << "\n| clean texts | short | medium | long | samples | false repairs | rate |\n"
+         "|---|---:|---:|---:|---:|---:|---:|\n";
+  auto clean_row = [&](const std::string& name, const std::string& row) {
+    auto changed = [&](const char* cls) -> std::string {
+      const auto found = table.find({row, cls});
+      if (found == table.end()) return "–";
+      return std::to_string(found->second.samples - found->second.top1);
+    };
+    const auto all = table.find({row, "all"});
+    if (all == table.end()) return;
     const Tally& t = all->second;
-    std::snprintf(buf, sizeof buf, "| **all garbled** | | | | %d | %.4f | %.4f | %.4f |\n", t.samples,
-                  rate(t.top1, t.samples), rate(t.top3, t.samples), rate(t.changed, t.samples));
+    std::snprintf(buf, sizeof buf, "| %s | %s | %s | %s | %d | %d | %.4f |\n", name.c_str(), changed("short").c_str(),
+                  changed("medium").c_str(), changed("long").c_str(), t.samples, t.samples - t.top1,
+                  Rate(t.samples - t.top1, t.samples));
+    out << buf;
+  };
+  for (const auto& [row, t] : rows_starting("clean:")) clean_row(row.substr(6), row);
+  clean_row("**all**", "group:clean");
+  // The 13 garblings of group "base" per language.
+  out << "\n| base, per language | top-1 short | top-1 medium | top-1 long | samples | top-1 | top-3 |\n"
+         "|---|---:|---:|---:|---:|---:|---:|\n";
+  for (const auto& [row, t] : rows_starting("lang:")) {
+    out << "| " << row.substr(5) << " | " << cell(row, "short") << " | " << cell(row, "medium") << " | "
+        << cell(row, "long") << " | ";
+    std::snprintf(buf, sizeof buf, "%d | %.3f | %.3f |\n", t.samples, Rate(t.top1, t.samples), Rate(t.top3, t.samples));
     out << buf;
   }
-  out << "\n| clean texts | samples | false repairs | rate |\n|---|---:|---:|---:|\n";
-  for (const char* cls : {"short", "medium", "long", "all"}) {
-    const auto found = table.find({"clean", cls});
-    if (found == table.end()) continue;
-    const Tally& t = found->second;
-    std::snprintf(buf, sizeof buf, "| %s | %d | %d | %.4f |\n", cls, t.samples, t.changed, rate(t.changed, t.samples));
-    out << buf;
-  }
-  out << "\n";
-  rows(true);
   return out.str();
 }
 

@@ -3,26 +3,128 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+#include <set>
+#include <string>
+
+#include "codec/charset_conversion.h"
+#include "codec/conversion_core.h"
+#include "repair/language_model.h"
 #include "repair/tools/corpus.h"
 
 namespace mok::testing {
 namespace {
 
-double Rate(int n, int d) { return d == 0 ? 0.0 : static_cast<double>(n) / d; }
+using corpus::Tally;
+
+// One published threshold: the share of a row's samples (of its 明确 rows for
+// clear_wrong) that a count reaches, at least or at most.
+struct Threshold {
+  const char* row;
+  const char* cls;
+  int Tally::*count;
+  enum { kAtLeast, kAtMost } bound;
+  double limit;
+};
+
+// One row each; a group's rows are "group:NAME" (see corpus::Measure), e.g.
+//   {"group:mixed", "all", &Tally::top1, Threshold::kAtLeast, 0.90},
+//   {"group:lossy", "all", &Tally::similar, Threshold::kAtLeast, 0.80},
+//   {"all", "all", &Tally::clear_wrong, Threshold::kAtMost, 0.005},
+constexpr Threshold kThresholds[] = {
+    // The 13 garblings of the first corpus.
+    {"group:base", "all", &Tally::top1, Threshold::kAtLeast, 0.99},
+    {"group:base", "all", &Tally::top3, Threshold::kAtLeast, 0.998},
+    {"lang:ru", "short", &Tally::top1, Threshold::kAtLeast, 0.97},
+    // Clean text of every modelled language is left as it is.
+    {"group:clean", "all", &Tally::changed, Threshold::kAtMost, 0.005},
+};
 
 TEST(RepairAccuracyTest, BenchmarkThresholdsHold) {
   const auto samples = corpus::ReadFile(MOK_REPAIR_CORPUS);
   ASSERT_TRUE(samples.has_value()) << "cannot read " << MOK_REPAIR_CORPUS;
   const corpus::Table table = corpus::Measure(*samples);
-  const corpus::Tally& garbled = table.at({"all", "all"});
-  const corpus::Tally& clean = table.at({"clean", "all"});
-  const corpus::Tally& short_russian = table.at({"lang:ru", "short"});
-  ASSERT_GE(garbled.samples, 1400);
-  ASSERT_GE(clean.samples, 3000);
-  EXPECT_GE(Rate(garbled.top1, garbled.samples), 0.99) << corpus::FormatTable(table);
-  EXPECT_GE(Rate(short_russian.top1, short_russian.samples), 0.97) << corpus::FormatTable(table);
-  EXPECT_GE(Rate(garbled.top3, garbled.samples), 0.998) << corpus::FormatTable(table);
-  EXPECT_LE(Rate(clean.changed, clean.samples), 0.005) << corpus::FormatTable(table);
+  const std::string printed = corpus::FormatTable(table);
+  ASSERT_GE(table.at({"group:base", "all"}).samples, 1400);
+  ASSERT_GE(table.at({"group:clean", "all"}).samples, 4000);
+  for (const Threshold& t : kThresholds) {
+    SCOPED_TRACE(std::string(t.row) + " " + t.cls);
+    const auto found = table.find({t.row, t.cls});
+    ASSERT_NE(found, table.end());
+    const Tally& tally = found->second;
+    ASSERT_GT(tally.samples, 0);
+    const double rate = corpus::Rate(tally.*t.count, t.count == &Tally::clear_wrong ? tally.clear : tally.samples);
+    if (t.bound == Threshold::kAtLeast) {
+      EXPECT_GE(rate, t.limit) << printed;
+    } else {
+      EXPECT_LE(rate, t.limit) << printed;
+    }
+  }
+  // At most 2% false repairs in any language, each measured on at least 150 texts.
+  for (std::size_t l = 0; l < kLanguageCount; ++l) {
+    const std::string row = "clean:" + std::string(LanguageCode(static_cast<Language>(l)));
+    const auto found = table.find({row, "all"});
+    ASSERT_NE(found, table.end()) << row;
+    EXPECT_GE(found->second.samples, 150) << row;
+    EXPECT_LE(corpus::Rate(found->second.changed, found->second.samples), 0.02) << row << "\n" << printed;
+  }
+}
+
+// Every sample says what it is, and says it truly: the steps it names, made
+// with the program's converters where it has them, turn the expected text into
+// the input; a lossy sample's expected text is its original with lost
+// characters as U+FFFD.
+TEST(RepairAccuracyTest, EverySampleRecordsItsGarbling) {
+  const auto samples = corpus::ReadFile(MOK_REPAIR_CORPUS);
+  ASSERT_TRUE(samples.has_value());
+  std::set<std::string> codes;
+  for (std::size_t l = 0; l < kLanguageCount; ++l) codes.insert(std::string(LanguageCode(static_cast<Language>(l))));
+  std::size_t replayed = 0;
+  for (const corpus::Record& sample : *samples) {
+    auto field = [&](const char* key) {
+      const auto found = sample.find(key);
+      return found == sample.end() ? std::string() : corpus::ToUtf8(found->second);
+    };
+    const std::string group = field("group"), steps = field("steps");
+    SCOPED_TRACE(group + " " + field("garbling") + " " + corpus::ToUtf8(sample.at("input").substr(0, 40)));
+    EXPECT_TRUE(field("class") == "short" || field("class") == "medium" || field("class") == "long");
+    EXPECT_TRUE(codes.contains(field("lang")));
+    EXPECT_FALSE(field("input").empty());
+    if (group == "clean") {
+      EXPECT_FALSE(sample.contains("expect"));
+      continue;
+    }
+    ASSERT_TRUE(sample.contains("expect"));
+    const Text& expect = sample.at("expect");
+    EXPECT_NE(expect, sample.at("input"));
+    if (group == "lossy") {
+      const Text& original = sample.at("original");
+      ASSERT_EQ(original.size(), expect.size());
+      std::size_t lost = 0;
+      for (std::size_t i = 0; i < expect.size(); ++i) {
+        if (expect[i] == u'\uFFFD') ++lost;
+        else EXPECT_EQ(expect[i], original[i]);
+      }
+      EXPECT_GT(lost, 0u);
+      continue;
+    }
+    // Steps "A>B,A>B" of code pages the program converts, applied to the whole text.
+    if (group == "mixed" || !std::regex_match(steps, std::regex("[0-9]+>[0-9]+(,[0-9]+>[0-9]+)*"))) continue;
+    Text text = expect;
+    bool known = true;
+    for (std::size_t at = 0; at < steps.size() && known;) {
+      const std::size_t comma = std::min(steps.find(',', at), steps.size());
+      const std::string step = steps.substr(at, comma - at);
+      const int a = std::stoi(step.substr(0, step.find('>'))), b = std::stoi(step.substr(step.find('>') + 1));
+      known = IcuConverterName(a) != nullptr && IcuConverterName(b) != nullptr;
+      if (known) text = CpBytesToText(TextToCpBytes(text, a), b);
+      at = comma + 1;
+    }
+    if (!known) continue;
+    EXPECT_EQ(corpus::ToUtf8(text), corpus::ToUtf8(sample.at("input")));
+    ++replayed;
+  }
+  EXPECT_GT(replayed, 3000u);
 }
 
 TEST(RepairAccuracyTest, CorpusLinesRoundTrip) {
@@ -33,6 +135,27 @@ TEST(RepairAccuracyTest, CorpusLinesRoundTrip) {
   EXPECT_FALSE(corpus::ParseLine("{\"a\":\"b\"").has_value());
   EXPECT_FALSE(corpus::ParseLine("{\"a\":1}").has_value());
   EXPECT_FALSE(corpus::ParseLine("{\"a\":\"\\x\"}").has_value());
+}
+
+// The likeness lossy repairs are judged by: one minus the edit distance over
+// the longer length, in UTF-16 code units.
+TEST(RepairAccuracyTest, SimilarityIsOneMinusEditDistanceOverTheLongerText) {
+  const struct {
+    Text a, b;
+    double similarity;
+  } cases[] = {
+      {u"", u"", 1.0},
+      {u"abc", u"", 0.0},
+      {u"中文字符", u"中文字符", 1.0},
+      {u"中文字符", u"中文\uFFFD符", 0.75},                 // one substitution
+      {u"中文字符", u"中文符", 0.75},                        // one deletion
+      {u"0123456789", u"01234567890", 1.0 - 1.0 / 11},  // one insertion
+      {u"kitten", u"sitting", 1.0 - 3.0 / 7},
+  };
+  for (const auto& c : cases) {
+    EXPECT_DOUBLE_EQ(corpus::Similarity(c.a, c.b), c.similarity);
+    EXPECT_DOUBLE_EQ(corpus::Similarity(c.b, c.a), c.similarity);
+  }
 }
 
 }  // namespace

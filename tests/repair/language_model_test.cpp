@@ -142,5 +142,20 @@ TEST(LanguageModelTest, GarbledTextFallsBelowTheCleanTextFloor) {
   }
 }
 
+// A U+FFFD marks a character that is lost, not garbling: clean text keeps
+// clearing its floor with some, garbled text stays below it.
+TEST(LanguageModelTest, LostCharactersAreLeftOutOfTheJudgement) {
+  for (const Sample& sample : kSamples) {
+    SCOPED_TRACE(LanguageCode(sample.language));
+    Text lossy = sample.text;
+    for (std::size_t i = 3; i < lossy.size(); i += 7) lossy[i] = u'\uFFFD';
+    EXPECT_TRUE(LooksLikeCleanText(lossy));
+  }
+  Text garbled = ReadAs(kSamples[0].text, 65001, 936);
+  for (std::size_t i = 3; i < garbled.size(); i += 7) garbled[i] = u'\uFFFD';
+  EXPECT_FALSE(LooksLikeCleanText(garbled));
+  EXPECT_TRUE(LooksLikeCleanText(u"\uFFFD\uFFFD"));
+}
+
 }  // namespace
 }  // namespace mok::testing
