@@ -29,29 +29,30 @@ struct PairGroup {
 //    of Central Europe, Greece, Turkey, the Baltic, Israel and the Arab world;
 //  - Shift-JIS programs on EUC-JP;
 //  - Western programs (cp1252, Latin-1) on those single-byte pages, ISO and
-//    Windows, and on EUC-JP;
+//    Windows, on Thai (cp874) and on EUC-JP;
 //  - UTF-8 programs on all of these and on the Russian DOS page;
 //  - Russian Windows programs on the Russian DOS page and back;
 //  - unzip and DOS programs (cp437, cp850, cp866) on GBK, Shift-JIS, UHC,
-//    Big5 and UTF-8 file names;
+//    Big5 and UTF-8 file names, and cp437 on Russian DOS names;
 //  - EUC-JP, GB18030 and Big5-HKSCS (browsers' Big5) programs on UTF-8 and
 //    their neighbours;
-//  - the single-byte pages' programs on UTF-8, and ISO and Windows pages of
-//    Central Europe and Arabic on each other.
+//  - the single-byte pages' programs on UTF-8, the ISO and Windows pages of
+//    Central Europe and Arabic on each other, and Central European Windows
+//    programs on its DOS page (cp852).
 const PairGroup kExtraPairs[] = {
     {936, {54936, 20932, 951, 1250, 1253, 1254, 1257, 1255, 1256}},
     {932, {20932}},
-    {1252, {1250, 28592, 1253, 28597, 1254, 28599, 1257, 28603, 1255, 28598, 1256, 28596, 20932}},
-    {28591, {1250, 28592, 1253, 28597, 1254, 28599, 1257, 28603, 1255, 28598, 1256, 28596, 20932}},
+    {1252, {1250, 28592, 1253, 28597, 1254, 28599, 1257, 28603, 1255, 28598, 1256, 28596, 874, 20932}},
+    {28591, {1250, 28592, 1253, 28597, 1254, 28599, 1257, 28603, 1255, 28598, 1256, 28596, 874, 20932}},
     {65001, {1250, 28592, 1253, 28597, 1254, 28599, 1257, 28603, 1255, 28598, 1256, 28596, 20932, 54936, 866}},
     {1251, {866}},
-    {437, {936, 932, 949, 950, 65001}},
+    {437, {936, 932, 949, 950, 65001, 866}},
     {850, {936, 932, 949, 950, 65001}},
     {866, {936, 932, 949, 950, 65001, 1251}},
     {20932, {932, 936, 65001}},
     {54936, {65001}},
     {951, {936, 65001}},
-    {1250, {65001, 28592}},
+    {1250, {65001, 28592, 852}},
     {28592, {65001, 1250}},
     {1253, {65001}},
     {28597, {65001}},
@@ -176,19 +177,31 @@ std::optional<StepResult> ApplySteps(TextView text, std::span<const RepairStep> 
   return result;
 }
 
+namespace {
+
+bool IsPrivateUse(char16_t c) { return c >= 0xE000 && c <= 0xF8FF; }
+
+}  // namespace
+
 LanguageScore ScoreRepair(TextView text) {
-  if (text.find(kLostMark) == TextView::npos) return ScoreText(text);
+  if (std::none_of(text.begin(), text.end(), [](char16_t c) { return c == kLostMark || IsPrivateUse(c); })) {
+    return ScoreText(text);
+  }
   Text kept;
   kept.reserve(text.size());
   for (const char16_t c : text) {
-    if (c != kLostMark) kept += c;
+    if (c != kLostMark && !IsPrivateUse(c)) kept += c;
   }
   return ScoreText(kept);
 }
 
 double Penalty(TextView text, std::size_t steps) {
-  const auto marks = static_cast<double>(std::count(text.begin(), text.end(), kLostMark));
-  return kStepPenalty * static_cast<double>(steps) + kLostPenalty * marks;
+  double penalty = kStepPenalty * static_cast<double>(steps);
+  for (const char16_t c : text) {
+    if (c == kLostMark) penalty += kLostPenalty;
+    if (IsPrivateUse(c)) penalty += kPrivateUsePenalty;
+  }
+  return penalty;
 }
 
 Candidate ScoreCandidate(Text text, std::vector<RepairStep> steps, std::size_t lost) {
@@ -281,12 +294,16 @@ std::vector<Candidate> RankCandidates(TextView stretch, bool cut) {
   const std::size_t preview_end = PreviewEnd(stretch);
   if (preview_end >= stretch.size()) return Search(stretch, cut);
   const std::vector<Candidate> preview = Search(stretch.substr(0, preview_end), true);
-  CandidateSet set;
+  // The best distinct previews go on, each with every way that gave it (the
+  // ways may part on the rest of the stretch).
   std::vector<std::size_t> taken;
   for (const Candidate& c : preview) {
     if (taken.size() == kFinalists) break;
-    if (std::find(taken.begin(), taken.end(), c.hash) != taken.end()) continue;
-    taken.push_back(c.hash);
+    if (std::find(taken.begin(), taken.end(), c.hash) == taken.end()) taken.push_back(c.hash);
+  }
+  CandidateSet set;
+  for (const Candidate& c : preview) {
+    if (std::find(taken.begin(), taken.end(), c.hash) == taken.end()) continue;
     if (c.steps.empty()) {
       set.Offer(Text(stretch), {}, 0);
     } else if (std::optional<StepResult> result = ApplySteps(stretch, c.steps, cut)) {

@@ -62,12 +62,17 @@ inline constexpr double kGarbledSlack = 1.0;
 // scored by the language models (it would read as a garbled character).
 inline constexpr char16_t kLostMark = 0xFFFD;
 inline constexpr double kLostPenalty = 3.0;
+// Nats a private-use character costs, unscored as well: no decoder of real
+// text gives one but for bytes its code page leaves to users (Big5's HKSCS
+// characters read by a decoder without HKSCS), so a character there reads
+// better than any.
+inline constexpr double kPrivateUsePenalty = 20.0;
 
-// ScoreText of the text without its U+FFFD.
+// ScoreText of the text without its U+FFFD and private-use characters.
 [[nodiscard]] LanguageScore ScoreRepair(TextView text);
 
 // What a result's steps and lost characters cost: kStepPenalty a step,
-// kLostPenalty a U+FFFD.
+// kLostPenalty a U+FFFD, kPrivateUsePenalty a private-use character.
 [[nodiscard]] double Penalty(TextView text, std::size_t steps);
 
 // Scores a result: the best language, the penalty, whether it looks clean.

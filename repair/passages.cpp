@@ -1,6 +1,7 @@
 #include "repair/passages.h"
 
 #include <algorithm>
+#include <array>
 
 #include "repair/candidates.h"
 #include "repair/explain.h"
@@ -95,6 +96,58 @@ class PassageSearch {
   int budget_ = kSearchBudget;
 };
 
+// The best of the ways of repair for one passage, under the passage rule;
+// with only_garbled, only for a passage that does not read as clean text.
+std::optional<PassageChoice> BestOf(TextView passage, std::span<const std::vector<RepairStep>> ways,
+                                    bool only_garbled) {
+  if (OutsideAscii(passage) < kMinPassageUnits) return std::nullopt;
+  const LanguageScore before = ScoreRepair(passage);
+  if (only_garbled && LooksClean(before)) return std::nullopt;
+  const double as_is = before.log_probability - Penalty(passage, 0);
+  std::optional<PassageChoice> best;
+  for (std::size_t i = 0; i < ways.size(); ++i) {
+    std::optional<StepResult> result = ApplySteps(passage, ways[i], false);
+    if (!result) continue;
+    const LanguageScore after = ScoreRepair(result->text);
+    const double gain = after.log_probability - Penalty(result->text, ways[i].size()) - as_is;
+    if (gain >= kClearMargin && !LooksGarbled(after) && (!best || gain > best->gain)) {
+      best = PassageChoice{i, std::move(result->text), result->lost, gain};
+    }
+  }
+  return best;
+}
+
+// Which lines are suspect: a line that scores below clean text, or reads as
+// another language than most of the text's lines do (a garbled line of
+// Greek reads as Chinese, and may score as well as Chinese does).
+struct Suspects {
+  std::vector<bool> lines;
+  // Most lines read as one language by too little to tell the host from the
+  // garbled passages (two German lines and two whose umlauts became Chinese
+  // characters).
+  bool ambiguous = false;
+};
+
+Suspects SuspectLines(TextView text, const std::vector<LineSpan>& lines) {
+  std::vector<LanguageScore> scores;
+  std::array<std::size_t, kLanguageCount> weight{};
+  for (const LineSpan& line : lines) {
+    scores.push_back(ScoreRepair(text.substr(line.line.begin, line.line.end - line.line.begin)));
+    weight[static_cast<std::size_t>(scores.back().language)] += scores.back().characters;
+  }
+  const auto most = std::max_element(weight.begin(), weight.end());
+  const auto dominant = static_cast<Language>(most - weight.begin());
+  Suspects suspects;
+  suspects.lines.assign(lines.size(), false);
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    suspects.lines[i] = !LooksClean(scores[i]) || scores[i].language != dominant;
+  }
+  std::size_t total = 0;
+  for (const std::size_t w : weight) total += w;
+  suspects.ambiguous = 3 * *most < 2 * total;
+  return suspects;
+}
+
 // The text of a span with the repairs found in it.
 Text Repaired(TextView text, Span span, const std::vector<Found>& found) {
   Text out;
@@ -165,30 +218,51 @@ std::optional<PassageRepairs> RepairPassages(TextView text) {
   try {
     PassageSearch search(text);
     const std::vector<LineSpan> lines = LinesOf(text);
-    // Garbled lines that follow one another (only lines of ASCII between
+    // Suspect lines that follow one another (only lines of ASCII between
     // them) are one block, searched as one passage first.
-    std::vector<std::pair<std::size_t, std::size_t>> blocks;  // [first, last] into lines
-    bool previous = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      const bool garbled = search.Garbled(lines[i].line);
-      if (garbled && previous) {
-        blocks.back().second = i;
-      } else if (garbled) {
-        blocks.push_back({i, i});
+    const Suspects suspects = SuspectLines(text, lines);
+    const std::vector<bool>& suspect = suspects.lines;
+    auto blocks_of = [&](bool which) {
+      std::vector<std::pair<std::size_t, std::size_t>> blocks;  // [first, last] into lines
+      for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (suspect[i] != which) continue;
+        if (i > 0 && suspect[i - 1] == which) {
+          blocks.back().second = i;
+        } else {
+          blocks.push_back({i, i});
+        }
       }
-      previous = garbled;
-    }
+      return blocks;
+    };
+    const auto blocks = blocks_of(true);
     if (blocks.empty()) return std::nullopt;
 
     PassageRepairs out;
     std::vector<Found> found;
+    // A block's repair holds for the lines it improves: a good line among
+    // garbled ones (it read as another language than most) stays as it is.
+    auto keep_lines = [&](const Found& block, std::size_t first, std::size_t last) {
+      for (std::size_t i = first; i <= last; ++i) {
+        const Span span = lines[i].outside_ascii;
+        const TextView line = search.Of(span);
+        std::optional<StepResult> result = ApplySteps(line, block.steps, false);
+        if (!result) continue;
+        const double gain = ScoreRepair(result->text).log_probability - Penalty(result->text, 0) -
+                            (ScoreRepair(line).log_probability - Penalty(line, 0));
+        if (gain > 0) found.push_back({span, block.steps, std::move(result->text), result->lost, gain});
+      }
+    };
     for (const auto& [first, last] : blocks) {
       const std::size_t found_before = found.size();
       if (auto f = search.RepairOne({lines[first].outside_ascii.begin, lines[last].outside_ascii.end})) {
-        found.push_back(std::move(*f));
+        if (first == last) {
+          found.push_back(std::move(*f));
+        } else {
+          keep_lines(*f, first, last);
+        }
       } else {
         for (std::size_t i = first; i <= last; ++i) {
-          if (first != last && !search.Garbled(lines[i].line)) continue;
+          if (!suspect[i]) continue;
           if (first != last) {
             if (auto f = search.RepairOne(lines[i].outside_ascii)) {
               found.push_back(std::move(*f));
@@ -217,7 +291,33 @@ std::optional<PassageRepairs> RepairPassages(TextView text) {
       std::sort(in_block.begin(), in_block.end(), [](const Found& x, const Found& y) { return x.span.begin < y.span.begin; });
       out.garbled_left = out.garbled_left || LooksGarbled(ScoreRepair(Repaired(text, block, in_block)));
     }
+    // Where most of the text is no clear majority, the garbled passages may be
+    // the lines that were not suspect.
+    if (found.empty() && suspects.ambiguous) {
+      for (const auto& [first, last] : blocks_of(false)) {
+        if (auto f = search.RepairOne({lines[first].outside_ascii.begin, lines[last].outside_ascii.end})) {
+          keep_lines(*f, first, last);
+        }
+      }
+    }
     if (found.empty()) return out;
+
+    // The ways of repair found also repair the lines that read well enough
+    // not to be searched, where they win by the same rule.
+    std::vector<std::vector<RepairStep>> ways;
+    for (const Found& f : found) {
+      if (std::find(ways.begin(), ways.end(), f.steps) == ways.end()) ways.push_back(f.steps);
+    }
+    for (const LineSpan& line : lines) {
+      const Span span = line.outside_ascii;
+      const bool taken = std::any_of(found.begin(), found.end(), [&](const Found& f) {
+        return f.span.begin < span.end && span.begin < f.span.end;
+      });
+      if (taken) continue;
+      if (auto choice = BestOf(search.Of(span), ways, false)) {
+        found.push_back({span, ways[choice->choice], std::move(choice->text), choice->lost, choice->gain});
+      }
+    }
 
     std::sort(found.begin(), found.end(), [](const Found& x, const Found& y) { return x.span.begin < y.span.begin; });
     std::size_t at = 0;
@@ -243,23 +343,14 @@ std::optional<PassageRepairs> RepairPassages(TextView text) {
   }
 }
 
+LineCount CountSuspectLines(TextView text) {
+  const std::vector<bool> suspect = SuspectLines(text, LinesOf(text)).lines;
+  return {static_cast<std::size_t>(std::count(suspect.begin(), suspect.end(), true)), suspect.size()};
+}
+
 std::optional<PassageChoice> ChoosePassageRepair(TextView passage, std::span<const std::vector<RepairStep>> choices) {
   try {
-    if (OutsideAscii(passage) < kMinPassageUnits) return std::nullopt;
-    const LanguageScore before = ScoreRepair(passage);
-    if (LooksClean(before)) return std::nullopt;
-    const double as_is = before.log_probability - Penalty(passage, 0);
-    std::optional<PassageChoice> best;
-    for (std::size_t i = 0; i < choices.size(); ++i) {
-      std::optional<StepResult> result = ApplySteps(passage, choices[i], false);
-      if (!result) continue;
-      const LanguageScore after = ScoreRepair(result->text);
-      const double gain = after.log_probability - Penalty(result->text, choices[i].size()) - as_is;
-      if (gain >= kClearMargin && !LooksGarbled(after) && (!best || gain > best->gain)) {
-        best = PassageChoice{i, std::move(result->text), result->lost, gain};
-      }
-    }
-    return best;
+    return BestOf(passage, choices, true);
   } catch (...) {
     return std::nullopt;
   }

@@ -25,8 +25,17 @@ struct PassageRepairs {
 };
 
 // The passages of the text that look garbled, repaired where a repair wins.
-// nullopt when no passage looks garbled. Never throws.
+// nullopt when no line is suspect. Never throws.
 [[nodiscard]] std::optional<PassageRepairs> RepairPassages(TextView text);
+
+// How many of the text's lines that hold a unit outside ASCII are suspect:
+// they score below what clean text scores, or read as another language than
+// most of the text's lines do.
+struct LineCount {
+  std::size_t suspect = 0;
+  std::size_t lines = 0;
+};
+[[nodiscard]] LineCount CountSuspectLines(TextView text);
 
 struct Span {
   std::size_t begin = 0, end = 0;
@@ -50,7 +59,7 @@ struct LineSpan {
 // A passage is repaired only when it holds this many units outside ASCII
 // (fewer are too little to tell a garbled one from an unusual one), its
 // repair does not read as garbled text, and the repair wins by kClearMargin.
-inline constexpr std::size_t kMinPassageUnits = 3;
+inline constexpr std::size_t kMinPassageUnits = 2;
 
 // The best repair of one passage among the given step lists, under the rule
 // above; used to repair the passages of a stream with the steps a sample of

@@ -21,33 +21,42 @@ bool IsKeptByte(char16_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
 bool IsLead(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsTrail(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// Single bytes Windows' Shift-JIS decoder gives private-use characters, which
-// the converter here does not encode: a text read by it keeps them.
-struct ExtraByte {
+// Characters other decoders give that the converters here do not encode, so
+// that a text read by them keeps them: the single bytes Windows' Shift-JIS
+// decoder reads as private-use characters, and the HKSCS character that
+// Big5-HKSCS decoders since 2008 read at C8A1 (GBK's 取).
+struct ExtraBytes {
+  std::int32_t code_page;
   char16_t unit;
-  char byte;
+  char bytes[2];
+  int32_t length;
 };
-constexpr ExtraByte kShiftJisExtras[] = {{0xF8F0, '\xA0'}, {0xF8F1, '\xFD'}, {0xF8F2, '\xFE'}, {0xF8F3, '\xFF'}};
+constexpr ExtraBytes kExtras[] = {
+    {932, 0xF8F0, {'\xA0'}, 1}, {932, 0xF8F1, {'\xFD'}, 1},         {932, 0xF8F2, {'\xFE'}, 1},
+    {932, 0xF8F3, {'\xFF'}, 1}, {951, 0x9FB0, {'\xC8', '\xA1'}, 2},
+};
 
 // A byte an earlier wrong decoding kept as U+DC00 + byte encodes as that byte
-// (and for Shift-JIS, the characters above as theirs); anything else the code
-// page cannot map leaves the error set, which stops the conversion.
+// (and the characters above as theirs; the context is the code page's
+// number); anything else the code page cannot map leaves the error set,
+// which stops the conversion.
 void U_CALLCONV KeptBytesOnly(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
                               int32_t length, UChar32, UConverterCallbackReason reason, UErrorCode* err) {
   if (reason > UCNV_IRREGULAR || length != 1) return;
-  char byte = 0;
   if (IsKeptByte(units[0])) {
-    byte = static_cast<char>(units[0] - 0xDC00);
-  } else if (context != nullptr) {
-    for (const ExtraByte& extra : kShiftJisExtras) {
-      if (extra.unit == units[0]) byte = extra.byte;
-    }
-    if (byte == 0) return;
-  } else {
+    *err = U_ZERO_ERROR;
+    const char byte = static_cast<char>(units[0] - 0xDC00);
+    ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
     return;
   }
-  *err = U_ZERO_ERROR;
-  ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
+  const std::int32_t code_page = *static_cast<const std::int32_t*>(context);
+  for (const ExtraBytes& extra : kExtras) {
+    if (extra.code_page == code_page && extra.unit == units[0]) {
+      *err = U_ZERO_ERROR;
+      ucnv_cbFromUWriteBytes(args, extra.bytes, extra.length, 0, err);
+      return;
+    }
+  }
 }
 
 struct ConverterCloser {
@@ -58,23 +67,23 @@ struct ConverterCloser {
 // per code page and thread, opened on first use.
 UConverter* StrictConverter(std::int32_t code_page) {
   struct Entry {
-    std::int32_t code_page;
+    std::unique_ptr<std::int32_t> code_page;  // the callback's context: stays in place
     std::unique_ptr<UConverter, ConverterCloser> converter;
   };
   thread_local std::vector<Entry> cache;
   for (Entry& entry : cache) {
-    if (entry.code_page == code_page) return entry.converter.get();
+    if (*entry.code_page == code_page) return entry.converter.get();
   }
+  auto number = std::make_unique<std::int32_t>(code_page);
   std::unique_ptr<UConverter, ConverterCloser> converter;
   if (const char* name = IcuConverterName(code_page)) {
     UErrorCode err = U_ZERO_ERROR;
     converter.reset(ucnv_open(name, &err));
-    ucnv_setFromUCallBack(converter.get(), KeptBytesOnly, code_page == 932 ? kShiftJisExtras : nullptr, nullptr,
-                          nullptr, &err);
+    ucnv_setFromUCallBack(converter.get(), KeptBytesOnly, number.get(), nullptr, nullptr, &err);
     ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
     if (U_FAILURE(err)) converter.reset();
   }
-  cache.push_back({code_page, std::move(converter)});
+  cache.push_back({std::move(number), std::move(converter)});
   return cache.back().converter.get();
 }
 
@@ -269,13 +278,17 @@ std::optional<StepResult> DecodeIso2022Text(TextView text, RepairStep step, Step
 
 bool IsDigit(std::uint8_t byte) { return byte >= '0' && byte <= '9'; }
 
-// Whether the start of a decoded run reads more like real text than the
-// start of another, per character.
-bool ReadsBetter(TextView x, TextView y) {
+// Nats by which the bytes after a hole in a double-byte code page must read
+// better with its first byte than without it for the byte to be kept.
+constexpr double kRealignMargin = 8.0;
+
+// Whether the start of a decoded run reads better than the start of another
+// by more than a margin.
+bool ReadsBetter(TextView x, TextView y, double margin) {
   constexpr std::size_t kLook = 24;
   const std::size_t n = std::min({x.size(), y.size(), kLook});
   if (n == 0) return false;
-  return ScoreText(x.substr(0, n)).log_probability > ScoreText(y.substr(0, n)).log_probability;
+  return ScoreText(x.substr(0, n)).log_probability > ScoreText(y.substr(0, n)).log_probability + margin;
 }
 
 // How many characters a hole in UTF-8 took: the bytes of the character it cut
@@ -353,15 +366,17 @@ std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairSt
       continue;
     }
     if (!decoded) return std::nullopt;
-    // In a double-byte code page the bytes after a hole decode either way when
-    // the first is a lost character's second byte: the way whose start reads
-    // more like real text is taken.
-    if (after_hole && double_byte && skip == 0 && end - pos >= 2) {
+    // In a double-byte code page the bytes after a hole often decode either
+    // way. A replacing decoder that met a character it could not read gave up
+    // on its first byte and read on from the second, so a byte outside ASCII
+    // right after a hole is taken for the lost character's second byte,
+    // unless the bytes read far better without leaving it out.
+    if (after_hole && double_byte && skip == 0 && end > pos && bytes[pos] >= 0x80) {
       Text other;
       std::size_t other_pending = 0;
       DecodeError ignored;
       if (Decode(decoder, bytes.substr(pos + 1, end - pos - 1), flush, other, other_pending, ignored) &&
-          ReadsBetter(other, piece)) {
+          !ReadsBetter(piece, other, kRealignMargin)) {
         piece = std::move(other);
         pending = other_pending;
         skip = 1;

@@ -16,6 +16,9 @@ constexpr std::size_t kLineContext = 200;
 // Candidates that fail on the whole text (they lose something outside the
 // sample) are passed over; after this many such failures the list ends.
 constexpr int kVerifyFailures = 12;
+// Candidates made from the whole text beyond the rows shown: steps whose
+// samples agree may differ on the rest of the text.
+constexpr std::size_t kTwins = 6;
 
 bool IsLead(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
@@ -45,56 +48,60 @@ struct Row {
   bool garbled = false;  // still reads as garbled text: it is said to be in no language
 };
 
+// Scores a row's whole text; the search scored only the sample.
+void ScoreWhole(Row& row) {
+  RepairSuggestion& s = row.suggestion;
+  const LanguageScore language = ScoreRepair(s.text);
+  s.score = language.log_probability - Penalty(s.text, s.steps.size());
+  s.language = language.language;
+  row.garbled = LooksGarbled(language);
+}
+
 // The row of a candidate, made from the whole text; nullopt when its steps
 // fail on the whole text.
 std::optional<Row> RowOf(TextView text, const Sample& sample, const Candidate& c) {
   Row row;
-  row.hash = c.hash;
-  row.garbled = c.garbled;
   RepairSuggestion& s = row.suggestion;
   s.steps = c.steps;
-  s.language = c.language.language;
-  s.score = c.score;
-  if (c.steps.empty()) {
-    s.text = Text(text);
-  } else if (sample.Whole(text)) {
+  if (sample.Whole(text)) {
+    row.hash = c.hash;
     s.text = c.text;
     s.lost = c.lost;
+    s.language = c.language.language;
+    s.score = c.score;
+    row.garbled = c.garbled;
+    return row;
+  }
+  if (c.steps.empty()) {
+    s.text = Text(text);
   } else {
     std::optional<StepResult> whole = ApplySteps(text, c.steps, false);
     if (!whole) return std::nullopt;
     s.text = std::move(whole->text);
     s.lost = whole->lost;
   }
+  row.hash = std::hash<Text>{}(s.text);
+  ScoreWhole(row);
   return row;
 }
 
-// The row of a repair by passages, scored as the text as it is plus what the
+// The row of a repair by passages: the text as it is scores, plus what the
 // passages gained.
-Row PassagesRow(TextView text, const Sample& sample, PassageRepairs repairs, double as_is) {
+Row PassagesRow(PassageRepairs repairs, double as_is) {
   Row row;
   RepairSuggestion& s = row.suggestion;
+  const LanguageScore language = ScoreRepair(repairs.text);
+  s.language = language.language;
   s.score = as_is + repairs.gain;
   s.lost = repairs.lost;
-  // The language of the sample's part of the result.
-  std::ptrdiff_t grown = 0;
-  for (const RepairedPassage& p : repairs.passages) {
-    if (p.begin >= sample.begin && p.end <= sample.end) {
-      grown += static_cast<std::ptrdiff_t>(p.result_end - p.result_begin) - static_cast<std::ptrdiff_t>(p.end - p.begin);
-    }
-  }
-  const std::size_t end = std::min(repairs.text.size(), static_cast<std::size_t>(std::max<std::ptrdiff_t>(
-                                                            static_cast<std::ptrdiff_t>(sample.begin),
-                                                            static_cast<std::ptrdiff_t>(sample.end) + grown)));
-  const LanguageScore language = ScoreRepair(TextView(repairs.text).substr(sample.begin, end - sample.begin));
-  s.language = language.language;
   row.garbled = LooksGarbled(language) || repairs.garbled_left;
   s.text = std::move(repairs.text);
   s.passages = std::move(repairs.passages);
   row.hash = std::hash<Text>{}(s.text);
-  (void)text;
   return row;
 }
+
+bool Better(const Row& x, const Row& y) { return x.suggestion.score > y.suggestion.score; }
 
 std::vector<RepairSuggestion> Suggest(TextView text, std::size_t max_results) {
   if (text.empty() || max_results == 0 || !LanguageModelLoaded()) return {};
@@ -103,56 +110,61 @@ std::vector<RepairSuggestion> Suggest(TextView text, std::size_t max_results) {
   const std::vector<Candidate> ranked = RankCandidates(text.substr(sample.begin, sample.end - sample.begin), cut);
 
   // The best candidates that hold on the whole text, one per distinct
-  // result; the next distinct result's score gives the last row its margin.
+  // result, and one more, whose score gives the last row shown its margin;
+  // ranked again by how their whole texts score.
   std::vector<Row> rows;
   std::unordered_set<std::size_t> emitted;
-  double next_score = -std::numeric_limits<double>::infinity();
+  bool has_as_is = false;
   int failures = 0;
+  std::size_t made = 0;
   for (const Candidate& c : ranked) {
-    if (emitted.contains(c.hash)) continue;
-    if (rows.size() == max_results + 1) break;
-    if (rows.size() == max_results) {
-      next_score = c.score;
-      break;
+    if (rows.size() > max_results && has_as_is) break;
+    if (!c.steps.empty() && (rows.size() > max_results || made >= max_results + kTwins || failures >= kVerifyFailures)) {
+      continue;
     }
-    if (failures >= kVerifyFailures && !c.steps.empty()) continue;
     std::optional<Row> row = RowOf(text, sample, c);
+    ++made;
     if (!row) {
       ++failures;
       continue;
     }
-    emitted.insert(c.hash);
+    has_as_is = has_as_is || c.steps.empty();
+    // Steps that gave the same sample may differ on the rest of the text.
+    if (!emitted.insert(row->hash).second) continue;
     rows.push_back(std::move(*row));
   }
-  const auto as_is = std::find_if(ranked.begin(), ranked.end(), [](const Candidate& c) { return c.steps.empty(); });
-  const double as_is_score = as_is != ranked.end() ? as_is->score : 0;
+  std::stable_sort(rows.begin(), rows.end(), Better);
+  const auto as_is = std::find_if(rows.begin(), rows.end(), [](const Row& r) { return !r.suggestion.ChangesText(); });
+  const double as_is_score = as_is != rows.end() ? as_is->suggestion.score : 0;
 
-  // A text garbled in places: the repair by passages, unless the best whole
-  // text repair already reads as clean text.
+  // A text garbled in places: the repair by passages, unless every line was
+  // suspect and the best whole text repair leaves none so (a step on the
+  // whole text also garbles the good lines of a text garbled in places).
   bool garbled_left = false;
-  const bool whole_repaired = !rows.empty() && rows.front().suggestion.ChangesText() && !rows.front().garbled;
+  bool whole_repaired = false;
+  if (!rows.empty() && rows.front().suggestion.ChangesText()) {
+    const LineCount before = CountSuspectLines(text);
+    whole_repaired = before.suspect == before.lines && CountSuspectLines(rows.front().suggestion.text).suspect == 0;
+  }
   if (!whole_repaired) {
     if (std::optional<PassageRepairs> repairs = RepairPassages(text)) {
       garbled_left = repairs->garbled_left;
       if (!repairs->passages.empty()) {
-        Row row = PassagesRow(text, sample, std::move(*repairs), as_is_score);
+        Row row = PassagesRow(std::move(*repairs), as_is_score);
         if (!emitted.contains(row.hash)) {
-          const auto at = std::find_if(rows.begin(), rows.end(),
-                                       [&](const Row& r) { return r.suggestion.score < row.suggestion.score; });
-          rows.insert(at, std::move(row));
-          if (rows.size() > max_results) {
-            next_score = rows.back().suggestion.score;
-            rows.pop_back();
-          }
+          rows.insert(std::upper_bound(rows.begin(), rows.end(), row, Better), std::move(row));
         }
       }
     }
   }
 
+  const double after_last =
+      rows.size() > max_results ? rows[max_results].suggestion.score : -std::numeric_limits<double>::infinity();
+  rows.resize(std::min(rows.size(), max_results));
   std::vector<RepairSuggestion> suggestions;
   for (std::size_t i = 0; i < rows.size(); ++i) {
     RepairSuggestion& s = rows[i].suggestion;
-    s.margin = i + 1 < rows.size() ? s.score - rows[i + 1].suggestion.score : s.score - next_score;
+    s.margin = s.score - (i + 1 < rows.size() ? rows[i + 1].suggestion.score : after_last);
     // A result that still reads as garbled text is said to be in no language.
     if (rows[i].garbled) s.language.reset();
     if (i == 0) {
