@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "codec/charset_conversion.h"
+#include "repair/decoder_extras.h"
 #include "repair/language_model.h"
 
 namespace mok {
@@ -21,25 +22,10 @@ bool IsKeptByte(char16_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
 bool IsLead(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsTrail(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// Characters other decoders give that the converters here do not encode, so
-// that a text read by them keeps them: the single bytes Windows' Shift-JIS
-// decoder reads as private-use characters, and the HKSCS character that
-// Big5-HKSCS decoders since 2008 read at C8A1 (GBK's 取).
-struct ExtraBytes {
-  std::int32_t code_page;
-  char16_t unit;
-  char bytes[2];
-  int32_t length;
-};
-constexpr ExtraBytes kExtras[] = {
-    {932, 0xF8F0, {'\xA0'}, 1}, {932, 0xF8F1, {'\xFD'}, 1},         {932, 0xF8F2, {'\xFE'}, 1},
-    {932, 0xF8F3, {'\xFF'}, 1}, {951, 0x9FB0, {'\xC8', '\xA1'}, 2},
-};
-
-// A byte an earlier wrong decoding kept as U+DC00 + byte encodes as that byte
-// (and the characters above as theirs; the context is the code page's
-// number); anything else the code page cannot map leaves the error set,
-// which stops the conversion.
+// A byte an earlier wrong decoding kept as U+DC00 + byte encodes as that byte,
+// and a character other decoders give as its bytes (ExtraCharacters; the
+// context is the code page's list); anything else the code page cannot map
+// leaves the error set, which stops the conversion.
 void U_CALLCONV KeptBytesOnly(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
                               int32_t length, UChar32, UConverterCallbackReason reason, UErrorCode* err) {
   if (reason > UCNV_IRREGULAR || length != 1) return;
@@ -49,13 +35,16 @@ void U_CALLCONV KeptBytesOnly(const void* context, UConverterFromUnicodeArgs* ar
     ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
     return;
   }
-  const std::int32_t code_page = *static_cast<const std::int32_t*>(context);
-  for (const ExtraBytes& extra : kExtras) {
-    if (extra.code_page == code_page && extra.unit == units[0]) {
-      *err = U_ZERO_ERROR;
-      ucnv_cbFromUWriteBytes(args, extra.bytes, extra.length, 0, err);
-      return;
-    }
+  const auto& extras = *static_cast<const std::span<const ExtraCharacter>*>(context);
+  const auto found = std::lower_bound(extras.begin(), extras.end(), units[0],
+                                      [](const ExtraCharacter& e, char16_t unit) { return e.unit < unit; });
+  if (found == extras.end() || found->unit != units[0]) return;
+  const char bytes[2] = {static_cast<char>(found->bytes >> 8), static_cast<char>(found->bytes & 0xFF)};
+  *err = U_ZERO_ERROR;
+  if (found->bytes < 0x100) {
+    ucnv_cbFromUWriteBytes(args, bytes + 1, 1, 0, err);
+  } else {
+    ucnv_cbFromUWriteBytes(args, bytes, 2, 0, err);
   }
 }
 
@@ -67,23 +56,24 @@ struct ConverterCloser {
 // per code page and thread, opened on first use.
 UConverter* StrictConverter(std::int32_t code_page) {
   struct Entry {
-    std::unique_ptr<std::int32_t> code_page;  // the callback's context: stays in place
+    std::int32_t code_page;
+    std::unique_ptr<std::span<const ExtraCharacter>> extras;  // the callback's context: stays in place
     std::unique_ptr<UConverter, ConverterCloser> converter;
   };
   thread_local std::vector<Entry> cache;
   for (Entry& entry : cache) {
-    if (*entry.code_page == code_page) return entry.converter.get();
+    if (entry.code_page == code_page) return entry.converter.get();
   }
-  auto number = std::make_unique<std::int32_t>(code_page);
+  auto extras = std::make_unique<std::span<const ExtraCharacter>>(ExtraCharacters(code_page));
   std::unique_ptr<UConverter, ConverterCloser> converter;
   if (const char* name = IcuConverterName(code_page)) {
     UErrorCode err = U_ZERO_ERROR;
     converter.reset(ucnv_open(name, &err));
-    ucnv_setFromUCallBack(converter.get(), KeptBytesOnly, number.get(), nullptr, nullptr, &err);
+    ucnv_setFromUCallBack(converter.get(), KeptBytesOnly, extras.get(), nullptr, nullptr, &err);
     ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
     if (U_FAILURE(err)) converter.reset();
   }
-  cache.push_back({std::move(number), std::move(converter)});
+  cache.push_back({code_page, std::move(extras), std::move(converter)});
   return cache.back().converter.get();
 }
 
@@ -402,6 +392,18 @@ std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairSt
            holes[next_hole] == pos + 1 && IsDigit(bytes[pos + 1])) {
       pos += 2;
       pass_gap();
+    }
+    // A UTF-8 character cut short before the gap may have lost more bytes
+    // than one: question marks right after the gap stand for the rest.
+    if (utf8 && prefix > 0) {
+      const std::size_t length = prefix_lead >= 0xF0 ? 4 : prefix_lead >= 0xE0 ? 3 : 2;
+      for (std::size_t missing = length > prefix + 1 ? length - prefix - 1 : 0;
+           missing > 0 && pos < bytes.size() && bytes[pos] == u'?' && !dropped[pos]; --missing) {
+        dropped[pos] = true;
+        holes.insert(std::upper_bound(holes.begin(), holes.end(), pos), pos);
+        ++pos;
+        pass_gap();
+      }
     }
     after_hole = true;
   }
