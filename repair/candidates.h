@@ -61,7 +61,7 @@ inline constexpr double kGarbledSlack = 1.0;
 // Nats each U+FFFD in a result costs: a character lost. Its place is not
 // scored by the language models (it would read as a garbled character).
 inline constexpr char16_t kLostMark = 0xFFFD;
-inline constexpr double kLostPenalty = 3.0;
+inline constexpr double kLostPenalty = 10.0;
 // Nats a private-use character costs, unscored as well: no decoder of real
 // text gives one but for bytes its code page leaves to users (Big5's HKSCS
 // characters read by a decoder without HKSCS), so a character there reads

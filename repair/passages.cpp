@@ -11,7 +11,7 @@ namespace {
 
 // Searches one text may start for its passages: a text of many garbled lines
 // that no step repairs costs no more than this.
-constexpr int kSearchBudget = 48;
+constexpr int kSearchBudget = 16;
 
 bool IsLineBreak(char16_t c) { return c == u'\n' || c == u'\r'; }
 bool IsAsciiSpace(char16_t c) { return c == u' ' || c == u'\t'; }

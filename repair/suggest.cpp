@@ -18,7 +18,7 @@ constexpr std::size_t kLineContext = 200;
 constexpr int kVerifyFailures = 12;
 // Candidates made from the whole text beyond the rows shown: steps whose
 // samples agree may differ on the rest of the text.
-constexpr std::size_t kTwins = 6;
+constexpr std::size_t kTwins = 3;
 
 bool IsLead(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
 
