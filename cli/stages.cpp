@@ -67,6 +67,7 @@ class WholeStage : public Stage {
 }  // namespace
 
 std::unique_ptr<Stage> Step::MakeStage() const {
+  if (make) return make();
   if (!streams) return std::make_unique<WholeStage>(whole);
   auto charset = [this](std::int32_t code) {
     return by_code_page ? CharsetStream::ByCodePage(code) : CharsetStream::ByLanguageCode(code);

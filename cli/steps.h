@@ -44,8 +44,10 @@ struct Step {
   bool streams = false;
   bool by_code_page = false;
   std::int32_t code_a = 0, code_b = 0;
-  // Every other step: the codec call on the whole text.
+  // Every other step: the codec call on the whole text,
   std::function<void(Text&)> whole;
+  // or a stage of its own (suggest --apply streams).
+  std::function<std::unique_ptr<Stage>()> make;
 
   [[nodiscard]] std::unique_ptr<Stage> MakeStage() const;
 };

@@ -229,6 +229,28 @@ SuggestionWords DescribeSuggestion(const RepairSuggestion& suggestion) {
           ConfidenceName(suggestion.confidence)};
 }
 
+Text PassagePlaces(const RepairSuggestion& suggestion, TextView input, std::size_t limit) {
+  if (suggestion.passages.empty()) return {};
+  // Line numbers counted as the text box shows them: CR LF, CR and LF each end a line.
+  std::vector<std::size_t> lines;
+  std::size_t line = 1;
+  std::size_t at = 0;
+  for (const RepairedPassage& passage : suggestion.passages) {
+    for (; at < passage.begin && at < input.size(); ++at) {
+      if (input[at] == u'\n' || (input[at] == u'\r' && (at + 1 >= input.size() || input[at + 1] != u'\n'))) ++line;
+    }
+    if (lines.empty() || lines.back() != line) lines.push_back(line);
+  }
+  Text out = u"位置：第 ";
+  for (std::size_t i = 0; i < lines.size() && i < limit; ++i) {
+    if (i > 0) out += u"、";
+    out += Number(lines[i]);
+  }
+  out += u" 行";
+  if (lines.size() > limit) out += u"等 " + Number(suggestion.passages.size()) + u" 段";
+  return out;
+}
+
 Text PreviewLine(TextView text, std::size_t limit) {
   Text line;
   std::size_t i = 0;

@@ -66,6 +66,11 @@ struct SuggestionWords {
 // "自动解读 逐段修复" for a repair by passages.
 [[nodiscard]] Text SuggestionStatusText(const RepairSuggestion& suggestion);
 
+// Where a repair by passages changed the text: "位置：第 4、7、12 行", the
+// input's lines on which its passages start, at most `limit` of them (then
+// "位置：第 4、7 行等 135 段"); empty for a suggestion without passages.
+[[nodiscard]] Text PassagePlaces(const RepairSuggestion& suggestion, TextView input, std::size_t limit = 10);
+
 // The one-line preview of a repaired text: line breaks as "↵", at most `limit`
 // characters (then "…").
 [[nodiscard]] Text PreviewLine(TextView text, std::size_t limit = 60);

@@ -32,7 +32,8 @@ Script ScriptOf(char16_t c) {
       (c >= 0xFF00 && c <= 0xFFEF) || (c >= 0x1100 && c <= 0x11FF)) {
     return Script::Cjk;
   }
-  if ((c >= 0x00A0 && c <= 0x00BF) || c == 0x00D7 || c == 0x00F7 || (c >= 0x2100 && c <= 0x2BFF)) return Script::Symbol;
+  if (c >= 0x2100 && c <= 0x2BFF) return Script::Symbol;
+  // Latin-1's signs (what UTF-8 read as cp1252 is full of), general punctuation.
   return Script::None;
 }
 

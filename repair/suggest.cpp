@@ -123,7 +123,7 @@ std::vector<RepairSuggestion> Suggest(TextView text, std::size_t max_results) {
       continue;
     }
     std::optional<Row> row = RowOf(text, sample, c);
-    ++made;
+    if (!sample.Whole(text)) ++made;
     if (!row) {
       ++failures;
       continue;
