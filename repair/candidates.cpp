@@ -92,6 +92,13 @@ std::vector<RepairStep> BuildSteps() {
   return all;
 }
 
+// Whether a text still shows every character lost on the way to it as a
+// U+FFFD: a step after a lossy one that reads U+FFFD's own bytes as
+// something else only garbles what was lost.
+bool KeepsItsLosses(TextView text, std::size_t lost) {
+  return lost == 0 || static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\uFFFD')) >= lost;
+}
+
 bool IsInverse(RepairStep first, RepairStep second) {
   return first.code_page_a == second.code_page_b && first.code_page_b == second.code_page_a;
 }
@@ -172,6 +179,7 @@ std::optional<StepResult> ApplySteps(TextView text, std::span<const RepairStep> 
     }
     if (!next) return std::nullopt;
     next->lost += result.lost;
+    if (!KeepsItsLosses(next->text, next->lost)) return std::nullopt;
     result = std::move(*next);
   }
   return result;
@@ -266,7 +274,9 @@ std::vector<Candidate> Search(TextView stretch, bool cut) {
       // Without loss the inverse only leads back to the input.
       if (result && IsInverse(seed.steps.front(), step)) continue;
       if (!result && seed_may_have_lost) result = ApplyStep(seed.text, step, {.lossy = true, .cut = cut});
-      if (result) set.Offer(std::move(result->text), {seed.steps.front(), step}, seed.lost + result->lost);
+      if (result && KeepsItsLosses(result->text, seed.lost + result->lost)) {
+        set.Offer(std::move(result->text), {seed.steps.front(), step}, seed.lost + result->lost);
+      }
     }
   }
 
