@@ -102,15 +102,23 @@ struct DecodeError {
 bool Decode(UConverter* converter, BytesView bytes, bool flush, Text& out, std::size_t& pending,
             DecodeError& error) {
   ucnv_resetToUnicode(converter);
-  const std::size_t start = out.size();
-  out.resize(start + 2 * bytes.size() + 2);
-  UChar* target = reinterpret_cast<UChar*>(out.data() + start);
+  // A byte gives at most one unit in the code pages the steps use; should a
+  // converter give more, the text grows and decoding goes on.
+  std::size_t written = out.size();
+  out.resize(written + bytes.size() + 2);
   const char* begin = reinterpret_cast<const char*>(bytes.data());
   const char* source = begin;
   UErrorCode err = U_ZERO_ERROR;
-  ucnv_toUnicode(converter, &target, reinterpret_cast<UChar*>(out.data() + out.size()), &source,
-                 source + bytes.size(), nullptr, flush, &err);
-  out.resize(static_cast<std::size_t>(target - reinterpret_cast<UChar*>(out.data())));
+  for (;;) {
+    UChar* target = reinterpret_cast<UChar*>(out.data() + written);
+    ucnv_toUnicode(converter, &target, reinterpret_cast<UChar*>(out.data() + out.size()), &source,
+                   begin + bytes.size(), nullptr, flush, &err);
+    written = static_cast<std::size_t>(target - reinterpret_cast<UChar*>(out.data()));
+    if (err != U_BUFFER_OVERFLOW_ERROR) break;
+    err = U_ZERO_ERROR;
+    out.resize(out.size() + bytes.size() / 2 + 16);
+  }
+  out.resize(written);
   if (U_FAILURE(err)) {
     char invalid[32];
     int8_t length = sizeof invalid;
@@ -181,8 +189,14 @@ bool EncodeWithHoles(UConverter* converter, TextView text, EncodedText& out) {
   return true;
 }
 
-const EncodedText& EncodeOnce(TextView text, std::int32_t code_page, bool lossy) {
-  thread_local EncodedText last;
+// Texts up to this long (the search's samples and passages) are kept with
+// their encoding for the next step; longer ones are encoded each time, so that
+// no copy of a long text outlives the call.
+constexpr std::size_t kKeptEncoding = 16 * 1024;
+
+const EncodedText& EncodeOnce(TextView text, std::int32_t code_page, bool lossy, EncodedText& scratch) {
+  thread_local EncodedText kept;
+  EncodedText& last = text.size() <= kKeptEncoding ? kept : scratch;
   if (last.code_page == code_page && last.lossy == lossy && last.text == text) return last;
   last.text.assign(text);
   last.code_page = code_page;
@@ -414,14 +428,15 @@ std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairSt
 std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOptions options) {
   UConverter* decoder = StrictConverter(step.code_page_b);
   if (decoder == nullptr) return std::nullopt;
-  const EncodedText& encoded = EncodeOnce(text, step.code_page_a, options.lossy);
+  EncodedText scratch;
+  const EncodedText& encoded = EncodeOnce(text, step.code_page_a, options.lossy, scratch);
   if (!encoded.ok) return std::nullopt;
   if (options.lossy) return DecodeAroundHoles(encoded, step, options);
   StepResult result;
   std::size_t pending = 0;
   DecodeError error;
   if (!Decode(decoder, encoded.bytes, !options.cut, result.text, pending, error)) return std::nullopt;
-  thread_local Bytes again;
+  Bytes again;
   const BytesView used = BytesView(encoded.bytes).substr(0, encoded.bytes.size() - pending);
   if (!Encode(decoder, result.text, again) || BytesView(again) != used) return std::nullopt;
   return result;
