@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "cli/words.h"
-#include "codec/charset_tables.h"
 #include "repair/candidates.h"
 #include "repair/explain.h"
 #include "repair/passages.h"
@@ -215,12 +214,7 @@ Step SuggestStep(bool apply) {
 std::string SuggestListText() {
   // The steps in groups by the code page the text was wrongly read with.
   std::string text = "\nsuggest（自动解读）试这些解读：按左边的代码页读出的文字，原为右边的代码页之一\n";
-  auto name = [](std::int32_t code) {
-    for (const NamedCode& entry : CodePages()) {
-      if (entry.code == code) return ToUtf8(entry.name);
-    }
-    return std::string();
-  };
+  auto name = [](std::int32_t code) { return ToUtf8(CodePageName(code)); };
   std::vector<std::int32_t> readers;
   for (const RepairStep step : CandidateSteps()) {
     if (step == kUtf16Swap || Iso2022Variant(step) >= 0) continue;

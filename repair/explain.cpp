@@ -118,6 +118,8 @@ Text ExplainSteps(std::span<const RepairStep> steps) {
   return out;
 }
 
+Text CodePageName(std::int32_t code_page) { return FullName(code_page); }
+
 Text MenuCommandOf(RepairStep step) {
   if (A2BRowDoing(step) != nullptr || Iso2022Variant(step) >= 0) return StepName(step);
   if (!Listed(step.code_page_a) || !Listed(step.code_page_b)) return {};

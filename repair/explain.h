@@ -18,6 +18,11 @@ namespace mok {
 // "不改动" for no steps.
 [[nodiscard]] Text ExplainSteps(std::span<const RepairStep> steps);
 
+// A code page's name: the code-page list's ("西里尔(KOI8-R)"), or for the
+// code pages the list does not offer the name the explanations use
+// ("土耳其文(Windows)", "中文繁(Big5-HKSCS)"); empty for any other.
+[[nodiscard]] Text CodePageName(std::int32_t code_page);
+
 // The menu command of one step: the A-to-B item's name ("GB--日文", "Eng--Utf8",
 // "UBE--ULE"), the ISO-2022 item's ("Esc+日文(ISO-2022)"), or else the CP--CP
 // dialog's name for the pair ("CP--CP 西里尔(Windows)--西里尔(KOI8-R)"); empty
