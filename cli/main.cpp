@@ -27,8 +27,9 @@ constexpr std::string_view kHelp = R"(用法: mok [选项] 命令 [参数…] [-
                           Trans-CP --format 格式 --cp 代码页；LCID--LCID A B；CP--CP A B
   make 名字               编写“乱码”的一项，如 QP-GBK、Base64-Utf8、Utf7、HZ-GB
   suggest [文件]          像“自动解读”一样按可信度列出至多五种解读，每种一段：
-                          名次、语言、明确或难分、做同样事的菜单命令；
-                          原来怎样读错了；解读后的开头（一行）
+                          名次、语言、第一种的可信度（明确、难分或仍像乱码）、
+                          做同样事的菜单命令；原来怎样读错了（无法恢复的字数）；
+                          逐段修复的位置；解读后的开头（一行）
   suggest --apply [文件…] 不列出，写出最可信的解读；最可信的是不改动时未经改动
   list [名字]             列出可用的名字、编号、别名和格式；给了名字时只列出含有它的行
 
@@ -56,8 +57,8 @@ constexpr std::string_view kHelp = R"(用法: mok [选项] 命令 [参数…] [-
 退出状态: 0 成功；1 某一步未经改动（结果为空，或 suggest 没有可做的解读），或遇到不能解码的
           字节、写不出的字符（标准错误写明字节偏移）；这个输入不写结果；
           2 用法不对，或文件读不了、写不了。
-convert、a2b、lcid、cp 和 QP、URL、Base64、UTF-7、HZ 的解读分块流式处理，文件多大都只占
-少量内存；其他命令一次读入一个文件。
+convert、a2b、lcid、cp、QP、URL、Base64、UTF-7、HZ 的解读和 suggest --apply 分块流式处理，
+文件多大都只占少量内存（suggest --apply 在开头一段上选出解读）；其他命令一次读入一个文件。
 )";
 
 void Print(std::string_view text, int fd = STDOUT_FILENO) {

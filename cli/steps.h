@@ -44,8 +44,9 @@ struct Step {
   bool streams = false;
   bool by_code_page = false;
   std::int32_t code_a = 0, code_b = 0;
-  // Transfer-format decoders stream too: their stage, made for each input;
-  // unset when the whole-text call must serve.
+  // Steps that stream with a stage of their own (the transfer-format decoders,
+  // suggest --apply): their stage, made for each input; unset when the
+  // whole-text call must serve.
   std::function<std::unique_ptr<Stage>()> stream;
   // Every other step: the codec call on the whole text.
   std::function<void(Text&)> whole;

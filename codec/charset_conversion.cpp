@@ -77,6 +77,17 @@ constexpr CodePageName kCodePageNames[] = {
     // ANSI code pages of the language-code table not listed above.
     {1256, "ibm-9448_X100-2005", nullptr},
     {1255, "ibm-9447_P100-2002", nullptr},
+    // Code pages the repair suggestions read with, offered by no dialog: Big5
+    // with the Hong Kong (HKSCS) and ETEN extensions, as browsers decode Big5
+    // (951, the number Windows' HKSCS update gave it), and the Turkish, Baltic,
+    // Hebrew and Arabic pages of Windows and ISO 8859.
+    {951, "ibm-1375_P100-2008", nullptr},
+    {1254, "ibm-5350_P100-1998", nullptr},
+    {28599, "ibm-920_P100-1995", nullptr},
+    {1257, "ibm-9449_P100-2002", nullptr},
+    {28603, "ibm-921_P100-1995", nullptr},
+    {28598, "ibm-5012_P100-1999", nullptr},
+    {28596, "ibm-1089_P100-1995", nullptr},
 };
 
 constexpr std::size_t kCodePageCount = sizeof kCodePageNames / sizeof kCodePageNames[0];

@@ -17,19 +17,22 @@ void RunSuggest(CommandHost& host) {
   const Text input = selection ? host.Box().SelText() : host.Box().GetText();
   std::vector<RepairSuggestion> suggestions = SuggestRepairs(input);
   const bool any_repair = std::any_of(suggestions.begin(), suggestions.end(),
-                                      [](const RepairSuggestion& s) { return !s.steps.empty(); });
-  if (!any_repair) {
-    FinishDecoding(host, Text(), Text(), WriteBack::WholeText, false);  // "未经改动" and a beep
+                                      [](const RepairSuggestion& s) { return s.ChangesText(); });
+  // Nothing to repair, or clearly best left as it is: "未经改动" and a beep.
+  const bool clean = !suggestions.empty() && !suggestions.front().ChangesText() &&
+                     suggestions.front().confidence == Confidence::Clear;
+  if (!any_repair || clean) {
+    FinishDecoding(host, Text(), Text(), WriteBack::WholeText, false);
     return;
   }
 
   SuggestDialog& dialog = host.frmSuggest();
-  dialog.SetSuggestions(suggestions);
+  dialog.SetSuggestions(suggestions, input);
   host.Prompts().ShowModal(dialog);
   if (!dialog.bOk() || dialog.nChosen() < 0 || dialog.nChosen() >= static_cast<int>(suggestions.size())) return;
 
   RepairSuggestion& chosen = suggestions[static_cast<std::size_t>(dialog.nChosen())];
-  const Text status = RepairStatusText(chosen.steps);
+  const Text status = SuggestionStatusText(chosen);
   if (selection) {
     // The box would silently leave out what does not fit, so the whole text is
     // checked before the selection is replaced.

@@ -2,7 +2,9 @@
 
 // "自动解读": lists the repairs of the text (or of a selection of two or more
 // characters) ranked by how much the result looks like real text, and applies
-// the one the user confirms as one history state.
+// the one the user confirms as one history state. When no repair changes
+// anything, or leaving the text as it is is clearly best, it says "未经改动"
+// with a beep and shows no list.
 
 #include <string_view>
 

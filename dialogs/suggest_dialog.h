@@ -1,10 +1,13 @@
 #pragma once
 
 // frmSuggest: the repair suggestions for the text, best first, one row each
-// with a preview, the language, how clear the choice is, the menu command that
-// does the same and what happened to the text. OK (or a double-click on a
-// row) confirms the chosen row; Cancel or Escape changes nothing. Created on
-// first use and hidden, not destroyed, when closed.
+// with a preview, the language, how sure the choice is (the first row only)
+// and the menu command that does the same; below the list, what happened to
+// the chosen row's text, wrapped to the dialog's width: the steps, the
+// characters that could not be recovered, where passages were repaired. OK
+// (or a double-click on a row) confirms the chosen row; Cancel or Escape
+// changes nothing. Created on first use and hidden, not destroyed, when closed.
+// At its default size it is as wide as the main window.
 
 #include <QDialog>
 
@@ -14,6 +17,7 @@
 #include "repair/explain.h"
 #include "repair/suggest.h"
 
+class QLabel;
 class QPushButton;
 class QTreeWidget;
 
@@ -25,8 +29,9 @@ class SuggestDialog : public QDialog, public ModalDialog {
  public:
   explicit SuggestDialog(QWidget* parent = nullptr);
 
-  // Set before showing: the rows to offer, best first.
-  void SetSuggestions(std::vector<RepairSuggestion> suggestions);
+  // Set before showing: the rows to offer, best first, and the text they
+  // repair (for the lines a repair by passages changed).
+  void SetSuggestions(std::vector<RepairSuggestion> suggestions, Text input = {});
 
   // ModalDialog: Showing, then the dialog runs until OK or Cancel hides it.
   void RunModal() override;
@@ -46,14 +51,20 @@ class SuggestDialog : public QDialog, public ModalDialog {
   [[nodiscard]] int nChosen() const { return chosen_; }
 
   [[nodiscard]] QTreeWidget* List() const { return lstSuggest_; }
+  [[nodiscard]] QLabel* Explanation() const { return lblExplain_; }
 
   void reject() override { Cancel(); }
 
  private:
+  // Shows the chosen row's explanation below the list.
+  void Explain();
+
   std::vector<RepairSuggestion> suggestions_;
+  Text input_;
   bool ok_ = false;
   int chosen_ = -1;
   QTreeWidget* lstSuggest_ = nullptr;
+  QLabel* lblExplain_ = nullptr;
   QPushButton* cmdOk_ = nullptr;
   QPushButton* cmdCancel_ = nullptr;
 };

@@ -1,5 +1,8 @@
 #include "repair/explain.h"
 
+#include <algorithm>
+#include <string>
+
 #include "codec/charset_conversion.h"
 #include "codec/charset_tables.h"
 #include "codec/text_functions.h"
@@ -12,10 +15,28 @@ namespace {
 constexpr std::u16string_view kNoChange = u"不改动";
 constexpr std::u16string_view kUtf16BeName = u"Unicode(UTF-16BE)";
 
+// Code pages the repairs read with that the code-page list does not offer.
+constexpr NamedCode kOtherCodePages[] = {
+    {u"中文繁(Big5-HKSCS)", 951},  {u"土耳其文(Windows)", 1254},   {u"土耳其文(ISO)", 28599},
+    {u"波罗的海文(Windows)", 1257}, {u"波罗的海文(ISO)", 28603},    {u"希伯来文(Windows)", 1255},
+    {u"希伯来文(ISO)", 28598},     {u"阿拉伯文(Windows)", 1256},   {u"阿拉伯文(ISO)", 28596},
+};
+
+// Whether the CP--CP dialog offers the code page.
+bool Listed(std::int32_t code_page) {
+  for (const NamedCode& entry : CodePages()) {
+    if (entry.code == code_page) return true;
+  }
+  return false;
+}
+
 // The name the code-page list gives, "西里尔(KOI8-R)"; empty when it has none.
 Text FullName(std::int32_t code_page) {
   if (code_page == kUtf16Swap.code_page_b) return Text(kUtf16BeName);
   for (const NamedCode& entry : CodePages()) {
+    if (entry.code == code_page) return Text(entry.name);
+  }
+  for (const NamedCode& entry : kOtherCodePages) {
     if (entry.code == code_page) return Text(entry.name);
   }
   return {};
@@ -37,6 +58,7 @@ Text ShortName(std::int32_t code_page) {
   if (inner.empty()) return full;
   int sharing = 0;
   for (const NamedCode& entry : CodePages()) sharing += InParentheses(entry.name) == inner ? 1 : 0;
+  for (const NamedCode& entry : kOtherCodePages) sharing += InParentheses(entry.name) == inner ? 1 : 0;
   return sharing <= 1 ? Text(inner) : full;
 }
 
@@ -67,10 +89,20 @@ const A2BRow* A2BRowDoing(RepairStep step) {
   return nullptr;
 }
 
-// The step's name in a status text: the A-to-B command name, or the CP--CP pair.
+// The step's name in a status text: the A-to-B or ISO-2022 command name, or
+// the pair of code pages.
 Text StepName(RepairStep step) {
   if (const A2BRow* row = A2BRowDoing(step)) return TextBefore(row->caption, kCaptionSeparator);
+  if (const int variant = Iso2022Variant(step); variant >= 0) {
+    return TextBefore(k2022Captions[static_cast<std::size_t>(variant)], kCaptionSeparator);
+  }
   return FullName(step.code_page_a) + u"--" + FullName(step.code_page_b);
+}
+
+Text Number(std::size_t n) {
+  Text out;
+  for (const char c : std::to_string(n)) out += static_cast<char16_t>(c);
+  return out;
 }
 
 }  // namespace
@@ -86,15 +118,21 @@ Text ExplainSteps(std::span<const RepairStep> steps) {
   return out;
 }
 
+Text CodePageName(std::int32_t code_page) { return FullName(code_page); }
+
 Text MenuCommandOf(RepairStep step) {
-  return A2BRowDoing(step) != nullptr ? StepName(step) : u"CP--CP " + StepName(step);
+  if (A2BRowDoing(step) != nullptr || Iso2022Variant(step) >= 0) return StepName(step);
+  if (!Listed(step.code_page_a) || !Listed(step.code_page_b)) return {};
+  return u"CP--CP " + StepName(step);
 }
 
 Text MenuCommandsOf(std::span<const RepairStep> steps) {
   Text out;
   for (const RepairStep step : steps) {
+    const Text command = MenuCommandOf(step);
+    if (command.empty()) return {};
     if (!out.empty()) out += u"，再 ";
-    out += MenuCommandOf(step);
+    out += command;
   }
   return out;
 }
@@ -143,15 +181,76 @@ std::u16string_view LanguageName(Language language) {
   return u"";
 }
 
-bool IsClearChoice(const RepairSuggestion& suggestion) { return suggestion.margin >= kClearMargin; }
+Text ExplainSuggestion(const RepairSuggestion& suggestion) {
+  Text out;
+  if (suggestion.passages.empty()) {
+    out = ExplainSteps(suggestion.steps);
+  } else {
+    // Each distinct way of repair once, in the order the text first needs it.
+    std::vector<std::pair<const std::vector<RepairStep>*, std::size_t>> ways;
+    for (const RepairedPassage& passage : suggestion.passages) {
+      auto way = std::find_if(ways.begin(), ways.end(), [&](const auto& w) { return *w.first == passage.steps; });
+      if (way == ways.end()) {
+        ways.push_back({&passage.steps, 1});
+      } else {
+        ++way->second;
+      }
+    }
+    out = u"逐段修复 " + Number(suggestion.passages.size()) + u" 段：";
+    for (std::size_t i = 0; i < ways.size(); ++i) {
+      if (i > 0) out += u"；";
+      out += ExplainSteps(*ways[i].first) + u"（" + Number(ways[i].second) + u" 段）";
+    }
+  }
+  if (suggestion.lost > 0) out += u"；有 " + Number(suggestion.lost) + u" 处无法恢复";
+  return out;
+}
 
-std::u16string_view ConfidenceName(const RepairSuggestion& suggestion) {
-  return IsClearChoice(suggestion) ? u"明确" : u"难分";
+bool IsClearChoice(const RepairSuggestion& suggestion) { return suggestion.confidence == Confidence::Clear; }
+
+std::u16string_view ConfidenceName(Confidence confidence) {
+  switch (confidence) {
+    case Confidence::Clear: return u"明确";
+    case Confidence::CloseCall: return u"难分";
+    case Confidence::StillGarbled: return u"仍像乱码";
+    case Confidence::None: break;
+  }
+  return u"";
+}
+
+Text SuggestionStatusText(const RepairSuggestion& suggestion) {
+  return suggestion.passages.empty() ? RepairStatusText(suggestion.steps) : Text(u"自动解读 逐段修复");
 }
 
 SuggestionWords DescribeSuggestion(const RepairSuggestion& suggestion) {
-  return {suggestion.explanation, MenuCommandsOf(suggestion.steps), RepairStatusText(suggestion.steps),
-          LanguageName(suggestion.language), IsClearChoice(suggestion), ConfidenceName(suggestion)};
+  return {suggestion.explanation,
+          suggestion.passages.empty() ? MenuCommandsOf(suggestion.steps) : Text(),
+          SuggestionStatusText(suggestion),
+          suggestion.language ? LanguageName(*suggestion.language) : std::u16string_view(),
+          IsClearChoice(suggestion),
+          ConfidenceName(suggestion.confidence)};
+}
+
+Text PassagePlaces(const RepairSuggestion& suggestion, TextView input, std::size_t limit) {
+  if (suggestion.passages.empty()) return {};
+  // Line numbers counted as the text box shows them: CR LF, CR and LF each end a line.
+  std::vector<std::size_t> lines;
+  std::size_t line = 1;
+  std::size_t at = 0;
+  for (const RepairedPassage& passage : suggestion.passages) {
+    for (; at < passage.begin && at < input.size(); ++at) {
+      if (input[at] == u'\n' || (input[at] == u'\r' && (at + 1 >= input.size() || input[at + 1] != u'\n'))) ++line;
+    }
+    if (lines.empty() || lines.back() != line) lines.push_back(line);
+  }
+  Text out = u"位置：第 ";
+  for (std::size_t i = 0; i < lines.size() && i < limit; ++i) {
+    if (i > 0) out += u"、";
+    out += Number(lines[i]);
+  }
+  out += u" 行";
+  if (lines.size() > limit) out += u"等 " + Number(suggestion.passages.size()) + u" 段";
+  return out;
 }
 
 Text PreviewLine(TextView text, std::size_t limit) {

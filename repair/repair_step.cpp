@@ -9,24 +9,42 @@
 #include <vector>
 
 #include "codec/charset_conversion.h"
+#include "repair/decoder_extras.h"
+#include "repair/language_model.h"
 
 namespace mok {
 namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+constexpr char16_t kEsc = 0x1B;
 
 bool IsKeptByte(char16_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
 bool IsLead(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsTrail(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-// A byte an earlier wrong decoding kept as U+DC00 + byte encodes as that byte;
-// anything else the code page cannot map leaves the error set, which stops the
-// conversion.
-void U_CALLCONV KeptBytesOnly(const void*, UConverterFromUnicodeArgs* args, const UChar* units, int32_t length,
-                              UChar32, UConverterCallbackReason reason, UErrorCode* err) {
-  if (reason > UCNV_IRREGULAR) return;
-  if (length == 1 && IsKeptByte(units[0])) {
+// A byte an earlier wrong decoding kept as U+DC00 + byte encodes as that byte,
+// and a character other decoders give as its bytes (ExtraCharacters; the
+// context is the code page's list); anything else the code page cannot map
+// leaves the error set, which stops the conversion.
+void U_CALLCONV KeptBytesOnly(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
+                              int32_t length, UChar32, UConverterCallbackReason reason, UErrorCode* err) {
+  if (reason > UCNV_IRREGULAR || length != 1) return;
+  if (IsKeptByte(units[0])) {
     *err = U_ZERO_ERROR;
     const char byte = static_cast<char>(units[0] - 0xDC00);
     ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
+    return;
+  }
+  const auto& extras = *static_cast<const std::span<const ExtraCharacter>*>(context);
+  const auto found = std::lower_bound(extras.begin(), extras.end(), units[0],
+                                      [](const ExtraCharacter& e, char16_t unit) { return e.unit < unit; });
+  if (found == extras.end() || found->unit != units[0]) return;
+  const char bytes[2] = {static_cast<char>(found->bytes >> 8), static_cast<char>(found->bytes & 0xFF)};
+  *err = U_ZERO_ERROR;
+  if (found->bytes < 0x100) {
+    ucnv_cbFromUWriteBytes(args, bytes + 1, 1, 0, err);
+  } else {
+    ucnv_cbFromUWriteBytes(args, bytes, 2, 0, err);
   }
 }
 
@@ -39,57 +57,157 @@ struct ConverterCloser {
 UConverter* StrictConverter(std::int32_t code_page) {
   struct Entry {
     std::int32_t code_page;
+    std::unique_ptr<std::span<const ExtraCharacter>> extras;  // the callback's context: stays in place
     std::unique_ptr<UConverter, ConverterCloser> converter;
   };
   thread_local std::vector<Entry> cache;
   for (Entry& entry : cache) {
     if (entry.code_page == code_page) return entry.converter.get();
   }
+  auto extras = std::make_unique<std::span<const ExtraCharacter>>(ExtraCharacters(code_page));
   std::unique_ptr<UConverter, ConverterCloser> converter;
   if (const char* name = IcuConverterName(code_page)) {
     UErrorCode err = U_ZERO_ERROR;
     converter.reset(ucnv_open(name, &err));
-    ucnv_setFromUCallBack(converter.get(), KeptBytesOnly, nullptr, nullptr, nullptr, &err);
+    ucnv_setFromUCallBack(converter.get(), KeptBytesOnly, extras.get(), nullptr, nullptr, &err);
     ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
     if (U_FAILURE(err)) converter.reset();
   }
-  cache.push_back({code_page, std::move(converter)});
+  cache.push_back({code_page, std::move(extras), std::move(converter)});
   return cache.back().converter.get();
 }
 
-// The count of leading output units whose source offset lies before `end`.
-std::size_t OutputBefore(const std::vector<int32_t>& offsets, std::size_t written, std::size_t end) {
-  std::size_t i = 0;
-  while (i < written && (offsets[i] < 0 || static_cast<std::size_t>(offsets[i]) < end)) ++i;
-  return i;
-}
-
-bool Encode(UConverter* converter, TextView text, Bytes& out, std::vector<int32_t>* offsets) {
+bool Encode(UConverter* converter, TextView text, Bytes& out) {
   ucnv_resetFromUnicode(converter);
   out.resize(text.size() * static_cast<std::size_t>(ucnv_getMaxCharSize(converter)) + 16);
-  if (offsets != nullptr) offsets->resize(out.size());
   char* target = reinterpret_cast<char*>(out.data());
   const UChar* source = reinterpret_cast<const UChar*>(text.data());
   UErrorCode err = U_ZERO_ERROR;
   ucnv_fromUnicode(converter, &target, reinterpret_cast<char*>(out.data() + out.size()), &source,
-                   source + text.size(), offsets != nullptr ? offsets->data() : nullptr, true, &err);
+                   source + text.size(), nullptr, true, &err);
   if (U_FAILURE(err)) return false;
   out.resize(static_cast<std::size_t>(target - reinterpret_cast<char*>(out.data())));
   return true;
 }
 
-bool Decode(UConverter* converter, BytesView bytes, Text& out, std::vector<int32_t>& offsets) {
+// What stopped a decoding: the malformed or unassigned bytes [at, at + length).
+struct DecodeError {
+  std::size_t at = 0;
+  std::size_t length = 0;
+};
+
+// Decodes bytes, appending to out. With flush false the bytes may end inside
+// a character: those bytes are left out and counted in pending. False with the
+// error set when a byte cannot be decoded.
+bool Decode(UConverter* converter, BytesView bytes, bool flush, Text& out, std::size_t& pending,
+            DecodeError& error) {
   ucnv_resetToUnicode(converter);
-  out.resize(2 * bytes.size() + 2);
-  offsets.resize(out.size());
-  UChar* target = reinterpret_cast<UChar*>(out.data());
-  const char* source = reinterpret_cast<const char*>(bytes.data());
+  // A byte gives at most one unit in the code pages the steps use; should a
+  // converter give more, the text grows and decoding goes on.
+  std::size_t written = out.size();
+  out.resize(written + bytes.size() + 2);
+  const char* begin = reinterpret_cast<const char*>(bytes.data());
+  const char* source = begin;
   UErrorCode err = U_ZERO_ERROR;
-  ucnv_toUnicode(converter, &target, target + out.size(), &source, source + bytes.size(), offsets.data(), true,
-                 &err);
-  if (U_FAILURE(err)) return false;
-  out.resize(static_cast<std::size_t>(target - reinterpret_cast<UChar*>(out.data())));
+  for (;;) {
+    UChar* target = reinterpret_cast<UChar*>(out.data() + written);
+    ucnv_toUnicode(converter, &target, reinterpret_cast<UChar*>(out.data() + out.size()), &source,
+                   begin + bytes.size(), nullptr, flush, &err);
+    written = static_cast<std::size_t>(target - reinterpret_cast<UChar*>(out.data()));
+    if (err != U_BUFFER_OVERFLOW_ERROR) break;
+    err = U_ZERO_ERROR;
+    out.resize(out.size() + bytes.size() / 2 + 16);
+  }
+  out.resize(written);
+  if (U_FAILURE(err)) {
+    char invalid[32];
+    int8_t length = sizeof invalid;
+    UErrorCode ignored = U_ZERO_ERROR;
+    ucnv_getInvalidChars(converter, invalid, &length, &ignored);
+    if (U_FAILURE(ignored)) length = 0;
+    const std::size_t after = static_cast<std::size_t>(source - begin);
+    error.length = std::max<std::size_t>(1, static_cast<std::size_t>(length));
+    error.at = after >= error.length ? after - error.length : 0;
+    return false;
+  }
+  UErrorCode ignored = U_ZERO_ERROR;
+  const int32_t left = flush ? 0 : ucnv_toUCountPending(converter, &ignored);
+  pending = left > 0 && U_SUCCESS(ignored) ? static_cast<std::size_t>(left) : 0;
   return true;
+}
+
+// The encoding of the text with code page A, kept for the next step: the
+// steps of a search share their A, and the text is encoded once for them all.
+struct EncodedText {
+  Text text;
+  std::int32_t code_page = 0;
+  bool lossy = false;
+  bool ok = false;
+  Bytes bytes;
+  // Lossy only: where bytes are missing (before bytes[hole], ascending).
+  std::vector<std::size_t> holes;
+};
+
+// U+FFFD's UTF-8 bytes: a U+FFFD that went through UTF-8 and was read with a
+// legacy code page.
+constexpr std::uint8_t kReplacementUtf8[] = {0xEF, 0xBF, 0xBD};
+
+// Encodes the text, U+FFFD and the bytes of U+FFFD's UTF-8 as holes.
+bool EncodeWithHoles(UConverter* converter, TextView text, EncodedText& out) {
+  Bytes piece;
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t to = std::min(text.find(kReplacement, from), text.size());
+    if (to > from) {
+      if (!Encode(converter, text.substr(from, to - from), piece)) return false;
+      out.bytes += piece;
+    }
+    if (to == text.size()) break;
+    out.holes.push_back(out.bytes.size());
+    from = to + 1;
+  }
+  const BytesView marker(kReplacementUtf8, 3);
+  if (out.bytes.find(marker) == Bytes::npos) return true;
+  Bytes kept;
+  std::vector<std::size_t> holes;
+  std::size_t next_hole = 0;
+  for (std::size_t i = 0; i <= out.bytes.size();) {
+    while (next_hole < out.holes.size() && out.holes[next_hole] == i) {
+      holes.push_back(kept.size());
+      ++next_hole;
+    }
+    if (i == out.bytes.size()) break;
+    if (BytesView(out.bytes).substr(i, 3) == marker) {
+      holes.push_back(kept.size());
+      i += 3;
+    } else {
+      kept += out.bytes[i++];
+    }
+  }
+  out.bytes = std::move(kept);
+  out.holes = std::move(holes);
+  return true;
+}
+
+// Texts up to this long (the search's samples and passages) are kept with
+// their encoding for the next step; longer ones are encoded each time, so that
+// no copy of a long text outlives the call.
+constexpr std::size_t kKeptEncoding = 16 * 1024;
+
+const EncodedText& EncodeOnce(TextView text, std::int32_t code_page, bool lossy, EncodedText& scratch) {
+  thread_local EncodedText kept;
+  EncodedText& last = text.size() <= kKeptEncoding ? kept : scratch;
+  if (last.code_page == code_page && last.lossy == lossy && last.text == text) return last;
+  last.text.assign(text);
+  last.code_page = code_page;
+  last.lossy = lossy;
+  last.bytes.clear();
+  last.holes.clear();
+  last.ok = false;
+  UConverter* encoder = StrictConverter(code_page);
+  if (encoder == nullptr) return last;
+  last.ok = lossy ? EncodeWithHoles(encoder, text, last) : Encode(encoder, text, last.bytes);
+  return last;
 }
 
 bool IsWellFormedUtf16(TextView text) {
@@ -103,46 +221,261 @@ bool IsWellFormedUtf16(TextView text) {
   return true;
 }
 
-std::optional<StepResult> SwapBytes(TextView text, Stretch stretch) {
-  if (!IsWellFormedUtf16(text)) return std::nullopt;
-  StepResult result{Text(text), stretch};
-  for (char16_t& unit : result.text) unit = static_cast<char16_t>((unit >> 8) | (unit << 8));
+std::optional<StepResult> SwapBytes(TextView text, StepOptions options) {
+  StepResult result{Text(text), 0};
+  for (char16_t& unit : result.text) {
+    if (unit == kReplacement) {
+      if (!options.lossy) return std::nullopt;
+      ++result.lost;
+    } else {
+      unit = static_cast<char16_t>((unit >> 8) | (unit << 8));
+    }
+  }
+  if (options.lossy && result.lost == 0) return std::nullopt;
+  // A lead surrogate at the end of a cut text may have its trail after the cut.
+  if (options.cut && !result.text.empty() && IsLead(result.text.back())) result.text.pop_back();
   if (!IsWellFormedUtf16(result.text)) return std::nullopt;
   return result;
 }
 
-std::optional<StepResult> Reinterpret(TextView text, RepairStep step, Stretch stretch) {
-  UConverter* encoder = StrictConverter(step.code_page_a);
+// The positions of the designations of one ISO-2022 variant, as DecodeIso2022
+// recognises them.
+bool DesignationAt(TextView s, std::size_t i, int variant) {
+  if (variant == 1) return i + 1 < s.size() && (s[i] == u'$' || s[i] == u'(') && s[i + 1] == u'B';
+  if (i + 2 >= s.size() || s[i] != u'$' || s[i + 1] != u')') return false;
+  return variant == 0 ? (s[i + 2] == u'A' || s[i + 2] == u'G') : s[i + 2] == u'C';
+}
+
+// Decodes seven-bit ISO-2022 text as the menu command does: escapes put back
+// before the designations when the text has no ESC at all, then the Latin-1
+// bytes read with the variant's code page. Taken when the text holds a
+// two-byte designation of the variant and nothing fails to decode.
+std::optional<StepResult> DecodeIso2022Text(TextView text, RepairStep step, StepOptions options) {
+  const int variant = Iso2022Variant(step);
+  if (options.lossy) return std::nullopt;
+  const bool has_escape = text.find(kEsc) != TextView::npos;
+  Bytes bytes;
+  bytes.reserve(text.size() + 16);
+  bool designated = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] >= 0x80) return std::nullopt;
+    // "(B" alone returns to ASCII; only a two-byte set makes this ISO-2022.
+    const bool designation = DesignationAt(text, i, variant) && text[i] != u'(';
+    const bool escaped = i > 0 && text[i - 1] == kEsc;
+    designated = designated || (designation && (escaped || !has_escape));
+    if (!has_escape && DesignationAt(text, i, variant)) {
+      if (variant == 1 && text[i] == u'(' && !bytes.empty() && bytes.back() == u' ') bytes.pop_back();
+      bytes += static_cast<std::uint8_t>(kEsc);
+    }
+    bytes += static_cast<std::uint8_t>(text[i]);
+  }
+  if (!designated) return std::nullopt;
   UConverter* decoder = StrictConverter(step.code_page_b);
-  if (encoder == nullptr || decoder == nullptr) return std::nullopt;
-  thread_local Bytes bytes;
-  thread_local Bytes again;
-  thread_local std::vector<int32_t> byte_offsets;
-  thread_local std::vector<int32_t> unit_offsets;
-  if (!Encode(encoder, text, bytes, &byte_offsets)) return std::nullopt;
-  const std::size_t byte_begin = OutputBefore(byte_offsets, bytes.size(), stretch.begin);
-  const std::size_t byte_end = OutputBefore(byte_offsets, bytes.size(), stretch.end);
+  if (decoder == nullptr) return std::nullopt;
   StepResult result;
-  if (!Decode(decoder, bytes, result.text, unit_offsets)) return std::nullopt;
-  if (!Encode(decoder, result.text, again, nullptr) || again != bytes) return std::nullopt;
-  result.stretch = {OutputBefore(unit_offsets, result.text.size(), byte_begin),
-                    OutputBefore(unit_offsets, result.text.size(), byte_end)};
+  std::size_t pending = 0;
+  DecodeError error;
+  if (!Decode(decoder, bytes, !options.cut, result.text, pending, error)) return std::nullopt;
+  if (result.text == text) return std::nullopt;
   return result;
+}
+
+bool IsDigit(std::uint8_t byte) { return byte >= '0' && byte <= '9'; }
+
+// Nats by which the bytes after a hole in a double-byte code page must read
+// better with its first byte than without it for the byte to be kept.
+constexpr double kRealignMargin = 8.0;
+
+// Whether the start of a decoded run reads better than the start of another
+// by more than a margin.
+bool ReadsBetter(TextView x, TextView y, double margin) {
+  constexpr std::size_t kLook = 24;
+  const std::size_t n = std::min({x.size(), y.size(), kLook});
+  if (n == 0) return false;
+  return ScoreText(x.substr(0, n)).log_probability > ScoreText(y.substr(0, n)).log_probability + margin;
+}
+
+// How many characters a hole in UTF-8 took: the bytes of the character it cut
+// short before it (prefix, begun by lead) and the continuation bytes it
+// orphaned after it (suffix) are one character when they can be, else two.
+std::size_t Utf8CharactersLost(std::size_t prefix, std::uint8_t lead, std::size_t suffix) {
+  if (prefix == 0 || suffix == 0) return 1;
+  const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+  return prefix + suffix < length ? 1 : 2;
+}
+
+// Decodes bytes with holes in them (EncodedText::holes, and any "?" byte an
+// error meets) with B, starting again after each hole on the first byte from
+// which the rest of the run decodes, and writing one U+FFFD for each
+// character lost there.
+std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairStep step, StepOptions options) {
+  UConverter* decoder = StrictConverter(step.code_page_b);
+  if (decoder == nullptr) return std::nullopt;
+  const bool utf8 = step.code_page_b == 65001;
+  const bool double_byte = !utf8 && ucnv_getMaxCharSize(decoder) >= 2;
+  const bool gb18030 = step.code_page_b == 54936;
+  const BytesView bytes = encoded.bytes;
+  std::vector<std::size_t> holes = encoded.holes;
+  // A "?" byte taken for a hole: it is left out.
+  std::vector<bool> dropped(bytes.size(), false);
+  StepResult result;
+  Bytes again;
+  std::size_t pos = 0;
+  std::size_t next_hole = 0;
+  bool after_hole = false;
+  std::size_t prefix = 0;
+  std::uint8_t prefix_lead = 0;
+  // Holes next to one another, and the dropped "?" bytes among them, are one gap.
+  auto pass_gap = [&] {
+    for (;;) {
+      while (next_hole < holes.size() && holes[next_hole] <= pos) ++next_hole;
+      if (pos >= bytes.size() || !dropped[pos]) return;
+      ++pos;
+    }
+  };
+  for (;;) {
+    const std::size_t end = next_hole < holes.size() ? holes[next_hole] : bytes.size();
+    const bool at_hole = next_hole < holes.size();
+    const bool flush = !at_hole && !options.cut;
+    // After a hole the first bytes may be the rest of a lost character: the
+    // run decodes from the first of the next few bytes it decodes from.
+    std::size_t skip = 0;
+    std::size_t pending = 0;
+    Text piece;
+    bool decoded = false;
+    bool retry = false;
+    for (; pos + skip <= end && skip <= (after_hole ? 3u : 0u); ++skip) {
+      piece.clear();
+      DecodeError error;
+      if (Decode(decoder, bytes.substr(pos + skip, end - pos - skip), flush, piece, pending, error)) {
+        decoded = true;
+        break;
+      }
+      // A "?" next to the error was a lost byte: it becomes a hole.
+      const std::size_t start = pos + skip;
+      const std::size_t first = start + (error.at > 0 ? error.at - 1 : 0);
+      const std::size_t last = std::min(end, start + error.at + error.length + 1);
+      std::size_t mark = first;
+      while (mark < last && bytes[mark] != u'?') ++mark;
+      if (mark < last) {
+        holes.insert(std::upper_bound(holes.begin(), holes.end(), mark), mark);
+        dropped[mark] = true;
+        retry = true;
+        break;
+      }
+    }
+    if (retry) {
+      // A hole right where the run starts joins the gap before it.
+      if (holes[next_hole] == pos && after_hole) pass_gap();
+      continue;
+    }
+    if (!decoded) return std::nullopt;
+    // In a double-byte code page the bytes after a hole often decode either
+    // way. A replacing decoder that met a character it could not read gave up
+    // on its first byte and read on from the second, so a byte outside ASCII
+    // right after a hole is taken for the lost character's second byte,
+    // unless the bytes read far better without leaving it out.
+    if (after_hole && double_byte && skip == 0 && end > pos && bytes[pos] >= 0x80) {
+      Text other;
+      std::size_t other_pending = 0;
+      DecodeError ignored;
+      if (Decode(decoder, bytes.substr(pos + 1, end - pos - 1), flush, other, other_pending, ignored) &&
+          !ReadsBetter(piece, other, kRealignMargin)) {
+        piece = std::move(other);
+        pending = other_pending;
+        skip = 1;
+      }
+    }
+    if (after_hole) {
+      const std::size_t count = utf8 ? Utf8CharactersLost(prefix, prefix_lead, skip) : 1;
+      result.text.append(count, kReplacement);
+      result.lost += count;
+    }
+    // Nothing is lost in what decoded: it encodes back to the same bytes.
+    const BytesView used = bytes.substr(pos + skip, end - pos - skip - pending);
+    if (!piece.empty() && (!Encode(decoder, piece, again) || BytesView(again) != used)) return std::nullopt;
+    result.text += piece;
+    if (!at_hole) break;
+    prefix = pending;
+    prefix_lead = pending > 0 ? bytes[end - pending] : 0;
+    pos = end;
+    pass_gap();
+    // A four-byte GB18030 character read by a GBK decoder that replaced its
+    // first and third bytes leaves digit, hole, digit: all one lost character.
+    while (gb18030 && pos + 1 < bytes.size() && IsDigit(bytes[pos]) && next_hole < holes.size() &&
+           holes[next_hole] == pos + 1 && IsDigit(bytes[pos + 1])) {
+      pos += 2;
+      pass_gap();
+    }
+    // A UTF-8 character cut short before the gap may have lost more bytes
+    // than one: question marks right after the gap stand for the rest.
+    if (utf8 && prefix > 0) {
+      const std::size_t length = prefix_lead >= 0xF0 ? 4 : prefix_lead >= 0xE0 ? 3 : 2;
+      for (std::size_t missing = length > prefix + 1 ? length - prefix - 1 : 0;
+           missing > 0 && pos < bytes.size() && bytes[pos] == u'?' && !dropped[pos]; --missing) {
+        dropped[pos] = true;
+        holes.insert(std::upper_bound(holes.begin(), holes.end(), pos), pos);
+        ++pos;
+        pass_gap();
+      }
+    }
+    after_hole = true;
+  }
+  if (result.lost == 0) return std::nullopt;
+  return result;
+}
+
+std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOptions options) {
+  UConverter* decoder = StrictConverter(step.code_page_b);
+  if (decoder == nullptr) return std::nullopt;
+  EncodedText scratch;
+  const EncodedText& encoded = EncodeOnce(text, step.code_page_a, options.lossy, scratch);
+  if (!encoded.ok) return std::nullopt;
+  if (options.lossy) return DecodeAroundHoles(encoded, step, options);
+  StepResult result;
+  std::size_t pending = 0;
+  DecodeError error;
+  if (!Decode(decoder, encoded.bytes, !options.cut, result.text, pending, error)) return std::nullopt;
+  Bytes again;
+  const BytesView used = BytesView(encoded.bytes).substr(0, encoded.bytes.size() - pending);
+  if (!Encode(decoder, result.text, again) || BytesView(again) != used) return std::nullopt;
+  return result;
+}
+
+// The text without what may mark lost bytes ("?", U+FFFD): a lossy step
+// that changes nothing else has repaired nothing.
+Text WithoutMarks(TextView text) {
+  Text out;
+  out.reserve(text.size());
+  for (const char16_t c : text) {
+    if (c != u'?' && c != kReplacement) out += c;
+  }
+  return out;
 }
 
 }  // namespace
 
-std::optional<StepResult> ApplyLosslessStep(TextView text, RepairStep step, Stretch stretch) {
+int Iso2022Variant(RepairStep step) {
+  if (step == kIso2022Chinese) return 0;
+  if (step == kIso2022Japanese) return 1;
+  if (step == kIso2022Korean) return 2;
+  return -1;
+}
+
+std::optional<StepResult> ApplyStep(TextView text, RepairStep step, StepOptions options) {
   if (text.empty()) return std::nullopt;
   try {
-    std::optional<StepResult> result =
-        step == kUtf16Swap ? SwapBytes(text, stretch) : Reinterpret(text, step, stretch);
-    if (!result || result->text.empty()) return std::nullopt;
-    if (result->text.front() == 0xFEFF) {
-      result->text.erase(0, 1);
-      if (result->stretch.begin > 0) --result->stretch.begin;
-      if (result->stretch.end > 0) --result->stretch.end;
+    std::optional<StepResult> result;
+    if (step == kUtf16Swap) {
+      result = SwapBytes(text, options);
+    } else if (Iso2022Variant(step) >= 0) {
+      result = DecodeIso2022Text(text, step, options);
+    } else {
+      result = Reinterpret(text, step, options);
     }
+    if (!result || result->text.empty()) return std::nullopt;
+    if (options.lossy && WithoutMarks(result->text) == WithoutMarks(text)) return std::nullopt;
+    if (result->text.front() == 0xFEFF) result->text.erase(0, 1);
     ReplaceNulBySpace(result->text);
     return result;
   } catch (...) {

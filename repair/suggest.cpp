@@ -2,131 +2,186 @@
 
 #include <algorithm>
 #include <limits>
-#include <unordered_map>
+#include <unordered_set>
 
+#include "repair/candidates.h"
 #include "repair/explain.h"
+#include "repair/passages.h"
 
 namespace mok {
 namespace {
 
-// Every candidate is scored on what came from the same stretch of the input,
-// however much a step shrinks or grows the text: this many units from the first
-// line of the first one outside ASCII (ASCII reads the same under nearly every
-// step, so a long plain header would leave nothing to tell the candidates apart).
-constexpr std::size_t kStretch = 2000;
-// How far the stretch may reach back for the start of that unit's line.
+// How far the sample may reach back for the start of its first unit's line.
 constexpr std::size_t kLineContext = 200;
-// Two-step chains grow from this many of the best single steps.
-constexpr std::size_t kChainSeeds = 3;
+// Candidates that fail on the whole text (they lose something outside the
+// sample) are passed over; after this many such failures the list ends.
+constexpr int kVerifyFailures = 12;
+// Candidates made from the whole text beyond the rows shown: steps whose
+// samples agree may differ on the rest of the text.
+constexpr std::size_t kTwins = 3;
 
-struct Candidate {
-  StepResult result;
-  std::vector<RepairStep> steps;
-  LanguageScore language;
-  double score = 0;
+bool IsLead(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+// The part of the text every candidate is scored on: kSampleUnits units from
+// the first line that holds a unit outside ASCII (ASCII reads the same under
+// nearly every step, so a long plain header would leave nothing to tell the
+// candidates apart). Before it there is only ASCII.
+struct Sample {
+  std::size_t begin = 0, end = 0;
+  [[nodiscard]] bool Whole(TextView text) const { return begin == 0 && end == text.size(); }
 };
 
-const std::vector<RepairStep>& AllSteps() {
-  static const std::vector<RepairStep> steps = [] {
-    std::vector<RepairStep> all;
-    for (const std::int32_t a : kRepairCodePages) {
-      for (const std::int32_t b : kRepairCodePages) {
-        if (a != b) all.push_back({a, b});
-      }
-    }
-    all.push_back(kUtf16Swap);
-    return all;
-  }();
-  return steps;
-}
-
-bool IsInverse(RepairStep first, RepairStep second) {
-  return first.code_page_a == second.code_page_b && first.code_page_b == second.code_page_a;
-}
-
-Stretch InitialStretch(TextView text) {
+Sample SampleOf(TextView text) {
   std::size_t begin = 0;
   while (begin < text.size() && text[begin] < 0x80) ++begin;
   if (begin == text.size()) begin = 0;
-  // From the start of its line, so the first character keeps what precedes it.
   const std::size_t earliest = begin > kLineContext ? begin - kLineContext : 0;
   while (begin > earliest && text[begin - 1] != u'\n' && text[begin - 1] != u'\r') --begin;
-  std::size_t end = std::min(begin + kStretch, text.size());
-  // Never end between the two halves of a surrogate pair.
-  if (end < text.size() && end > 0 && text[end - 1] >= 0xD800 && text[end - 1] <= 0xDBFF) ++end;
+  std::size_t end = std::min(begin + kSampleUnits, text.size());
+  if (end < text.size() && IsLead(text[end - 1])) ++end;
   return {begin, end};
 }
 
-// The candidates, one per distinct result; the first way found to a result is
-// kept, and candidates are offered simplest first.
-class CandidateSet {
- public:
-  void Offer(StepResult result, std::vector<RepairStep> steps) {
-    if (index_.contains(result.text)) return;
-    index_.emplace(result.text, candidates_.size());
-    Candidate candidate{std::move(result), std::move(steps), {}, 0};
-    const Stretch stretch = candidate.result.stretch;
-    const TextView all = candidate.result.text;
-    const TextView scored = all.substr(std::min(stretch.begin, all.size()), stretch.end - std::min(stretch.begin, stretch.end));
-    candidate.language = ScoreText(scored);
-    candidate.score = candidate.language.log_probability - kStepPenalty * static_cast<double>(candidate.steps.size());
-    candidates_.push_back(std::move(candidate));
-  }
-
-  std::vector<Candidate>& All() { return candidates_; }
-
- private:
-  std::unordered_map<Text, std::size_t> index_;
-  std::vector<Candidate> candidates_;
+struct Row {
+  RepairSuggestion suggestion;
+  std::size_t hash = 0;
+  bool garbled = false;  // still reads as garbled text: it is said to be in no language
 };
 
-bool Better(const Candidate* x, const Candidate* y) { return x->score > y->score; }
+// Scores a row's whole text; the search scored only the sample.
+void ScoreWhole(Row& row) {
+  RepairSuggestion& s = row.suggestion;
+  const LanguageScore language = ScoreRepair(s.text);
+  s.score = language.log_probability - Penalty(s.text, s.steps.size());
+  s.language = language.language;
+  row.garbled = LooksGarbled(language);
+}
+
+// The row of a candidate, made from the whole text; nullopt when its steps
+// fail on the whole text.
+std::optional<Row> RowOf(TextView text, const Sample& sample, const Candidate& c) {
+  Row row;
+  RepairSuggestion& s = row.suggestion;
+  s.steps = c.steps;
+  if (sample.Whole(text)) {
+    row.hash = c.hash;
+    s.text = c.text;
+    s.lost = c.lost;
+    s.language = c.language.language;
+    s.score = c.score;
+    row.garbled = c.garbled;
+    return row;
+  }
+  if (c.steps.empty()) {
+    s.text = Text(text);
+  } else {
+    std::optional<StepResult> whole = ApplySteps(text, c.steps, false);
+    if (!whole) return std::nullopt;
+    s.text = std::move(whole->text);
+    s.lost = whole->lost;
+  }
+  row.hash = std::hash<Text>{}(s.text);
+  ScoreWhole(row);
+  return row;
+}
+
+// The row of a repair by passages: the text as it is scores, plus what the
+// passages gained.
+Row PassagesRow(PassageRepairs repairs, double as_is) {
+  Row row;
+  RepairSuggestion& s = row.suggestion;
+  const LanguageScore language = ScoreRepair(repairs.text);
+  s.language = language.language;
+  s.score = as_is + repairs.gain;
+  s.lost = repairs.lost;
+  row.garbled = LooksGarbled(language) || repairs.garbled_left;
+  s.text = std::move(repairs.text);
+  s.passages = std::move(repairs.passages);
+  row.hash = std::hash<Text>{}(s.text);
+  return row;
+}
+
+bool Better(const Row& x, const Row& y) { return x.suggestion.score > y.suggestion.score; }
 
 std::vector<RepairSuggestion> Suggest(TextView text, std::size_t max_results) {
   if (text.empty() || max_results == 0 || !LanguageModelLoaded()) return {};
-  CandidateSet set;
-  set.Offer({Text(text), InitialStretch(text)}, {});
-  for (const RepairStep step : AllSteps()) {
-    if (auto result = ApplyLosslessStep(text, step, InitialStretch(text))) set.Offer(std::move(*result), {step});
-  }
+  const Sample sample = SampleOf(text);
+  const bool cut = sample.end < text.size();
+  const std::vector<Candidate> ranked = RankCandidates(text.substr(sample.begin, sample.end - sample.begin), cut);
 
-  std::vector<const Candidate*> singles;
-  for (const Candidate& candidate : set.All()) {
-    if (candidate.steps.size() == 1) singles.push_back(&candidate);
+  // The best candidates that hold on the whole text, one per distinct
+  // result, and one more, whose score gives the last row shown its margin;
+  // ranked again by how their whole texts score.
+  std::vector<Row> rows;
+  std::unordered_set<std::size_t> emitted;
+  bool has_as_is = false;
+  int failures = 0;
+  std::size_t made = 0;
+  for (const Candidate& c : ranked) {
+    if (rows.size() > max_results && has_as_is) break;
+    if (!c.steps.empty() && (rows.size() > max_results || made >= max_results + kTwins || failures >= kVerifyFailures)) {
+      continue;
+    }
+    std::optional<Row> row = RowOf(text, sample, c);
+    if (!sample.Whole(text)) ++made;
+    if (!row) {
+      ++failures;
+      continue;
+    }
+    has_as_is = has_as_is || c.steps.empty();
+    // Steps that gave the same sample may differ on the rest of the text.
+    if (!emitted.insert(row->hash).second) continue;
+    rows.push_back(std::move(*row));
   }
-  std::stable_sort(singles.begin(), singles.end(), Better);
-  singles.resize(std::min(singles.size(), kChainSeeds));
-  // Copied: offering chains grows the set and would move the seeds.
-  std::vector<Candidate> seeds;
-  for (const Candidate* single : singles) seeds.push_back(*single);
-  for (const Candidate& seed : seeds) {
-    for (const RepairStep step : AllSteps()) {
-      if (IsInverse(seed.steps.front(), step)) continue;  // back to the input
-      if (auto result = ApplyLosslessStep(seed.result.text, step, seed.result.stretch)) {
-        set.Offer(std::move(*result), {seed.steps.front(), step});
+  std::stable_sort(rows.begin(), rows.end(), Better);
+  const auto as_is = std::find_if(rows.begin(), rows.end(), [](const Row& r) { return !r.suggestion.ChangesText(); });
+  const double as_is_score = as_is != rows.end() ? as_is->suggestion.score : 0;
+
+  // A text garbled in places: the repair by passages, unless every line was
+  // suspect and the best whole text repair leaves none so (a step on the
+  // whole text also garbles the good lines of a text garbled in places).
+  bool garbled_left = false;
+  bool whole_repaired = false;
+  if (!rows.empty() && rows.front().suggestion.ChangesText()) {
+    const LineCount before = CountSuspectLines(text);
+    whole_repaired = before.suspect == before.lines && CountSuspectLines(rows.front().suggestion.text).suspect == 0;
+  }
+  if (!whole_repaired) {
+    if (std::optional<PassageRepairs> repairs = RepairPassages(text)) {
+      garbled_left = repairs->garbled_left;
+      if (!repairs->passages.empty()) {
+        Row row = PassagesRow(std::move(*repairs), as_is_score);
+        if (!emitted.contains(row.hash)) {
+          rows.insert(std::upper_bound(rows.begin(), rows.end(), row, Better), std::move(row));
+        }
       }
     }
   }
 
-  std::vector<const Candidate*> ranked;
-  for (const Candidate& candidate : set.All()) ranked.push_back(&candidate);
-  std::stable_sort(ranked.begin(), ranked.end(), Better);
+  const double after_last =
+      rows.size() > max_results ? rows[max_results].suggestion.score : -std::numeric_limits<double>::infinity();
+  rows.resize(std::min(rows.size(), max_results));
   std::vector<RepairSuggestion> suggestions;
-  for (std::size_t i = 0; i < ranked.size() && i < max_results; ++i) {
-    const Candidate& c = *ranked[i];
-    RepairSuggestion s;
-    s.text = c.result.text;
-    s.steps = c.steps;
-    s.explanation = ExplainSteps(c.steps);
-    s.language = c.language.language;
-    s.score = c.score;
-    s.margin = i + 1 < ranked.size() ? c.score - ranked[i + 1]->score : std::numeric_limits<double>::infinity();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    RepairSuggestion& s = rows[i].suggestion;
+    s.margin = s.score - (i + 1 < rows.size() ? rows[i + 1].suggestion.score : after_last);
+    // A result that still reads as garbled text is said to be in no language.
+    if (rows[i].garbled) s.language.reset();
+    if (i == 0) {
+      const bool still_garbled = rows[i].garbled || (!s.ChangesText() && garbled_left);
+      s.confidence = still_garbled            ? Confidence::StillGarbled
+                     : s.margin >= kClearMargin ? Confidence::Clear
+                                                : Confidence::CloseCall;
+    }
+    s.explanation = ExplainSuggestion(s);
     suggestions.push_back(std::move(s));
   }
   return suggestions;
 }
 
 }  // namespace
+
+std::span<const RepairStep> CandidateSteps() { return SearchSteps(); }
 
 std::vector<RepairSuggestion> SuggestRepairs(TextView text, std::size_t max_results) {
   try {

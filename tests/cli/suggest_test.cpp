@@ -1,10 +1,12 @@
 // mok suggest as a user runs it: the ranked listing, --apply with the outputs
-// of the other steps, and nothing to suggest (the calls it refuses are with
-// the others in mok_test.cpp).
+// of the other steps and on streams longer than its sample, and nothing to
+// suggest (the calls it refuses are with the others in mok_test.cpp).
 
 #include <gtest/gtest.h>
 
+#include "cli/suggest.h"
 #include "tests/cli/mok_runner.h"
+#include "tests/support/read_as.h"
 
 namespace mok::testing {
 namespace {
@@ -38,6 +40,11 @@ TEST_F(MokSuggest, ListsTheRankedRepairsOneBlockEach) {
   EXPECT_LE(blocks.size(), 5u);
   for (std::size_t i = 0; i < blocks.size(); ++i) EXPECT_EQ(blocks[i].rfind(std::to_string(i + 1) + "  ", 0), 0u);
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), static_cast<long>(4 * blocks.size() - 1));
+  // How sure the choice is stands on the first row only.
+  for (std::size_t i = 1; i < blocks.size(); ++i) {
+    const std::string head = blocks[i].substr(0, blocks[i].find('\n'));
+    for (const char16_t* state : {u"明确", u"难分", u"仍像乱码"}) EXPECT_EQ(head.find(Utf8Of(state)), std::string::npos) << head;
+  }
 
   // The input's format is read as for every step (-f), and the listing is
   // written like any output (-t, -o).
@@ -58,6 +65,68 @@ TEST_F(MokSuggest, ThePreviewCarriesNoControlCharactersToTheTerminal) {
   EXPECT_EQ(r.out.find('\x1B'), std::string::npos);
   EXPECT_EQ(r.out.find('\x07'), std::string::npos);
   EXPECT_NE(r.out.find(Utf8Of(u"中文乱码中文乱码␛[2J␇")), std::string::npos) << r.out;
+}
+
+// The first block of the listing of texts that show the new rows: a repair by
+// passages with where they are, a repair that lost characters, text that
+// still looks garbled.
+TEST_F(MokSuggest, ListsRepairsByPassagesLossyRepairsAndTextStillGarbled) {
+  const Text host = u"这是一段正常的中文文字，用来说明问题。\n";
+  Text lossy = ReadAs(u"中文测", 65001, 936);
+  lossy.back() = u'?';
+  const struct {
+    const char* name;
+    Text input;
+    const char16_t* block;
+  } cases[] = {
+      {"passages", host + host + ReadAs(u"在绝大多数情况下，这是正确的。", 65001, 936) + u"\n" + host,
+       u"1  简体中文  明确\n   逐段修复 1 段：原为 UTF-8 编码，被当作 GBK 读出（1 段）\n   位置：第 3 行\n"
+       u"   预览：这是一段正常的中文文字，用来说明问题。↵这是一段正常的中文文字，用来说明问题。↵在绝大多数情况下，这是正确的。↵这是一段…"},
+      {"lossy", lossy, u"1  简体中文  明确  菜单：GB--Utf8\n   原为 UTF-8 编码，被当作 GBK 读出；有 1 处无法恢复\n   预览：中文\uFFFD"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MokResult r = Run({"suggest", "-f", "utf8"}, Utf8Of(c.input));
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find("\n\n")), Utf8Of(c.block));
+  }
+  const MokResult garbled = Run({"suggest", "-f", "utf8"}, Utf8Of(u"锟斤拷锟斤拷烫烫烫屯屯屯"));
+  ASSERT_EQ(garbled.status, 0) << garbled.err;
+  EXPECT_EQ(garbled.out.substr(0, garbled.out.find('\n')).rfind(Utf8Of(u"1  仍像乱码"), 0), 0u) << garbled.out;
+}
+
+// A stream longer than the sample: the repair the sample chose, line by line.
+TEST_F(MokSuggest, ApplyRepairsAStreamLongerThanItsSample) {
+  Text lines;
+  for (int i = 0; lines.size() < 3 * cli::kApplySample; ++i) {
+    lines += u"设定文件无法读取，请再确认一次。第 " + TextOf(std::to_string(i)) + u" 行\n";
+  }
+  // The whole text garbled one way: every line repaired.
+  const MokResult whole = Run({"suggest", "--apply", "-f", "utf8"}, Utf8Of(ReadAs(lines, 65001, 1252)));
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(whole.out, Utf8Of(lines));
+
+  // Good text with garbled lines here and there, also past the sample: the
+  // garbled lines repaired, the good ones left as they are.
+  const Text bad = u"在绝大多数情况下，这是正确的。";
+  Text mixed, repaired;
+  for (int i = 0; mixed.size() < 3 * cli::kApplySample; ++i) {
+    const Text line = u"这是一段正常的中文文字，用来说明问题。第 " + TextOf(std::to_string(i)) + u" 行\n";
+    mixed += line;
+    repaired += line;
+    if (i % 50 == 7) {
+      mixed += ReadAs(bad, 65001, 936) + u"\n";
+      repaired += bad + u"\n";
+    }
+  }
+  const MokResult passages = Run({"suggest", "--apply", "-f", "utf8"}, Utf8Of(mixed));
+  ASSERT_EQ(passages.status, 0) << passages.err;
+  EXPECT_EQ(passages.out, Utf8Of(repaired));
+
+  // Clean text: nothing chosen, nothing written.
+  const MokResult clean = Run({"suggest", "--apply", "-f", "utf8", "-o", "clean.txt"}, Utf8Of(repaired));
+  EXPECT_EQ(clean.status, 1);
+  EXPECT_FALSE(std::filesystem::exists(Path("clean.txt")));
 }
 
 TEST_F(MokSuggest, ApplyWritesTheBestRepairLikeAnyStep) {

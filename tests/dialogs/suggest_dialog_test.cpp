@@ -1,6 +1,9 @@
 #include "dialogs/suggest_dialog.h"
 
 #include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -8,6 +11,7 @@
 
 #include "tests/support/read_as.h"
 #include "tests/support/window_fixture.h"
+#include "widgets/twips.h"
 
 namespace mok::testing {
 namespace {
@@ -77,10 +81,58 @@ TEST_F(SuggestDialogTest, EscapeCancelsAndShowingAgainStartsFromTheBestRow) {
   EXPECT_EQ(dialog.nChosen(), 0);
 }
 
+// 确定 Y and 取消 N, captions as the program's other dialogs write them.
+TEST_F(SuggestDialogTest, TheButtonsHaveTheirAccessKeys) {
+  const struct {
+    const char* name;
+    const char* caption;
+    int key;
+    bool ok;
+  } buttons[] = {{"cmdA_0", "确定 &Y", Qt::Key_Y, true}, {"cmdA_1", "取消 &N", Qt::Key_N, false}};
+  for (const auto& b : buttons) {
+    SCOPED_TRACE(b.name);
+    RunWhileShown(dialog, [&b](SuggestDialog& d) {
+      auto* button = d.findChild<QPushButton*>(QString::fromLatin1(b.name));
+      ASSERT_NE(button, nullptr);
+      EXPECT_EQ(button->text(), QString::fromUtf8(b.caption));
+      EXPECT_EQ(button->shortcut(), QKeySequence(Qt::ALT | b.key));
+      d.ChooseRow(1);
+      button->click();
+    });
+    EXPECT_EQ(dialog.bOk(), b.ok);
+    EXPECT_EQ(dialog.nChosen(), 1);
+  }
+}
+
+// At its default size the dialog is as wide as the main window, and the
+// explanation of the chosen row wraps within it: nothing to scroll sideways.
+TEST_F(SuggestDialogTest, FitsTheMainWindowsWidthAndWrapsTheExplanation) {
+  RepairSuggestion long_row;
+  long_row.text = u"repaired";
+  long_row.steps = {{1252, 65001}, {1252, 65001}};
+  long_row.passages = {};
+  long_row.lost = 12;
+  long_row.explanation = ExplainSteps(long_row.steps) + u"；有 12 处无法恢复";
+  dialog.SetSuggestions({long_row, Rows().front()});
+  RunWhileShown(dialog, [](SuggestDialog& d) {
+    EXPECT_LE(d.width(), TwipsToPixels(11430));
+    EXPECT_TRUE(d.Explanation()->wordWrap());
+    EXPECT_EQ(d.Explanation()->text().toStdU16String(),
+              u"原为 UTF-8 编码，被当作 西欧(Windows) 读出，再以 UTF-8 编码，被当作 西欧(Windows) 读出；有 12 处无法恢复");
+    EXPECT_LE(d.Explanation()->geometry().right(), d.width());
+    EXPECT_EQ(d.List()->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    // Choosing another row explains that one.
+    d.ChooseRow(1);
+    EXPECT_EQ(d.Explanation()->text(), QStringLiteral("原为 KSC 编码，被当作 GBK 读出"));
+    d.Cancel();
+  });
+}
+
 TEST_F(SuggestDialogTest, OkWithoutARowStaysOpen) {
   dialog.SetSuggestions({});
   dialog.Showing();
   EXPECT_EQ(dialog.nChosen(), -1);
+  EXPECT_TRUE(dialog.Explanation()->text().isEmpty());
   dialog.ChooseRow(7);
   dialog.Ok();
   EXPECT_FALSE(dialog.bOk());

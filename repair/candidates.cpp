@@ -1,0 +1,332 @@
+#include "repair/candidates.h"
+
+#include <algorithm>
+#include <functional>
+#include <unordered_map>
+
+#include "repair/suggest.h"
+
+namespace mok {
+namespace {
+
+// Two-step chains grow from this many of the best single steps.
+constexpr std::size_t kChainSeeds = 3;
+// Every candidate is scored first on the start of the stretch that holds this
+// many units outside ASCII; this many of the best are then scored on all of it.
+constexpr std::size_t kPreviewNonAscii = 160;
+constexpr std::size_t kFinalists = 12;
+
+struct PairGroup {
+  std::int32_t a;                       // the code page the text was wrongly read with
+  std::initializer_list<std::int32_t> b;  // what its bytes may really be
+};
+
+// The mix-ups real programs make beyond the nine code pages of
+// kRepairCodePages (all of whose ordered pairs are tried): a decoder a
+// program uses, on text written in another code page.
+//  - Chinese Windows programs (GBK) on GB18030 text with four-byte
+//    characters, EUC-JP, Big5 with HKSCS characters, and the Windows pages
+//    of Central Europe, Greece, Turkey, the Baltic, Israel and the Arab world;
+//  - Shift-JIS programs on EUC-JP;
+//  - Western programs (cp1252, Latin-1) on those single-byte pages, ISO and
+//    Windows, on Thai (cp874) and on EUC-JP;
+//  - UTF-8 programs on all of these and on the Russian DOS page;
+//  - Russian Windows programs on the Russian DOS page and back;
+//  - unzip and DOS programs (cp437, cp850, cp866) on GBK, Shift-JIS, UHC,
+//    Big5 and UTF-8 file names, and cp437 on Russian DOS names;
+//  - EUC-JP, GB18030 and Big5-HKSCS (browsers' Big5) programs on UTF-8 and
+//    their neighbours;
+//  - the single-byte pages' programs on UTF-8, the ISO and Windows pages of
+//    Central Europe and Arabic on each other, and Central European Windows
+//    programs on its DOS page (cp852).
+const PairGroup kExtraPairs[] = {
+    {936, {54936, 20932, 951, 1250, 1253, 1254, 1257, 1255, 1256}},
+    {932, {20932}},
+    {1252, {1250, 28592, 1253, 28597, 1254, 28599, 1257, 28603, 1255, 28598, 1256, 28596, 874, 20932}},
+    {28591, {1250, 28592, 1253, 28597, 1254, 28599, 1257, 28603, 1255, 28598, 1256, 28596, 874, 20932}},
+    {65001, {1250, 28592, 1253, 28597, 1254, 28599, 1257, 28603, 1255, 28598, 1256, 28596, 20932, 54936, 866}},
+    {1251, {866}},
+    {437, {936, 932, 949, 950, 65001, 866}},
+    {850, {936, 932, 949, 950, 65001}},
+    {866, {936, 932, 949, 950, 65001, 1251}},
+    {20932, {932, 936, 65001}},
+    {54936, {65001}},
+    {951, {936, 65001}},
+    {1250, {65001, 28592, 852}},
+    {28592, {65001, 1250}},
+    {1253, {65001}},
+    {28597, {65001}},
+    {1254, {65001}},
+    {28599, {65001}},
+    {1257, {65001}},
+    {28603, {65001}},
+    {1255, {65001}},
+    {28598, {65001}},
+    {1256, {65001, 28596}},
+    {28596, {65001, 1256}},
+};
+
+std::vector<RepairStep> BuildSteps() {
+  std::vector<RepairStep> all;
+  auto add = [&](RepairStep step) {
+    if (std::find(all.begin(), all.end(), step) == all.end()) all.push_back(step);
+  };
+  // Grouped by A: first the nine code pages with each other and with the
+  // others, then the other code pages' groups.
+  for (const std::int32_t a : kRepairCodePages) {
+    for (const std::int32_t b : kRepairCodePages) {
+      if (a != b) add({a, b});
+    }
+    for (const PairGroup& group : kExtraPairs) {
+      if (group.a != a) continue;
+      for (const std::int32_t b : group.b) add({a, b});
+    }
+  }
+  add(kUtf16Swap);
+  for (const PairGroup& group : kExtraPairs) {
+    for (const std::int32_t b : group.b) add({group.a, b});
+  }
+  add(kIso2022Chinese);
+  add(kIso2022Japanese);
+  add(kIso2022Korean);
+  return all;
+}
+
+// Whether a text still shows every character lost on the way to it as a
+// U+FFFD: a step after a lossy one that reads U+FFFD's own bytes as
+// something else only garbles what was lost.
+bool KeepsItsLosses(TextView text, std::size_t lost) {
+  return lost == 0 || static_cast<std::size_t>(std::count(text.begin(), text.end(), u'\uFFFD')) >= lost;
+}
+
+bool IsInverse(RepairStep first, RepairStep second) {
+  return first.code_page_a == second.code_page_b && first.code_page_b == second.code_page_a;
+}
+
+// Whether a step can change the text at all: the ISO-2022 steps need a
+// designation's "$" (or an ESC), the swap anything, every other step a unit
+// outside ASCII (ASCII reads the same in all their code pages).
+bool MayApply(RepairStep step, bool has_non_ascii, bool has_dollar_or_escape) {
+  if (Iso2022Variant(step) >= 0) return has_dollar_or_escape;
+  return has_non_ascii || step == kUtf16Swap;
+}
+
+class CandidateSet {
+ public:
+  // Scores and keeps the result; false when the same result was offered
+  // before (the earlier candidate stays).
+  bool Offer(Text text, std::vector<RepairStep> steps, std::size_t lost) {
+    const std::size_t hash = std::hash<Text>{}(text);
+    const bool first = seen_.emplace(hash, candidates_.size()).second;
+    if (!first) {
+      // The same result another way: scored as the first, but with its own penalty.
+      Candidate twin = candidates_[seen_.at(hash)];
+      twin.steps = std::move(steps);
+      twin.text = std::move(text);
+      twin.lost = lost;
+      twin.score = twin.language.log_probability - Penalty(twin.text, twin.steps.size());
+      candidates_.push_back(std::move(twin));
+      return false;
+    }
+    Candidate candidate = ScoreCandidate(std::move(text), std::move(steps), lost);
+    candidate.hash = hash;
+    candidates_.push_back(std::move(candidate));
+    return true;
+  }
+
+  std::vector<Candidate>& All() { return candidates_; }
+
+ private:
+  std::unordered_map<std::size_t, std::size_t> seen_;
+  std::vector<Candidate> candidates_;
+};
+
+bool Better(const Candidate& x, const Candidate& y) { return x.score > y.score; }
+
+}  // namespace
+
+bool LooksClean(const LanguageScore& score) {
+  if (score.characters == 0) return true;
+  return score.log_probability >=
+         static_cast<double>(score.characters) * CleanTextFloor(score.language, score.characters);
+}
+
+bool LooksGarbled(const LanguageScore& score) {
+  if (score.characters == 0) return false;
+  const double floor = CleanTextFloor(score.language, score.characters) - kGarbledSlack;
+  return score.log_probability < static_cast<double>(score.characters) * floor;
+}
+
+std::span<const RepairStep> SearchSteps() {
+  static const std::vector<RepairStep> steps = BuildSteps();
+  return steps;
+}
+
+bool MayHaveLostBytes(TextView text) {
+  for (const char16_t c : text) {
+    if (c == u'?' || c == 0xFFFD || c == u'\u951F' || c == u'\u00EF') return true;
+  }
+  return false;
+}
+
+std::optional<StepResult> ApplySteps(TextView text, std::span<const RepairStep> steps, bool cut) {
+  StepResult result{Text(text), 0};
+  for (const RepairStep step : steps) {
+    std::optional<StepResult> next = ApplyStep(result.text, step, {.lossy = false, .cut = cut});
+    // One lossy step at most: another would only move the gaps the first left.
+    if (!next && result.lost == 0 && MayHaveLostBytes(result.text)) {
+      next = ApplyStep(result.text, step, {.lossy = true, .cut = cut});
+    }
+    if (!next) return std::nullopt;
+    next->lost += result.lost;
+    if (!KeepsItsLosses(next->text, next->lost)) return std::nullopt;
+    result = std::move(*next);
+  }
+  return result;
+}
+
+namespace {
+
+bool IsPrivateUse(char16_t c) { return c >= 0xE000 && c <= 0xF8FF; }
+
+}  // namespace
+
+LanguageScore ScoreRepair(TextView text) {
+  if (std::none_of(text.begin(), text.end(), [](char16_t c) { return c == kLostMark || IsPrivateUse(c); })) {
+    return ScoreText(text);
+  }
+  Text kept;
+  kept.reserve(text.size());
+  for (const char16_t c : text) {
+    if (c != kLostMark && !IsPrivateUse(c)) kept += c;
+  }
+  return ScoreText(kept);
+}
+
+double Penalty(TextView text, std::size_t steps) {
+  double penalty = kStepPenalty * static_cast<double>(steps);
+  for (const char16_t c : text) {
+    if (c == kLostMark) penalty += kLostPenalty;
+    if (IsPrivateUse(c)) penalty += kPrivateUsePenalty;
+  }
+  return penalty;
+}
+
+Candidate ScoreCandidate(Text text, std::vector<RepairStep> steps, std::size_t lost) {
+  Candidate candidate;
+  candidate.language = ScoreRepair(text);
+  candidate.clean = LooksClean(candidate.language);
+  candidate.garbled = LooksGarbled(candidate.language);
+  candidate.hash = std::hash<Text>{}(text);
+  candidate.score = candidate.language.log_probability - Penalty(text, steps.size());
+  candidate.steps = std::move(steps);
+  candidate.text = std::move(text);
+  candidate.lost = lost;
+  return candidate;
+}
+
+namespace {
+
+// Every step and chain on one stretch, scored.
+std::vector<Candidate> Search(TextView stretch, bool cut) {
+  CandidateSet set;
+  set.Offer(Text(stretch), {}, 0);
+  bool has_non_ascii = false;
+  bool has_dollar_or_escape = false;
+  for (const char16_t c : stretch) {
+    has_non_ascii = has_non_ascii || c >= 0x80;
+    has_dollar_or_escape = has_dollar_or_escape || c == u'$' || c == 0x1B;
+  }
+  const bool may_have_lost = MayHaveLostBytes(stretch);
+  auto apply = [&](TextView text, RepairStep step) {
+    std::optional<StepResult> result = ApplyStep(text, step, {.lossy = false, .cut = cut});
+    if (!result && may_have_lost) result = ApplyStep(text, step, {.lossy = true, .cut = cut});
+    return result;
+  };
+  for (const RepairStep step : SearchSteps()) {
+    if (!MayApply(step, has_non_ascii, has_dollar_or_escape)) continue;
+    if (auto result = apply(stretch, step)) set.Offer(std::move(result->text), {step}, result->lost);
+  }
+
+  // The seeds: the best distinct single steps, copied (offering chains grows the set).
+  std::vector<Candidate> singles;
+  for (const Candidate& candidate : set.All()) {
+    if (candidate.steps.size() == 1) singles.push_back(candidate);
+  }
+  std::stable_sort(singles.begin(), singles.end(), Better);
+  std::vector<Candidate> seeds;
+  for (Candidate& single : singles) {
+    if (seeds.size() == kChainSeeds) break;
+    const bool twin = std::any_of(seeds.begin(), seeds.end(), [&](const Candidate& s) { return s.hash == single.hash; });
+    if (!twin) seeds.push_back(std::move(single));
+  }
+  for (const Candidate& seed : seeds) {
+    bool seed_non_ascii = false;
+    bool seed_dollar = false;
+    for (const char16_t c : seed.text) {
+      seed_non_ascii = seed_non_ascii || c >= 0x80;
+      seed_dollar = seed_dollar || c == u'$' || c == 0x1B;
+    }
+    const bool seed_may_have_lost = seed.lost == 0 && MayHaveLostBytes(seed.text);
+    for (const RepairStep step : SearchSteps()) {
+      if (!MayApply(step, seed_non_ascii, seed_dollar)) continue;
+      std::optional<StepResult> result = ApplyStep(seed.text, step, {.lossy = false, .cut = cut});
+      // Without loss the inverse only leads back to the input.
+      if (result && IsInverse(seed.steps.front(), step)) continue;
+      if (!result && seed_may_have_lost) result = ApplyStep(seed.text, step, {.lossy = true, .cut = cut});
+      if (result && KeepsItsLosses(result->text, seed.lost + result->lost)) {
+        set.Offer(std::move(result->text), {seed.steps.front(), step}, seed.lost + result->lost);
+      }
+    }
+  }
+
+  std::vector<Candidate>& all = set.All();
+  std::stable_sort(all.begin(), all.end(), Better);
+  return std::move(all);
+}
+
+// The start of a stretch that holds kPreviewNonAscii units outside ASCII.
+std::size_t PreviewEnd(TextView stretch) {
+  std::size_t end = 0;
+  for (std::size_t outside = 0; end < stretch.size() && outside < kPreviewNonAscii; ++end) {
+    outside += stretch[end] >= 0x80 ? 1 : 0;
+  }
+  if (end < stretch.size() && end > 0 && stretch[end - 1] >= 0xD800 && stretch[end - 1] <= 0xDBFF) ++end;
+  return end;
+}
+
+}  // namespace
+
+std::vector<Candidate> RankCandidates(TextView stretch, bool cut) {
+  if (stretch.empty()) return {};
+  // Scoring is most of the cost: every candidate is scored on the start of the
+  // stretch, and only the best of them on all of it.
+  const std::size_t preview_end = PreviewEnd(stretch);
+  if (preview_end >= stretch.size()) return Search(stretch, cut);
+  const std::vector<Candidate> preview = Search(stretch.substr(0, preview_end), true);
+  // The best distinct previews go on, each with every way that gave it (the
+  // ways may part on the rest of the stretch).
+  std::vector<std::size_t> taken;
+  for (const Candidate& c : preview) {
+    if (taken.size() == kFinalists) break;
+    if (std::find(taken.begin(), taken.end(), c.hash) == taken.end()) taken.push_back(c.hash);
+  }
+  CandidateSet set;
+  for (const Candidate& c : preview) {
+    if (std::find(taken.begin(), taken.end(), c.hash) == taken.end()) continue;
+    if (c.steps.empty()) {
+      set.Offer(Text(stretch), {}, 0);
+    } else if (std::optional<StepResult> result = ApplySteps(stretch, c.steps, cut)) {
+      set.Offer(std::move(result->text), c.steps, result->lost);
+    }
+  }
+  // The text as it is competes whatever its preview scored.
+  if (std::none_of(set.All().begin(), set.All().end(), [](const Candidate& c) { return c.steps.empty(); })) {
+    set.Offer(Text(stretch), {}, 0);
+  }
+  std::vector<Candidate>& all = set.All();
+  std::stable_sort(all.begin(), all.end(), Better);
+  return std::move(all);
+}
+
+}  // namespace mok
