@@ -74,6 +74,9 @@ def repair_files(paths, out_dir, encoding="utf8", out_encoding="utf8"):
     clashes = sorted({name for name in names if names.count(name) > 1})
     if clashes:
         raise ValueError("同名的文件会互相覆盖：" + "、".join(clashes))
+    # Unknown encoding names fail here, not on the workers.
+    mokrin.decode_bytes(b"", encoding)
+    mokrin.encode_text("", out_encoding)
     os.makedirs(out_dir, exist_ok=True)
     tasks = [
         dask.delayed(_repair_file)(path, os.path.join(out_dir, name), encoding, out_encoding)
