@@ -59,7 +59,7 @@ std::vector<std::string> OpenStartFile(CommandHost& host, std::span<const std::s
       unused.push_back("mokrin: 只打开第一个文件，“" + word + "” 未打开");
     } else if (!word.empty()) {
       // The bytes of the name as given, so a name that is not UTF-8 opens too.
-      OpenAsOriginal(host, ResolveFile(TextOfNativePath(word), folder), 0);
+      OpenAsOriginal(host, RealFilePath(TextOfNativePath(word), folder), 0);
       opened = true;
     }
   }

@@ -17,7 +17,8 @@ void PrepareApplication(QApplication& app);
 
 // The words of the command line after the program's name, Qt's own options
 // taken out: the first file name opens as the original state, as "打开作原始"
-// opens a file (a relative name within folder, the format detected). A word
+// opens a file (a relative name within folder, resolved as the kernel resolves
+// it, symbolic links and all; the format detected). A word
 // starting with "-" is an option, and the program has none, unless it follows
 // "--". Nothing is asked. Returns one line for each word left unused.
 [[nodiscard]] std::vector<std::string> OpenStartFile(CommandHost& host, std::span<const std::string> words,

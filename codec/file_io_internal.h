@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "codec/text_types.h"
 
@@ -21,8 +23,20 @@ struct SystemCalls {
   ssize_t (*read)(int fd, void* buffer, size_t count) = ::read;
   ssize_t (*write)(int fd, const void* buffer, size_t count) = ::write;
   int (*fsync)(int fd) = ::fsync;
+  int (*rename)(const char* from, const char* to) = ::rename;
 };
 inline SystemCalls g_system_calls;
+
+// A save writes its new content under this name and 8 letters or digits, in
+// the target's folder, then renames it over the target.
+inline constexpr std::string_view kTemporaryPrefix = ".mokrin-save-";
+
+// The steps of a save after which a test build can kill the process
+// (MOK_TEST_KILL_SAVE_AT=<name>): the temporary file made, half of the bytes
+// written, all written, flushed to disk and closed, renamed over the target.
+enum class SaveStep { kTemporaryCreated, kHalfWritten, kWritten, kFlushed, kRenamed };
+inline constexpr const char* kSaveStepNames[] = {"temporary-created", "half-written", "written", "flushed",
+                                                 "renamed"};
 
 // The attribute functions of file_attributes.h on file system names.
 [[nodiscard]] bool Exists(const std::string& native);

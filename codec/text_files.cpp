@@ -6,9 +6,13 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <string>
+#include <string_view>
 
 #include "codec/charset_conversion.h"
 #include "codec/conversion_core.h"
@@ -86,8 +90,42 @@ int SyncDirectory(const std::string& native_file) {
   return error == EINVAL ? 0 : error;
 }
 
-// The steps of one save, with what has been done so far, so that any failure can
-// put the previous content back.
+// Kills the process at a step of a save when a test build is asked to
+// (MOK_TEST_KILL_SAVE_AT=<step name>): a crash there must leave the file's old
+// content at its name. Outside test builds it does nothing.
+void ReachSaveStep([[maybe_unused]] file_internal::SaveStep step) {
+#ifdef MOK_TEST_HOOKS
+  const char* at = std::getenv("MOK_TEST_KILL_SAVE_AT");
+  if (at != nullptr && std::string_view(at) == file_internal::kSaveStepNames[static_cast<int>(step)]) {
+    ::kill(::getpid(), SIGKILL);
+  }
+#endif
+}
+
+// Where a save writes: the file a symbolic link at the name leads to, through
+// a chain of links, a dangling one included, so that every link stays a link.
+// 0, or the errno value when a link cannot be read or the chain loops.
+int FollowLinks(std::string& native) {
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st;
+    if (::lstat(native.c_str(), &st) != 0) return errno == ENOENT ? 0 : errno;
+    if (!S_ISLNK(st.st_mode)) return 0;
+    std::string link(static_cast<std::size_t>(std::max<off_t>(st.st_size, PATH_MAX)) + 1, '\0');
+    const ssize_t length = ::readlink(native.c_str(), link.data(), link.size());
+    if (length < 0) return errno;
+    if (static_cast<std::size_t>(length) >= link.size()) return ENAMETOOLONG;
+    link.resize(static_cast<std::size_t>(length));
+    if (link.empty()) return ENOENT;
+    native = link.front() == '/' ? link : file_internal::ParentOf(native) + "/" + link;
+  }
+  return ELOOP;
+}
+
+// One save: the new content is written in full under a temporary name in the
+// target's folder, flushed to disk, given the old file's owner and permissions,
+// and only then renamed over the target, which replaces it in one step. Until
+// that rename the target holds its old content, whatever happens; a failure
+// removes the temporary file.
 class SaveOperation {
  public:
   SaveOperation(TextView path, Text& failure) : path_(path), failure_(failure) {}
@@ -102,111 +140,108 @@ class SaveOperation {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
   }
+  [[nodiscard]] int CreateTemporary();
+  [[nodiscard]] int CarryOver(const struct stat& old, std::int16_t attributes);
 
   TextView path_;
   Text& failure_;
   std::string target_;
-  std::string backup_;
+  std::string temporary_;  // while it exists
   int fd_ = -1;
-  bool moved_to_backup_ = false;  // the previous file now lives under backup_
-  bool file_created_ = false;     // target_ is a new file of this save
-  bool file_complete_ = false;    // ... holding all its bytes, flushed to disk
 };
 
 bool SaveOperation::Run(TextView text, std::int16_t& format, std::int16_t attributes) {
   if (!NativePath(path_, target_)) return Fail(EINVAL);
+  if (const int error = FollowLinks(target_); error != 0) return Fail(error);
   struct stat old;
-  bool exists = ::lstat(target_.c_str(), &old) == 0;
-  if (exists && S_ISLNK(old.st_mode)) {
-    // Save the file the link points to, so that the link stays a link.
-    if (char* resolved = ::realpath(target_.c_str(), nullptr)) {
-      target_ = resolved;
-      std::free(resolved);
-      exists = ::lstat(target_.c_str(), &old) == 0;
-    }
-  }
-  // A folder is never moved aside nor written over.
+  const bool exists = ::lstat(target_.c_str(), &old) == 0;
+  if (!exists && errno != ENOENT) return Fail(errno);
+  // A folder is never written over; nor is a pipe or a device, which a file
+  // in its place would destroy.
   if (exists && S_ISDIR(old.st_mode)) return Fail(EISDIR);
-  // Nor is a pipe or a device: replacing it by a file would destroy it. (A
-  // dangling link is replaced like a file.)
-  if (exists && !S_ISREG(old.st_mode) && !S_ISLNK(old.st_mode)) return FailWith(Text(kNotRegularFile));
-  // What is on disk decides whether there is a previous file to keep: one that
-  // appeared after the caller looked is kept too, never truncated.
+  if (exists && !S_ISREG(old.st_mode)) return FailWith(Text(kNotRegularFile));
+  // What is on disk decides whether there is an old file to take after: one
+  // that appeared after the caller looked counts too.
   if (!exists) {
     attributes = -1;
   } else if (attributes < 0) {
     attributes = file_internal::AttributesOf(target_);
-  }
-  backup_ = target_ + ".bak";
-
-  if (attributes >= 0) {
-    // Linux deletes a read-only file without first making it writable, so the
-    // attributes of an old backup need no change before it goes.
-    if (file_internal::Exists(backup_) && ::unlink(backup_.c_str()) != 0) return Fail(errno);
-    if (::rename(target_.c_str(), backup_.c_str()) != 0) return Fail(errno);
-    moved_to_backup_ = true;
   }
 
   if (!IsFormat(format)) format = kFormatUtf16LeBom;
   Bytes bytes;
   if (!EncodeFileText(text, format, bytes)) return Fail(EILSEQ);
 
-  // O_EXCL: the name was just freed; never write into a file that took it since.
-  fd_ = ::open(target_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd_ < 0) return Fail(errno);
-  file_created_ = true;
-  if (moved_to_backup_ && S_ISREG(old.st_mode)) {
-    // Keep the owner and the permissions of the file being replaced (a private
-    // file stays private); where that is not allowed the defaults stay.
-    if (::fchown(fd_, old.st_uid, old.st_gid) != 0) {
-      // Not the owner's to give away: the new file is ours.
-    }
-    (void)::fchmod(fd_, old.st_mode & 0777);
-  }
-
+  if (const int error = CreateTemporary(); error != 0) return Fail(error);
+  ReachSaveStep(file_internal::SaveStep::kTemporaryCreated);
+  // Written in two halves so that a test build can stop between them.
+  const BytesView all(bytes);
+  const std::size_t half = all.size() / 2;
   std::error_code error;
-  if (!WriteFileBytes(fd_, bytes, error)) return Fail(error.value());
+  if (!WriteFileBytes(fd_, all.substr(0, half), error)) return Fail(error.value());
+  ReachSaveStep(file_internal::SaveStep::kHalfWritten);
+  if (!WriteFileBytes(fd_, all.substr(half), error)) return Fail(error.value());
+  ReachSaveStep(file_internal::SaveStep::kWritten);
+  if (exists) {
+    if (const int carry_error = CarryOver(old, attributes); carry_error != 0) return Fail(carry_error);
+  }
   if (g_system_calls.fsync(fd_) != 0) return Fail(errno);
-  int closed = ::close(fd_);
+  const int closed = ::close(fd_);
   fd_ = -1;
   if (closed != 0 && errno != EINTR) return Fail(errno);
-  // The new name must be on disk before the old content may go.
-  if (int sync_error = SyncDirectory(target_); sync_error != 0) return Fail(sync_error);
-  file_complete_ = true;
+  ReachSaveStep(file_internal::SaveStep::kFlushed);
 
-  if (attributes >= 0) {
-    if (attributes & (kAttrReadOnly | kAttrHidden | kAttrSystem)) {
-      if (int attr_error = file_internal::SetAttributesOf(target_, attributes); attr_error != 0) {
-        return Fail(attr_error);
-      }
-    }
-    if (::unlink(backup_.c_str()) != 0) return Fail(errno);
-    moved_to_backup_ = false;
-  }
+  if (g_system_calls.rename(temporary_.c_str(), target_.c_str()) != 0) return Fail(errno);
+  temporary_.clear();
+  ReachSaveStep(file_internal::SaveStep::kRenamed);
+  // The new name must be on disk before the save counts as done.
+  if (const int sync_error = SyncDirectory(target_); sync_error != 0) return Fail(sync_error);
   return true;
+}
+
+int SaveOperation::CreateTemporary() {
+  // A short name of its own, so that a target name of up to 255 bytes still
+  // leaves room for it; hidden, so that the file list never shows it.
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device random;
+  const std::string prefix = file_internal::ParentOf(target_) + "/" + std::string(file_internal::kTemporaryPrefix);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = prefix;
+    for (int i = 0; i < 8; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+    // Created as any new file is: the umask and the folder's default ACL apply.
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd >= 0) {
+      fd_ = fd;
+      temporary_ = std::move(name);
+      return 0;
+    }
+    if (errno != EEXIST) return errno;
+  }
+  return EEXIST;
+}
+
+int SaveOperation::CarryOver(const struct stat& old, std::int16_t attributes) {
+  // The old file's owner and group where this user may give them (root may;
+  // anyone may give a group of their own); otherwise the new file is theirs.
+  struct stat now;
+  if (::fstat(fd_, &now) != 0) return errno;
+  if ((now.st_uid != old.st_uid || now.st_gid != old.st_gid) && ::fchown(fd_, old.st_uid, old.st_gid) != 0) {
+    (void)::fchown(fd_, static_cast<uid_t>(-1), old.st_gid);
+  }
+  if (::fstat(fd_, &now) != 0) return errno;
+  mode_t mode = old.st_mode & 07777;
+  // Set-user and set-group bits only go with the owner and group they were for.
+  if (now.st_uid != old.st_uid) mode &= ~mode_t{S_ISUID};
+  if (now.st_gid != old.st_gid) mode &= ~mode_t{S_ISGID};
+  if (attributes & kAttrReadOnly) mode &= ~mode_t{S_IWUSR | S_IWGRP | S_IWOTH};
+  return ::fchmod(fd_, mode) == 0 ? 0 : errno;
 }
 
 bool SaveOperation::FailWith(Text cause) {
   CloseFile();
-  bool restore_failed = false;
-  if (file_created_ && !file_complete_) {
-    // A partial file is worth nothing: the previous file takes its place again
-    // (rename replaces it in one step), or, without one, it is removed.
-    if (moved_to_backup_) {
-      restore_failed = ::rename(backup_.c_str(), target_.c_str()) != 0;
-      moved_to_backup_ = restore_failed;
-    } else {
-      (void)::unlink(target_.c_str());
-    }
-    (void)SyncDirectory(target_);
-  } else if (moved_to_backup_ && !file_internal::Exists(target_)) {
-    restore_failed = ::rename(backup_.c_str(), target_.c_str()) != 0;
-    moved_to_backup_ = restore_failed;
-    (void)SyncDirectory(target_);
-  }
-  if (restore_failed) {
-    const auto* name = reinterpret_cast<const std::uint8_t*>(backup_.data());
-    cause.append(u"（原内容在 ").append(Utf8BytesToText(BytesView(name, backup_.size()))).append(u"）");
+  if (!temporary_.empty()) {
+    (void)::unlink(temporary_.c_str());
+    temporary_.clear();
   }
   failure_ = JoinMessage(path_, u"保存 未成~ ", cause);
   return false;

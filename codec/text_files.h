@@ -2,7 +2,7 @@
 
 // The nine file formats in which text is read from and written to disk, the
 // guess of a file's format from its bytes, and loading and saving a whole text
-// file through a ".bak" backup.
+// file, a save replacing the old file only once the new one is complete.
 //
 //   1 GBK (code page 936)        4 UTF-16LE +BOM   7 UTF-16LE No-BOM
 //   2 GB18030 (code page 54936)  5 UTF-16BE +BOM   8 UTF-16BE No-BOM
@@ -98,16 +98,20 @@ class FileFormatSniffer {
 
 // Writes text to path in the format (outside 1..9 means 4, reported back).
 // attributes are those of the file at the path (GetFileAttr), or negative when
-// there is none. An existing file is first renamed to path + ".bak" (an older
-// backup is deleted), the new file is written and flushed to disk, the read-only
-// attribute is carried over, and only then is the backup deleted. A symbolic link
-// at the path is followed, so the link stays and its target is saved.
+// there is none. The whole new file is written under a temporary name in the
+// same folder and flushed to disk; it takes the old file's permission bits, its
+// owner and group where this user may give them, and the read-only attribute;
+// then it is renamed over the old file and the folder is flushed. Until that
+// rename the old content stays at the path, so a crash at any moment leaves
+// either the old file or the complete new one. No backup file is made, and no
+// other file in the folder is touched. A symbolic link at the path is followed
+// (through a chain of links, a dangling one too), so the link stays a link and
+// the file it leads to is saved.
 //
-// A folder, a named pipe or a device at the path is refused, never moved aside.
-// On failure it returns false with failure set to the message for the user,
-// path + CR LF CR LF + "保存 未成~ " + the cause. The previous content is then always on disk: back at the path when the
-// new file could not be written completely (a partial file is removed), or under
-// the ".bak" name when the new file is complete but a later step failed.
+// A folder, a named pipe or a device at the path is refused. On failure it
+// returns false with failure set to the message for the user, path + CR LF CR
+// LF + "保存 未成~ " + the cause; the old content is then untouched at the path
+// and the temporary file is removed.
 [[nodiscard]] bool SaveTextFile(TextView text, TextView path, std::int16_t& format, std::int16_t attributes,
                                 Text& failure);
 

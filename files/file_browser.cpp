@@ -40,6 +40,24 @@ bool IsEnter(QEvent* event) {
   return key == Qt::Key_Return || key == Qt::Key_Enter;
 }
 
+// The file list. Qt makes the first entry current when the list gets the
+// keyboard focus with none current; that entry is not selected and is no
+// choice of the user's, so it is made not current again: the first arrow key
+// then selects the first entry, and nothing else reads as a choice.
+class FileList : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override {
+    const bool had_current = currentIndex().isValid();
+    QListWidget::focusInEvent(event);
+    if (!had_current && currentIndex().isValid() && selectedItems().isEmpty()) {
+      selectionModel()->setCurrentIndex(QModelIndex(), QItemSelectionModel::NoUpdate);
+    }
+  }
+};
+
 // A folder of the desktop (Documents, Desktop) as a folder button's target, or
 // nothing when the user has no such folder.
 Text DesktopFolder(QStandardPaths::StandardLocation location) {
@@ -74,7 +92,7 @@ void FileBrowser::BuildWidgets() {
 
   txtPath_ = new QLineEdit(this);
   lblGo_ = new QLabel(QStringLiteral("转到"), this);
-  filA_ = new QListWidget(this);
+  filA_ = new FileList(this);
   const QString def_captions[4] = {QStringLiteral("默认路径"), QStringLiteral("后退"), QStringLiteral("桌面"),
                                    QStringLiteral("我的文档")};
   for (int i = 0; i < 4; ++i) cmdDef_[static_cast<std::size_t>(i)] = new QPushButton(def_captions[i], this);
@@ -149,9 +167,16 @@ void FileBrowser::BuildWidgets() {
   txtPath_->installEventFilter(this);
   txtA_->installEventFilter(this);
   filA_->installEventFilter(this);
-  connect(filA_, &QListWidget::currentRowChanged, this, [this] { filA_Click(); });
+  // Only a selection is a choice: a click, the arrow keys, typing in the list.
+  connect(filA_, &QListWidget::itemSelectionChanged, this, [this] { filA_Click(); });
+  connect(filA_, &QListWidget::itemClicked, this, [this] { filA_Click(); });
   connect(filA_, &QListWidget::itemDoubleClicked, this, [this] { filA_DblClick(); });
   connect(txtA_, &QLineEdit::textChanged, this, [this] { txtA_Change(); });
+  // When saving, the list marks the entry of the name being typed, and no
+  // other: an entry marked before the name changed is no longer the user's choice.
+  connect(txtA_, &QLineEdit::textEdited, this, [this] {
+    if (!bOpen) SelectListName();
+  });
   connect(cboPat_, &QComboBox::currentIndexChanged, this, [this] { cboPat_Click(); });
   connect(chkFilter_, &QCheckBox::clicked, this, [this] { chkFilter_Click(); });
   for (int i = 0; i < 4; ++i) {
@@ -192,6 +217,7 @@ bool FileBrowser::Form_Activate() {
     name_colours.setColor(QPalette::Base, palette().color(QPalette::Button));
     txtA_->setPalette(name_colours);
     cmdMend_->setEnabled(false);
+    SetNameBox({});  // the list was read again: no entry is chosen yet
     cboPat_->setCurrentIndex(0);
     cboPat_Click();
     return true;
@@ -236,8 +262,13 @@ void FileBrowser::chkFilter_Click() {
 }
 
 void FileBrowser::filA_Click() {
-  const int row = filA_->currentRow();
-  if (row < 0 || row >= static_cast<int>(listing_.Names().size())) return;
+  const int row = SelectedRow();
+  if (row < 0) {
+    // When opening, the name box shows what OK opens: nothing. When saving it
+    // keeps the name typed.
+    if (bOpen && !NameBox().empty()) SetNameBox({});
+    return;
+  }
   const Text& name = listing_.Names()[static_cast<std::size_t>(row)];
   if (NameBox() != name) SetNameBox(name);
 }
@@ -253,7 +284,7 @@ void FileBrowser::filA_DblClick() {
 
 void FileBrowser::filA_Enter() {
   if (bOpen) {
-    if (filA_->currentRow() >= 0) cmdA_[0]->setFocus();
+    if (SelectedRow() >= 0) cmdA_[0]->setFocus();
     return;
   }
   txtA_->setFocus();
@@ -311,8 +342,8 @@ void FileBrowser::cmdDef_Click(int index) {
 
 void FileBrowser::cmdDelFile_Click() {
   if (!txtPath_Validate()) return;
-  const int row = filA_->currentRow();
-  if (row < 0 || row >= static_cast<int>(listing_.Names().size())) return;
+  const int row = SelectedRow();
+  if (row < 0) return;
   const Text path = listing_.Folder() + listing_.Names()[static_cast<std::size_t>(row)];
   const Text question = path + u"\r\n\r\n是否删除？\r\n\r\n(通常，硬盘文件进回收站，U盘文件直接删除)";
   if (prompts_.ShowMessage(question, MessageButtons::YesNoDefaultNo) != MessageAnswer::Yes) return;
@@ -337,10 +368,11 @@ void FileBrowser::cmdA_Click(int index) {
     Text name;
     if (bOpen) {
       filA_->setFocus();
-      const int row = filA_->currentRow();
-      if (row < 0 || row >= static_cast<int>(listing_.Names().size())) return;
+      const int row = SelectedRow();
+      if (row < 0) return;
+      // Any name the folder holds opens: the forbidden characters are a rule
+      // for names typed for saving, and Linux allows most of them.
       name = listing_.Names()[static_cast<std::size_t>(row)];
-      if (FindBadChar(name, prompts_) != 0) return;
     } else {
       txtA_->setFocus();
       if (MendName(false)) return;
@@ -358,6 +390,13 @@ void FileBrowser::cmdA_Click(int index) {
 void FileBrowser::cmdMend_Click() {
   (void)MendName(true);
   txtA_->setFocus();
+}
+
+int FileBrowser::SelectedRow() const {
+  const QList<QListWidgetItem*> selected = filA_->selectedItems();
+  if (selected.size() != 1) return -1;
+  const int row = filA_->row(selected[0]);
+  return row < static_cast<int>(listing_.Names().size()) ? row : -1;
 }
 
 Text FileBrowser::FolderTarget(int index) const {
@@ -479,7 +518,6 @@ bool FileBrowser::MendName(bool make_unique) {
   }
   return mended.changed;
 }
-
 
 Text FileBrowser::NameBox() const { return ToText(txtA_->text()); }
 

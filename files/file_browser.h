@@ -73,6 +73,9 @@ class FileBrowser : public QDialog, public ModalDialog {
   // The folder a folder button leads to (0 default, 1 back, 2 desktop, 3
   // documents); empty when it leads nowhere.
   [[nodiscard]] Text FolderTarget(int index) const;
+  // The row of the entry the list shows selected, or -1. Only a selected entry
+  // fills the name box, opens or is deleted; the list's current row alone is not.
+  [[nodiscard]] int SelectedRow() const;
 
  protected:
   void closeEvent(QCloseEvent* event) override;

@@ -126,16 +126,20 @@ Text ResolveFolder(TextView path, TextView base) {
   return folder;
 }
 
-Text ResolveFile(TextView path, TextView base) {
-  const std::size_t slash = path.rfind(kSlash);
-  const TextView name = slash == TextView::npos ? path : path.substr(slash + 1);
-  if (name.empty() || name == u"." || name == u"..") {
-    Text folder = ResolveFolder(path, base);
-    if (folder.size() > 1) folder.pop_back();
-    return folder;
-  }
-  const TextView folder = slash == TextView::npos ? TextView(u".") : path.substr(0, slash + 1);
-  return ResolveFolder(folder, base).append(name);
+Text RealFilePath(TextView path, TextView base) {
+  if (path.empty()) return {};
+  const Text joined = path.front() == kSlash ? Text(path) : WithSlash(base) + Text(path);
+  const std::size_t slash = joined.rfind(kSlash);
+  const TextView name = TextView(joined).substr(slash + 1);
+  const bool folder_named = name.empty() || name == u"." || name == u"..";
+  std::string native;
+  if (!NativePath(folder_named ? TextView(joined) : TextView(joined).substr(0, slash + 1), native)) return joined;
+  char* real = ::realpath(native.c_str(), nullptr);
+  if (real == nullptr) return joined;
+  Text resolved = TextOfNativePath(real);
+  std::free(real);
+  if (folder_named) return resolved;
+  return WithSlash(resolved).append(name);
 }
 
 FolderListing::FolderListing(TextView start_folder) : folder_(WithSlash(start_folder)), previous_(folder_) {}

@@ -27,11 +27,14 @@ namespace mok {
 // Empty for an empty path.
 [[nodiscard]] Text ResolveFolder(TextView path, TextView base);
 
-// The full path of a file a path names: relative to base unless it starts with
-// "/", its folder resolved as ResolveFolder does and its name kept as given. A
-// path ending in "/", "." or ".." names that folder, given without the final
-// "/". Empty for an empty path.
-[[nodiscard]] Text ResolveFile(TextView path, TextView base);
+// The full path of a file a path names, as the kernel resolves it: relative to
+// base unless it starts with "/", its folder the real folder (symbolic links
+// followed, so "lnk/../x.txt" is the x.txt beside the folder lnk leads to, not
+// the one beside lnk), its name kept as given. A path ending in "/", "." or
+// ".." names that folder, in full. When the folder cannot be resolved (it does
+// not exist) the path is kept as given, made absolute, so that opening it
+// fails as the kernel says. Empty for an empty path.
+[[nodiscard]] Text RealFilePath(TextView path, TextView base);
 
 class FolderListing {
  public:

@@ -5,11 +5,15 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
 #include "app/application.h"
 #include "app/window_drops.h"
+#include "files/file_browser.h"
+#include "files/file_commands.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/window_fixture.h"
 
@@ -84,6 +88,32 @@ TEST_F(OpenFromOutsideTest, TheFileNamedOnTheCommandLineOpensAsTheOriginal) {
   folder.Write(gbk_name, "abc");
   EXPECT_TRUE(Start({folder.Native(gbk_name)}).empty());
   ExpectOpened(folder.Path(gbk_name), u"\xDCB0\xDCA1.txt", u"abc", 1);
+}
+
+// "lnk/../x.txt", lnk a link to a folder: the kernel's x.txt is the one beside
+// the folder lnk leads to, and that is the file opened and later saved; the
+// x.txt beside lnk itself is never touched.
+TEST_F(OpenFromOutsideTest, TheCommandLineNameResolvesAsTheKernelDoesAndASaveWritesThatFile) {
+  folder.MakeFolder("real");
+  folder.MakeFolder("real/sub");
+  ASSERT_EQ(::symlink(folder.Native("real/sub").c_str(), folder.Native("lnk").c_str()), 0);
+  folder.Write("real/x.txt", "beside the target");
+  folder.Write("x.txt", "beside the link");
+  EXPECT_TRUE(Start({"lnk/../x.txt"}).empty());
+  ExpectOpened(folder.Path("real/x.txt"), u"x.txt", u"beside the target", 1);
+
+  box().SetText(u"saved");
+  window->RecordState(u"改动");
+  prompts->OnNextDialog([](ModalDialog& dialog) {  // 保存 with the name proposed
+    auto& browser = static_cast<FileBrowser&>(dialog);
+    ASSERT_TRUE(browser.Form_Activate());
+    browser.cmdA_Click(0);
+  });
+  RunSave(*window);
+  EXPECT_TRUE(prompts->messages.empty());
+  EXPECT_EQ(folder.Read("real/x.txt"), "saved");
+  EXPECT_EQ(folder.Read("x.txt"), "beside the link");
+  EXPECT_EQ(window->File().sFile, folder.Path("real/x.txt"));
 }
 
 TEST_F(OpenFromOutsideTest, TheCommandLineFileGoesThroughTheOpenChecks) {

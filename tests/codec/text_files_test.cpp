@@ -4,15 +4,19 @@
 #include <linux/fs.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "codec/conversion_core.h"
@@ -38,8 +42,6 @@ const Text kPathMissing = u"\u8DEF\u5F84\u4E0D\u5B58\u5728";
 const Text kNotAFolderOnPath =
     u"\u8DEF\u5F84\u4E0D\u5B58\u5728\uFF08\u5176\u4E2D\u4E00\u6BB5\u4E0D\u662F\u6587\u4EF6\u5939\uFF09";
 const Text kIoError = u"\u8BFB\u5199\u51FA\u9519";
-
-Text Widen(const std::string& ascii) { return Text(ascii.begin(), ascii.end()); }
 
 Bytes ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -92,6 +94,21 @@ int FileFsyncFails(int fd) {  // the file's flush fails, a folder's works
 ssize_t ReadFails(int, void*, size_t) {
   errno = EIO;
   return -1;
+}
+int FolderFsyncFails(int fd) {  // the file's flush works, a folder's fails
+  struct stat st;
+  if (::fstat(fd, &st) == 0 && !S_ISDIR(st.st_mode)) return ::fsync(fd);
+  errno = EIO;
+  return -1;
+}
+int RenameFails(const char*, const char*) {
+  errno = ENOSPC;
+  return -1;
+}
+mode_t CurrentUmask() {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
 }
 
 TEST(DetectFileFormat, FirstMatchingRuleDecides) {
@@ -367,7 +384,16 @@ class TextFilesTest : public ::testing::Test {
   }
 
   std::string Native(const std::string& name) const { return dir_ + "/" + name; }
-  Text PathOf(const std::string& name) const { return Widen(Native(name)); }
+  // The names in a folder of the test's, sorted.
+  std::vector<std::string> Entries(const std::string& folder) const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(Native(folder))) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+  Text PathOf(const std::string& name) const { return TextOfNativePath(Native(name)); }
 
   // Makes a file or folder immutable, which even root cannot rename or delete.
   bool MakeImmutable(const std::string& path) {
@@ -560,46 +586,156 @@ TEST_F(TextFilesTest, SaveWithFormatZeroWritesUtf16LeWithMark) {
   EXPECT_EQ(ReadAll(Native("new.txt")), ToBytes(std::string("\xFF\xFE\x41\x00", 4)));
 }
 
-TEST_F(TextFilesTest, SaveOverExistingFilesKeepsAttributesAndLeavesNoBackup) {
+TEST_F(TextFilesTest, SaveOverExistingFilesKeepsModeAndLinksAndTouchesNothingElse) {
   // A hidden read-only file stays hidden (by its name) and read-only.
   WriteAll(Native(".hidden.txt"), ToBytes("old"));
   ::chmod(Native(".hidden.txt").c_str(), 0444);
   EXPECT_EQ(GetFileAttr(PathOf(".hidden.txt")), kAttrReadOnly | kAttrHidden | kAttrArchive);
-  // A private file stays private.
+  // A private file stays private; a shared one shared.
   WriteAll(Native("private.txt"), ToBytes("old"));
   ::chmod(Native("private.txt").c_str(), 0600);
-  // A read-only old backup is deleted first.
+  WriteAll(Native("shared.txt"), ToBytes("old"));
+  ::chmod(Native("shared.txt").c_str(), 0664);
+  // The user's own backup is never touched.
   WriteAll(Native("plain.txt"), ToBytes("old"));
   WriteAll(Native("plain.txt.bak"), ToBytes("older"));
   ::chmod(Native("plain.txt.bak").c_str(), 0444);
-  // A link stays a link; the file it points to is saved.
+  // Links stay links: to a file beside, through a chain into another folder,
+  // and a dangling one, which now leads to a file.
   WriteAll(Native("target.txt"), ToBytes("old"));
   ::symlink("target.txt", Native("link.txt").c_str());
+  ::mkdir(Native("sub").c_str(), 0755);
+  WriteAll(Native("sub/deep.txt"), ToBytes("old"));
+  ::chmod(Native("sub/deep.txt").c_str(), 0640);
+  ::symlink("deep.txt", Native("sub/inner.txt").c_str());
+  ::symlink("sub/inner.txt", Native("chain.txt").c_str());
+  ::symlink(Native("sub/born.txt").c_str(), Native("dangling.txt").c_str());
 
   const struct {
     std::string name, written;
+    mode_t mode;
   } cases[] = {
-      {".hidden.txt", ".hidden.txt"},
-      {"private.txt", "private.txt"},
-      {"plain.txt", "plain.txt"},
-      {"link.txt", "target.txt"},
+      {".hidden.txt", ".hidden.txt", 0444}, {"private.txt", "private.txt", 0600},
+      {"shared.txt", "shared.txt", 0664},   {"plain.txt", "plain.txt", 0644},
+      {"link.txt", "target.txt", 0644},     {"chain.txt", "sub/deep.txt", 0640},
+      {"dangling.txt", "sub/born.txt", 0666 & ~CurrentUmask()},
   };
   for (const auto& c : cases) {
-    struct stat before;
-    ASSERT_EQ(::stat(Native(c.written).c_str(), &before), 0);
     Text failure;
-    ASSERT_TRUE(Save(c.name, u"new", 9, failure)) << c.name;
+    ASSERT_TRUE(Save(c.name, u"new", 9, failure)) << c.name << ": " << Hex(failure);
     EXPECT_EQ(ReadAll(Native(c.written)), ToBytes("new")) << c.name;
-    EXPECT_FALSE(Exists(Native(c.name + ".bak"))) << c.name;
-    EXPECT_FALSE(Exists(Native(c.written + ".bak"))) << c.name;
     struct stat after;
     ASSERT_EQ(::stat(Native(c.written).c_str(), &after), 0);
-    EXPECT_EQ(after.st_mode & 0777, before.st_mode & 0777) << c.name;
+    EXPECT_EQ(after.st_mode & 07777, c.mode) << c.name;
   }
   EXPECT_EQ(GetFileAttr(PathOf(".hidden.txt")), kAttrReadOnly | kAttrHidden | kAttrArchive);
-  struct stat link;
-  ASSERT_EQ(::lstat(Native("link.txt").c_str(), &link), 0);
-  EXPECT_TRUE(S_ISLNK(link.st_mode));
+  for (const std::string link : {"link.txt", "chain.txt", "sub/inner.txt", "dangling.txt"}) {
+    struct stat st;
+    ASSERT_EQ(::lstat(Native(link).c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << link;
+  }
+  EXPECT_EQ(ReadAll(Native("plain.txt.bak")), ToBytes("older"));
+  // Nothing else is left in the folders: no backup, no temporary file.
+  EXPECT_EQ(Entries(""), (std::vector<std::string>{".hidden.txt", "chain.txt", "dangling.txt", "link.txt", "plain.txt",
+                                                    "plain.txt.bak", "private.txt", "shared.txt", "sub",
+                                                    "target.txt"}));
+  EXPECT_EQ(Entries("sub"), (std::vector<std::string>{"born.txt", "deep.txt", "inner.txt"}));
+}
+
+TEST_F(TextFilesTest, SaveKeepsTheOwnerWhereThisUserMayGiveIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file away";
+  // Root saving another user's file: the file stays that user's.
+  WriteAll(Native("theirs.txt"), ToBytes("old"));
+  ASSERT_EQ(::chown(Native("theirs.txt").c_str(), 4242, 4343), 0);
+  ::chmod(Native("theirs.txt").c_str(), 0640);
+  Text failure;
+  ASSERT_TRUE(Save("theirs.txt", u"new", 9, failure));
+  struct stat st;
+  ASSERT_EQ(::stat(Native("theirs.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 4242u);
+  EXPECT_EQ(st.st_gid, 4343u);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+
+  // An ordinary user saving root's file in a folder open to all: the file is
+  // now that user's, with root's permission bits but never a set-user bit.
+  ::mkdir(Native("open").c_str(), 0777);
+  ::chmod(Native("open").c_str(), 0777);
+  WriteAll(Native("open/roots.txt"), ToBytes("old"));
+  ::chmod(Native("open/roots.txt").c_str(), 04666);
+  const Text path = PathOf("open/roots.txt");
+  Outcome outcome = RunAsOrdinaryUser([&](Text& message) {
+    std::int16_t format = 9;
+    return SaveTextFile(u"new", path, format, GetFileAttr(path), message);
+  });
+  ASSERT_TRUE(outcome.ran);
+  EXPECT_TRUE(outcome.result) << Hex(outcome.message);
+  ASSERT_EQ(::stat(Native("open/roots.txt").c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_mode & 07777, 0666u);
+  EXPECT_EQ(ReadAll(Native("open/roots.txt")), ToBytes("new"));
+}
+
+TEST_F(TextFilesTest, NamesUpTo255BytesSaveOverTheOldFile) {
+  const std::string chinese_85 = [] {  // 85 times U+4E2D: 255 bytes of UTF-8
+    std::string name;
+    for (int i = 0; i < 85; ++i) name += "\xE4\xB8\xAD";
+    return name;
+  }();
+  for (const std::string& name :
+       {std::string(252, 'a'), std::string(251, 'b') + ".txt", std::string(255, 'c'), chinese_85}) {
+    WriteAll(Native(name), ToBytes("old"));
+    ASSERT_TRUE(Exists(Native(name))) << name.size();
+    Text failure;
+    EXPECT_TRUE(Save(name, u"new", 9, failure)) << name.size() << ": " << Hex(failure);
+    EXPECT_EQ(ReadAll(Native(name)), ToBytes("new")) << name.size();
+    // A new file of that length too.
+    ::unlink(Native(name).c_str());
+    EXPECT_TRUE(Save(name, u"fresh", 9, failure)) << name.size();
+    EXPECT_EQ(ReadAll(Native(name)), ToBytes("fresh")) << name.size();
+  }
+  EXPECT_EQ(Entries("").size(), 4u);
+}
+
+// A save killed at each of its steps: until the rename the old content is at
+// the name and loads as the old text; after it the new content is, complete.
+TEST_F(TextFilesTest, ASaveKilledAtAnyStepLeavesTheOldOrTheWholeNewContent) {
+  const Text old_text = u"\x65E7\x6587\x672C\r\nold";  // 旧文本
+  const Text new_text(3000, u'\x65B0');                // 新
+  for (std::size_t step = 0; step < std::size(file_internal::kSaveStepNames); ++step) {
+    const char* step_name = file_internal::kSaveStepNames[step];
+    std::int16_t format = 1;
+    Text failure;
+    ASSERT_TRUE(SaveTextFile(old_text, PathOf("a.txt"), format, -1, failure));
+    const Bytes old_bytes = ReadAll(Native("a.txt"));
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      ::setenv("MOK_TEST_KILL_SAVE_AT", step_name, 1);
+      std::int16_t child_format = 1;
+      Text child_failure;
+      const bool saved = SaveTextFile(new_text, PathOf("a.txt"), child_format, GetFileAttr(PathOf("a.txt")),
+                                      child_failure);
+      ::_exit(saved ? 0 : 1);  // not killed: the step was never reached
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << step_name << " status " << status;
+    Text loaded;
+    std::int16_t loaded_as = 0;
+    ASSERT_TRUE(LoadTextFile(loaded, PathOf("a.txt"), loaded_as, failure)) << step_name;
+    if (std::string_view(step_name) == "renamed") {
+      EXPECT_TRUE(loaded == new_text) << step_name;
+      EXPECT_EQ(Entries(""), std::vector<std::string>{"a.txt"});
+    } else {
+      EXPECT_EQ(ReadAll(Native("a.txt")), old_bytes) << step_name;
+      EXPECT_EQ(loaded, old_text) << step_name;
+      // What the killed save left: its temporary file, hidden, beside.
+      const std::vector<std::string> entries = Entries("");
+      ASSERT_EQ(entries.size(), 2u) << step_name;
+      EXPECT_EQ(entries[0].rfind(file_internal::kTemporaryPrefix, 0), 0u) << entries[0];
+      ::unlink(Native(entries[0]).c_str());
+    }
+  }
 }
 
 TEST_F(TextFilesTest, SaveFailuresKeepThePreviousContent) {
@@ -612,12 +748,15 @@ TEST_F(TextFilesTest, SaveFailuresKeepThePreviousContent) {
     ssize_t (*write)(int, const void*, size_t);
     int (*fsync)(int);
     bool old_file;
+    int (*rename)(const char*, const char*) = ::rename;
   };
   const Case cases[] = {
       {"disk full half-way", "a.txt", kDiskFull, WriteUntilFull, ::fsync, true},
       {"disk full, new file", "b.txt", kDiskFull, WriteUntilFull, ::fsync, false},
       {"write makes no progress", "c.txt", kIoError, WriteNothing, ::fsync, true},
       {"flush fails", "d.txt", kIoError, ::write, FileFsyncFails, true},
+      {"rename fails", "e.txt", kDiskFull, ::write, ::fsync, true, RenameFails},
+      {"folder flush fails", "f.txt", kIoError, ::write, FolderFsyncFails, false},
       {"target is a folder", "folder", kIsFolder, ::write, ::fsync, false},
       {"path under a file", "a.txt/x.txt", kNotAFolderOnPath, ::write, ::fsync, false},
       {"folder missing", "none/x.txt", kPathMissing, ::write, ::fsync, false},
@@ -629,6 +768,7 @@ TEST_F(TextFilesTest, SaveFailuresKeepThePreviousContent) {
     g_write_budget = text.size();  // half of the UTF-16 bytes
     file_internal::g_system_calls.write = c.write;
     file_internal::g_system_calls.fsync = c.fsync;
+    file_internal::g_system_calls.rename = c.rename;
     Text failure;
     std::int16_t format = 7;
     // The attributes are taken from the disk even when the caller thinks there is no file.
@@ -637,12 +777,16 @@ TEST_F(TextFilesTest, SaveFailuresKeepThePreviousContent) {
     EXPECT_EQ(failure, PathOf(c.name) + kSaveFailed + c.cause) << c.what << ": " << Hex(failure);
     if (c.old_file) {
       EXPECT_EQ(ReadAll(Native(c.name)), old) << c.what;
+    } else if (c.fsync == FolderFsyncFails) {
+      // Renamed before the folder's flush failed: the new file is whole.
+      EXPECT_EQ(ReadAll(Native(c.name)).size(), text.size() * 2) << c.what;
     } else if (std::string(c.what) != "target is a folder") {
       EXPECT_FALSE(Exists(Native(c.name))) << c.what << ": a partial file was left";
     }
-    EXPECT_FALSE(Exists(Native(c.name + ".bak"))) << c.what;
   }
   EXPECT_EQ(ReadAll(Native("folder/inside.txt")), old);
+  // No temporary file is left behind by any of them.
+  EXPECT_EQ(Entries(""), (std::vector<std::string>{"a.txt", "c.txt", "d.txt", "e.txt", "f.txt", "folder"}));
 }
 
 TEST_F(TextFilesTest, FailedSaveOfNewFileLeavesAnOldBackupAlone) {
@@ -667,22 +811,22 @@ TEST_F(TextFilesTest, ReadOnlyTargetIsReplacedAndStaysReadOnly) {
   EXPECT_FALSE(Exists(Native("ro.txt.bak")));
 }
 
-TEST_F(TextFilesTest, ImmutableTargetOrBackupFailsAndKeepsContent) {
+TEST_F(TextFilesTest, AnImmutableTargetFailsAndAnImmutableBackupIsNoConcern) {
   WriteAll(Native("locked.txt"), ToBytes("old"));
   WriteAll(Native("b.txt"), ToBytes("old"));
   WriteAll(Native("b.txt.bak"), ToBytes("older"));
-  ::chmod(Native("b.txt.bak").c_str(), 0444);
   if (!MakeImmutable(Native("locked.txt")) || !MakeImmutable(Native("b.txt.bak"))) {
     GTEST_SKIP() << "the file system here cannot make files immutable";
   }
-  for (const std::string name : {"locked.txt", "b.txt"}) {
-    Text failure;
-    EXPECT_FALSE(Save(name, u"new", 9, failure)) << name;
-    EXPECT_EQ(failure, PathOf(name) + kSaveFailed + kNoPermission) << Hex(failure);
-    EXPECT_EQ(ReadAll(Native(name)), ToBytes("old")) << name;
-  }
-  EXPECT_FALSE(Exists(Native("locked.txt.bak")));
+  Text failure;
+  EXPECT_FALSE(Save("locked.txt", u"new", 9, failure));
+  EXPECT_EQ(failure, PathOf("locked.txt") + kSaveFailed + kNoPermission) << Hex(failure);
+  EXPECT_EQ(ReadAll(Native("locked.txt")), ToBytes("old"));
+  // The user's own b.txt.bak plays no part in saving b.txt.
+  EXPECT_TRUE(Save("b.txt", u"new", 9, failure)) << Hex(failure);
+  EXPECT_EQ(ReadAll(Native("b.txt")), ToBytes("new"));
   EXPECT_EQ(ReadAll(Native("b.txt.bak")), ToBytes("older"));
+  EXPECT_EQ(Entries(""), (std::vector<std::string>{"b.txt", "b.txt.bak", "locked.txt"}));
 }
 
 TEST_F(TextFilesTest, SaveIntoFolderWithoutWritePermissionFails) {

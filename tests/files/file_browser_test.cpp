@@ -15,7 +15,11 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/qt_text.h"
 #include "tests/support/scripted_prompts.h"
@@ -69,6 +73,42 @@ class FileBrowserTest : public ::testing::Test {
     const QList<QListWidgetItem*> found = List()->findItems(name, Qt::MatchExactly);
     ASSERT_EQ(found.size(), 1) << name.toStdString();
     List()->setCurrentItem(found[0]);
+  }
+
+  // Shows the real modal dialog; once it is up, user() acts as the user would.
+  // A dialog still open afterwards is cancelled.
+  void RunModal(bool open, const Text& way, const std::function<void()>& user) {
+    browser->bOpen = open;
+    browser->sWay = way;
+    browser->nPat = 0;
+    QTimer::singleShot(0, [this, &user] {
+      QWidget* dialog = QApplication::activeModalWidget();
+      EXPECT_EQ(dialog, browser.get());
+      if (dialog != nullptr) {
+        dialog->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(dialog));
+        user();
+      }
+      if (browser->isVisible()) browser->cmdA_Click(1);
+    });
+    browser->RunModal();
+  }
+  // Enter in the path box with this folder typed.
+  void EnterFolder(const Text& folder_typed) {
+    PathBox()->setFocus();
+    PathBox()->setText(ToQString(folder_typed));
+    QTest::keyClick(PathBox(), Qt::Key_Return);
+  }
+  // The one entry the list shows selected, or "" for none.
+  QString Selected() {
+    const QList<QListWidgetItem*> selected = List()->selectedItems();
+    return selected.size() == 1 ? selected[0]->text() : QString();
+  }
+  // The folder without its final "/": the list is read again, as for another folder.
+  Text Unslashed(const std::string& name = "") {
+    Text path = folder.Path(name);
+    path.pop_back();
+    return path;
   }
 
   TempFolder folder;
@@ -292,6 +332,98 @@ TEST_F(FileBrowserTest, CancelEscAndCloseBoxCancelOnlyTheCloseBoxRemembers) {
     EXPECT_EQ(Settings().contains(QStringLiteral("Paths/LastPath")), close_box);
   }
   EXPECT_EQ(Settings().value(QStringLiteral("Paths/LastPath")).toString(), ToQString(folder.Path("sub")));
+}
+
+TEST_F(FileBrowserTest, FocusOnTheListNeverChoosesAnEntryWhenOpening) {
+  folder.Write("a:b.txt", "colon");  // a name Linux allows, though it cannot be typed for saving
+  std::vector<std::pair<std::string, std::string>> seen;  // the selected entry and the name box, step by step
+  auto look = [&] { seen.emplace_back(Selected().toStdString(), NameBox()->text().toStdString()); };
+  bool focus_in_list = false;
+  RunModal(true, {}, [&] {
+    focus_in_list = QApplication::focusWidget() == List();
+    look();                     // as shown: the focus is in the list
+    browser->cmdA_Click(0);     // OK with nothing selected does nothing
+    EXPECT_TRUE(browser->isVisible());
+    EnterFolder(Unslashed());  // the list is read again and gets the focus
+    look();
+    browser->cmdDef_Click(0);  // a folder button
+    browser->cmdDef_Click(1);
+    look();
+    browser->cmdDelFile_Click();  // nothing selected: nothing to delete, nothing asked
+    browser->cmdA_Click(0);
+    EXPECT_TRUE(browser->isVisible());
+    // The first arrow key selects the first entry; typing in the list selects by name.
+    QTest::keyClick(List(), Qt::Key_Down);
+    look();
+    QTest::keyClicks(List(), QStringLiteral("b"));
+    look();
+    QTest::keyClick(List(), Qt::Key_Up);
+    look();
+    // Ctrl+Space takes the selection away: nothing to open, the name box empty.
+    QTest::keyClick(List(), Qt::Key_Space, Qt::ControlModifier);
+    look();
+    browser->cmdA_Click(0);
+    EXPECT_TRUE(browser->isVisible());
+    QTest::keyClick(List(), Qt::Key_Space, Qt::ControlModifier);
+    QTest::keyClick(List(), Qt::Key_Return);  // to OK, then OK
+    EXPECT_EQ(QApplication::focusWidget(), Find<QPushButton>("cmdA_0"));
+    browser->cmdA_Click(0);
+  });
+  EXPECT_TRUE(focus_in_list);
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"", ""}, {"", ""}, {"", ""}, {"a.txt", "a.txt"}, {"b.txt", "b.txt"}, {"a:b.txt", "a:b.txt"}, {"", ""}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(browser->sWay, folder.Path("a:b.txt"));
+  EXPECT_TRUE(prompts.messages.empty());
+  EXPECT_TRUE(folder.Exists("a.txt") && folder.Exists("b.txt"));
+}
+
+TEST_F(FileBrowserTest, ATypedNameSurvivesEveryChangeOfFolderWhenSaving) {
+  folder.MakeFolder("other");
+  folder.Write("other/a.txt", "x");
+  folder.Write("other/b.txt", "x");
+  std::vector<std::pair<std::string, std::string>> seen;
+  auto look = [&] { seen.emplace_back(Selected().toStdString(), NameBox()->text().toStdString()); };
+  RunModal(false, folder.Path("a.txt"), [&] {
+    look();  // the proposed name, marked in the list
+    QTest::keyClicks(NameBox(), QStringLiteral("b.txt"));  // typed over the selected name
+    look();  // b.txt exists here, so the list marks it; a.txt is no longer marked
+    NameBox()->selectAll();
+    QTest::keyClicks(NameBox(), QStringLiteral("new.txt"));
+    look();
+    EnterFolder(Unslashed());  // the same folder, read again; the focus goes to the list
+    look();
+    EnterFolder(folder.Path("other"));
+    look();
+    browser->cmdDef_Click(1);  // 后退
+    look();
+    browser->cmdDef_Click(0);  // 默认路径
+    look();
+    browser->cmdDelFile_Click();  // nothing selected: nothing asked
+    EnterFolder(Unslashed("other/"));
+    browser->cmdA_Click(0);
+  });
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"a.txt", "a.txt"}, {"b.txt", "b.txt"},     {"", "new.txt"}, {"", "new.txt"},
+      {"", "new.txt"},    {"", "new.txt"},        {"", "new.txt"}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(browser->sWay, folder.Path("other/new.txt"));
+  EXPECT_TRUE(prompts.messages.empty());
+}
+
+// The overwrite that must not happen: a.txt open, b.txt typed, the folder typed
+// again and Enter, then 保存: b.txt is what is chosen, in that folder.
+TEST_F(FileBrowserTest, SavingUnderANewNameAfterEnterInThePathBoxKeepsTheNewName) {
+  folder.MakeFolder("there");
+  folder.Write("there/a.txt", "x");
+  RunModal(false, folder.Path("a.txt"), [&] {
+    QTest::keyClicks(NameBox(), QStringLiteral("c.txt"));
+    EnterFolder(folder.Path("there"));
+    EXPECT_EQ(QApplication::focusWidget(), List());
+    QTest::mouseClick(Find<QPushButton>("cmdA_0"), Qt::LeftButton);  // 保 存  &Y
+  });
+  EXPECT_EQ(browser->sWay, folder.Path("there/c.txt"));
+  EXPECT_TRUE(prompts.messages.empty());
 }
 
 }  // namespace

@@ -185,6 +185,18 @@ TEST_F(FileCommandsTest, OpenRefusesWhatCannotBeTheText) {
   ExpectUnchanged(u"kept");
 }
 
+// Names with characters that cannot be typed for saving still open: Linux
+// allows them, and the file is there.
+TEST_F(FileCommandsTest, AnyNameTheFolderHoldsOpens) {
+  folder.Write("a:b?.txt", "colon");
+  Pick("a:b?.txt");
+  Trigger(QStringLiteral("mnuOpen"));
+  EXPECT_TRUE(prompts->messages.empty());
+  EXPECT_EQ(box().GetText(), u"colon");
+  EXPECT_EQ(window->File().sFile, folder.Path("a:b?.txt"));
+  EXPECT_EQ(T(window->windowTitle()), u"a:b?.txt" + kTitle);
+}
+
 TEST_F(FileCommandsTest, ChosenBomFormatFallsBackToTheSameEncodingWithout) {
   folder.Write("u8.txt", "\xE4\xB8\xAD\xE6\x96\x87\xE4\xB8\xAD\xE6\x96\x87");
   Pick("u8.txt", 6, true);  // UTF-8 with BOM chosen

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -71,18 +72,44 @@ TEST(ResolveFolder, ResolvesLikeTheFileSystem) {
   EXPECT_EQ(ResolveFolder(u"", u"/x/"), u"");
 }
 
-TEST(ResolveFile, KeepsTheNameAndResolvesItsFolder) {
-  EXPECT_EQ(ResolveFile(u"a.txt", u"/x/"), u"/x/a.txt");
-  EXPECT_EQ(ResolveFile(u"../b/./a.txt", u"/x/w/"), u"/x/b/a.txt");
-  EXPECT_EQ(ResolveFile(u"/t//a.txt", u"/x/"), u"/t/a.txt");
-  EXPECT_EQ(ResolveFile(u"..a.txt", u"/x/"), u"/x/..a.txt");  // a name, not the folder above
-  EXPECT_EQ(ResolveFile(u"\xDCB0\xDCA1.txt", u"/x/"), u"/x/\xDCB0\xDCA1.txt");
-  // Folders: no name to keep.
-  EXPECT_EQ(ResolveFile(u".", u"/x/w/"), u"/x/w");
-  EXPECT_EQ(ResolveFile(u"w/..", u"/x/"), u"/x");
-  EXPECT_EQ(ResolveFile(u"sub/", u"/x/"), u"/x/sub");
-  EXPECT_EQ(ResolveFile(u"/", u"/x/"), u"/");
-  EXPECT_EQ(ResolveFile(u"", u"/x/"), u"");
+TEST(RealFilePath, ResolvesTheFolderAsTheKernelDoesAndKeepsTheName) {
+  TempFolder folder;
+  char* real = ::realpath(folder.Native().c_str(), nullptr);
+  ASSERT_NE(real, nullptr);
+  const Text x = TextOfNativePath(real) + u"/x/";
+  std::free(real);
+  folder.MakeFolder("x");
+  folder.MakeFolder("x/w");
+  folder.MakeFolder("x/w/deep");
+  folder.MakeFolder("x/b");
+  ::symlink("w/deep", folder.Native("x/lnk").c_str());  // a link to a folder two levels down
+  ::symlink("b/a.txt", folder.Native("x/note.txt").c_str());
+  const struct {
+    Text path, base, expected;
+  } cases[] = {
+      {u"a.txt", x, x + u"a.txt"},
+      {u"../b/./a.txt", x + u"w/", x + u"b/a.txt"},
+      {x + u"b//a.txt", u"/", x + u"b/a.txt"},
+      {u"..a.txt", x, x + u"..a.txt"},  // a name, not the folder above
+      {u"\xDCB0\xDCA1.txt", x, x + u"\xDCB0\xDCA1.txt"},
+      // ".." after a link leaves the folder the link leads to, not the link's own.
+      {u"lnk/../a.txt", x, x + u"w/a.txt"},
+      {u"lnk/../../b/a.txt", x, x + u"b/a.txt"},
+      // A link named as the file keeps its name: the caption shows it, a save follows it.
+      {u"note.txt", x, x + u"note.txt"},
+      // A folder that is not there: kept as given, for opening to report.
+      {u"gone/../a.txt", x, x + u"gone/../a.txt"},
+      // Folders: no name to keep.
+      {u".", x + u"w/", x + u"w"},
+      {u"w/..", x, x.substr(0, x.size() - 1)},
+      {u"lnk/..", x, x + u"w"},
+      {u"w/", x, x + u"w"},
+      {u"/", x, u"/"},
+      {u"", x, u""},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(RealFilePath(c.path, c.base), c.expected) << ::testing::PrintToString(c.path);
+  }
 }
 
 TEST(FolderListing, RemembersTheFolderLeftBehind) {
