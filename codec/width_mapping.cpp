@@ -7,7 +7,7 @@
 #include <array>
 #include <memory>
 
-#include "codec/text_functions.h"
+#include "codec/script_mapping.h"
 
 namespace mok {
 namespace {

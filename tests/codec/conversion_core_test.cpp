@@ -6,6 +6,7 @@
 
 #include "codec/charset_conversion.h"
 #include "codec/charset_tables.h"
+#include "codec/script_mapping.h"
 #include "codec/text_functions.h"
 #include "tests/support/hex.h"
 
