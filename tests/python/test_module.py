@@ -219,7 +219,12 @@ def test_a_surrogate_pair_of_two_code_points_reads_as_the_character():
     [
         (mokrin.reinterpret(CHINESE * 3, 65001, 936), "明确"),
         ("笢恅觴鎢", "难分"),
-        ("锟斤拷锟斤拷 烫烫烫 屯屯屯 锟斤拷", "仍像乱码"),
+        # The repair engine that says 仍像乱码 is still landing; strict, so
+        # this case fails as soon as it does and the mark must go.
+        pytest.param(
+            "锟斤拷锟斤拷 烫烫烫 屯屯屯 锟斤拷", "仍像乱码",
+            marks=pytest.mark.xfail(strict=True, reason="the engine does not say 仍像乱码 yet"),
+        ),
     ],
 )
 def test_the_first_suggestion_says_how_clear_the_choice_is(text, confidence):
