@@ -6,164 +6,53 @@
 #include "cli/formats.h"
 #include "cli/suggest.h"
 #include "cli/words.h"
-#include "codec/base64.h"
 #include "codec/charset_conversion.h"
 #include "codec/charset_stream.h"
 #include "codec/charset_tables.h"
-#include "codec/half_char_shift.h"
-#include "codec/iso2022.h"
-#include "codec/numeric_refs.h"
-#include "codec/qp_url.h"
 #include "codec/text_files.h"
-#include "codec/text_functions.h"
-#include "codec/utf7_hz.h"
-#include "menus/menu_tables.h"
+#include "menus/menu_items.h"
 
 namespace mok::cli {
 namespace {
 
-// What an item needs from the command line besides its name.
-enum class Needs { Nothing, CodePage, FormatAndLcid, FormatAndCp, TwoLcids, TwoCps };
+using Item = MenuItem;
+using Needs = ItemNeeds;
+using Arguments = ItemArguments;
 
-struct Arguments {
-  int transfer = 0;       // --format: position in the transfer-format list
-  std::int32_t code = 0;  // --lcid or --cp
-  std::int32_t a = 0, b = 0;
-};
-
-struct Item {
-  std::string_view command;  // a2b, decode or make
-  std::string name;          // the caption's command name, UTF-8
-  Needs needs;
-  std::function<Step(const Arguments&)> build;
-};
-
-std::string NameOf(std::u16string_view caption) { return ToUtf8(TextBefore(caption, kCaptionSeparator)); }
-
-Step Whole(std::function<void(Text&)> run) {
+// The step that runs an item with the arguments the command line gave:
+// reinterpretations and the transfer-format decoders stream, every other item
+// runs on the whole text.
+Step StepOf(const Item& item, const Arguments& args) {
   Step step;
-  step.whole = std::move(run);
+  if (item.reinterprets) {
+    const bool asked = item.needs == Needs::TwoLcids || item.needs == Needs::TwoCps;
+    step.streams = true;
+    step.by_code_page = item.by_code_page;
+    step.code_a = asked ? args.a : item.code_a;
+    step.code_b = asked ? args.b : item.code_b;
+  } else if (item.transfer) {
+    // The transfer-format decoders stream too, by the decoder the item names.
+    const TransferCall call = item.transfer(args);
+    step.stream = [call]() -> std::unique_ptr<Stage> {
+      switch (call.kind) {
+        case TransferCall::Kind::QpUrl: return QpUrlStage(call.code, call.mode);
+        case TransferCall::Kind::Base64: return Base64Stage(call.code, call.mode);
+        case TransferCall::Kind::Utf7: return Utf7Stage();
+        case TransferCall::Kind::HzGb: return HzStage();
+      }
+      return nullptr;
+    };
+  } else {
+    step.whole = [&item, args](Text& text) { item.run(text, args); };
+  }
   return step;
 }
 
-Step Streamed(std::function<std::unique_ptr<Stage>()> stream) {
-  Step step;
-  step.stream = std::move(stream);
-  return step;
-}
-
-Step Reinterpret(bool by_code_page, std::int32_t a, std::int32_t b) {
-  Step step;
-  step.streams = true;
-  step.by_code_page = by_code_page;
-  step.code_a = a;
-  step.code_b = b;
-  return step;
-}
-
-// The transfer formats of the Trans items, as their dialog lists them.
-std::vector<std::string> TransferFormatNames() {
-  std::vector<std::string> names = {"URL", "QP", "Base64"};
-  for (std::size_t i = 0; i + 1 < kBase64VariantPairs.size(); i += 2) {
-    names.push_back("Base64(" + std::string(kBase64VariantPairs.substr(i, 2)) + ")");
-  }
-  return names;
-}
-
-std::vector<Item> BuildCatalogue() {
-  std::vector<Item> items;
-  for (const A2BRow& row : kA2BTable) {
-    if (row.caption == kSeparatorCaption) continue;
-    items.push_back({"a2b", NameOf(row.caption), Needs::Nothing,
-                     [row](const Arguments&) { return Reinterpret(false, row.code_a, row.code_b); }});
-  }
-  // First decoding menu.
-  for (std::size_t i = 0; i < kNumUCaptions.size(); ++i) {
-    const auto mode = static_cast<std::int16_t>(i);
-    items.push_back({"decode", NameOf(kNumUCaptions[i]), Needs::Nothing,
-                     [mode](const Arguments&) { return Whole([mode](Text& t) { DecodeNumericRefs(t, mode); }); }});
-  }
-  for (const QpUrlRow& row : kReadQpTable) {
-    if (row.caption == kSeparatorCaption) continue;
-    items.push_back({"decode", NameOf(row.caption), Needs::Nothing, [row](const Arguments&) {
-                       return Streamed([row] { return QpUrlStage(row.code, row.mode); });
-                     }});
-  }
-  for (const Base64Row& row : kBase64Table) {
-    items.push_back({"decode", NameOf(row.caption), Needs::Nothing,
-                     [row](const Arguments&) { return Streamed([row] { return Base64Stage(row.code, 0); }); }});
-  }
-  items.push_back({"decode", NameOf(kJieACaptions[0]), Needs::Nothing,
-                   [](const Arguments&) { return Streamed([] { return Utf7Stage(); }); }});
-  items.push_back({"decode", NameOf(kJieACaptions[1]), Needs::Nothing,
-                   [](const Arguments&) { return Streamed([] { return HzStage(); }); }});
-  // Third decoding menu. The half-character repair works on the whole text,
-  // as in the window with the caret at its start.
-  for (const HalfCharRow& row : kCabTable) {
-    items.push_back({"decode", NameOf(row.caption), row.asks_code_page ? Needs::CodePage : Needs::Nothing,
-                     [row](const Arguments& args) {
-                       const std::int32_t code = row.asks_code_page ? args.code : row.code;
-                       return Whole([row, code](Text& t) { ShiftHalfChar(t, code, row.asks_code_page); });
-                     }});
-  }
-  for (std::size_t i = 0; i < k2022Captions.size(); ++i) {
-    const auto variant = static_cast<std::int16_t>(i);
-    items.push_back({"decode", NameOf(k2022Captions[i]), Needs::Nothing,
-                     [variant](const Arguments&) { return Whole([variant](Text& t) { DecodeIso2022(t, variant); }); }});
-  }
-  // The asked conversions, by their place in the menu: 0 Trans-LCID,
-  // 1 Trans-CP, 3 LCID--LCID, 4 CP--CP.
-  for (std::size_t i = 0; i < kAskA2BCaptions.size(); ++i) {
-    if (kAskA2BCaptions[i] == kSeparatorCaption) continue;
-    const bool by_code_page = i == 1 || i == 4;
-    if (i < 2) {
-      items.push_back(
-          {"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::FormatAndCp : Needs::FormatAndLcid,
-           [by_code_page](const Arguments& args) {
-             // URL and QP decode with DecodeQpUrl, the Base64 forms with
-             // DecodeBase64Text; 128 in the mode says that the number is a
-             // code page.
-             const int base = by_code_page ? 128 : 0;
-             if (args.transfer <= 1) {
-               const auto mode = static_cast<std::int16_t>(base + 1 - args.transfer);
-               return Streamed([args, mode] { return QpUrlStage(args.code, mode); });
-             }
-             const auto mode = static_cast<std::int16_t>(base + args.transfer - 2);
-             return Streamed([args, mode] { return Base64Stage(args.code, mode); });
-           }});
-    } else {
-      items.push_back({"decode", NameOf(kAskA2BCaptions[i]), by_code_page ? Needs::TwoCps : Needs::TwoLcids,
-                       [by_code_page](const Arguments& args) { return Reinterpret(by_code_page, args.a, args.b); }});
-    }
-  }
-  // The makers of garbled text: NULs become spaces first, as in the window.
-  for (const MakeRow& row : kMakeTable) {
-    if (row.codec == MakeCodec::Separator) continue;
-    items.push_back({"make", NameOf(row.caption), Needs::Nothing, [row](const Arguments&) {
-                       return Whole([row](Text& t) {
-                         ReplaceNulBySpace(t);
-                         switch (row.codec) {
-                           case MakeCodec::NumericRefs: EncodeNumericRefs(t, row.argument); break;
-                           case MakeCodec::QuotedPrintable: EncodeQpUrl(t, row.argument); break;
-                           case MakeCodec::Base64: EncodeBase64Text(t, row.argument); break;
-                           case MakeCodec::Utf7: ReinterpretByCp(t, 65000, 28591); break;
-                           case MakeCodec::HzGb: EncodeHzGb(t); break;
-                           case MakeCodec::Separator: break;
-                         }
-                       });
-                     }});
-  }
-  return items;
-}
-
-const std::vector<Item>& Catalogue() {
-  static const std::vector<Item> items = BuildCatalogue();
-  return items;
-}
+const std::vector<Item>& Catalogue() { return MenuItems(); }
 
 const Item* FindItem(std::string_view command, std::string_view name) {
   for (const Item& item : Catalogue()) {
-    if (item.command == command && NamesMenuName(name, item.name)) return &item;
+    if (item.group == command && NamesMenuName(name, item.name)) return &item;
   }
   return nullptr;
 }
@@ -216,7 +105,7 @@ bool ParseTableCode(std::string_view word, std::span<const NamedCode> table, std
 }
 
 bool ParseTransfer(std::string_view word, int& transfer) {
-  const std::vector<std::string> names = TransferFormatNames();
+  const std::vector<std::string>& names = TransferFormatNames();
   std::int32_t number = 0;
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (EqualsIgnoringCase(names[i], word) || (ParseNumber(word, number) && number == static_cast<int>(i))) {
@@ -315,7 +204,7 @@ std::optional<Step> BuildStep(const StepRequest& request, std::string& error) {
   }
   Arguments args;
   if (!ReadArguments(*item, request, first, args, error)) return std::nullopt;
-  Step step = item->build(args);
+  Step step = StepOf(*item, args);
   step.name = item->name;
   return step;
 }
@@ -397,12 +286,12 @@ std::string ListText(std::string_view search) {
     text += "\n";
   }
   text += "\n传送格式（--format）：\n";
-  const std::vector<std::string> transfers = TransferFormatNames();
+  const std::vector<std::string>& transfers = TransferFormatNames();
   for (std::size_t i = 0; i < transfers.size(); ++i) text += "  " + std::to_string(i) + "\t" + transfers[i] + "\n";
   for (std::string_view command : {"a2b", "decode", "make"}) {
     text += "\n" + std::string(command) + "：\n";
     for (const Item& item : Catalogue()) {
-      if (item.command != command) continue;
+      if (item.group != command) continue;
       text += "  " + NameColumns(item.name);
       switch (item.needs) {
         case Needs::CodePage: text += " --cp 代码页"; break;

@@ -2,7 +2,8 @@
 """Fails when a source file includes a folder above its own.
 
 The libraries form two stacks that share the bottom: the ones without Qt
-(codec, menus, repair, cli) and the window's (platform up to app). A folder
+(codec, menus, repair, cli) and the window's (platform up to app). The
+Python module (python) stands beside cli on codec, menus and repair. A folder
 may include its own files and those of the folders below it, never above;
 the folders without Qt include no Qt header. Tests, benchmarks and fuzzers
 sit above everything and are not checked. A library folder that is not
@@ -14,11 +15,15 @@ import sys
 
 WITHOUT_QT = ["codec", "menus", "repair", "cli"]
 WINDOW = ["platform", "widgets", "dialogs", "commands", "files", "app"]
+# Libraries on the bottom three without Qt, beside cli and never on it.
+BESIDE_CLI = ["python"]
 
 
 def allowed_below(folder):
     if folder in WITHOUT_QT:
         return set(WITHOUT_QT[: WITHOUT_QT.index(folder)])
+    if folder in BESIDE_CLI:
+        return {"codec", "menus", "repair"}
     # The window's folders may use the libraries without Qt, but not the tool.
     return set(WINDOW[: WINDOW.index(folder)]) | {"codec", "menus", "repair"}
 
@@ -28,7 +33,7 @@ def main():
     own_include = re.compile(r'^\s*#\s*include\s+"([^"/]+)/')
     qt_include = re.compile(r"^\s*#\s*include\s+<Q")
     problems = []
-    layers = {folder: allowed_below(folder) for folder in WITHOUT_QT + WINDOW}
+    layers = {folder: allowed_below(folder) for folder in WITHOUT_QT + BESIDE_CLI + WINDOW}
     layers["main.cpp"] = {"app"}
     for path in sorted(root.rglob("*")):
         if path.suffix not in (".cpp", ".h") or not path.is_file():
@@ -42,7 +47,7 @@ def main():
             match = own_include.match(line)
             if match and match.group(1) in layers and match.group(1) not in allowed:
                 problems.append(f"{relative}:{number}: {top} includes {match.group(1)}, a folder above it")
-            if top in WITHOUT_QT and qt_include.match(line):
+            if top in WITHOUT_QT + BESIDE_CLI and qt_include.match(line):
                 problems.append(f"{relative}:{number}: {top} is a library without Qt but includes a Qt header")
     # Every library folder is in the lists above and in the README's table of folders.
     readme = (root / "README.md").read_text(encoding="utf-8")

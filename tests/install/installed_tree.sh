@@ -117,6 +117,31 @@ if [ "${2:-}" = deb ]; then
   done
   grep -q 'fonts-noto-cjk' <<<"$(dpkg-deb -f "$tmp/debs/mokrin_"*.deb Recommends)" || fail "mokrin recommends no CJK font"
 
+  # The Python module: its files, its interpreter, and it imports from the
+  # package's folder with Debian's python3.
+  python_deb="$(ls "$tmp/debs/python3-mokrin_"*.deb 2>/dev/null)" || fail "no package python3-mokrin"
+  dpkg-deb -c "$python_deb" | awk '$1 !~ /^d/ { sub(/^\.\/usr\//, "", $6); print $6 }' | sort >"$tmp/has"
+  for path in lib/python3/dist-packages/mokrin/__init__.py lib/python3/dist-packages/mokrin/dask.py \
+      share/doc/python3-mokrin/copyright share/doc/python3-mokrin/changelog.Debian.gz \
+      share/lintian/overrides/python3-mokrin; do
+    grep -qx "$path" "$tmp/has" || fail "python3-mokrin lacks /usr/$path"
+  done
+  grep -q '^lib/python3/dist-packages/mokrin/_mokrin\.cpython-[0-9]*-.*\.so$' "$tmp/has" ||
+    fail "python3-mokrin lacks the extension"
+  [ "$(wc -l <"$tmp/has")" -eq 6 ] || fail "python3-mokrin holds other files: $(cat "$tmp/has")"
+  python_depends="$(dpkg-deb -f "$python_deb" Depends)"
+  for package in 'python3 \(>= 3\.[0-9]+~\)' 'python3 \(<< 3\.[0-9]+\)' 'libicu[0-9]+' libc6; do
+    grep -Eq "(^|, )$package( |,|\$)" <<<"$python_depends" || fail "python3-mokrin's Depends lacks $package: $python_depends"
+  done
+  mkdir "$tmp/python3-mokrin"
+  dpkg-deb -x "$python_deb" "$tmp/python3-mokrin"
+  (cd "$tmp" && PYTHONPATH="$tmp/python3-mokrin/usr/lib/python3/dist-packages" PYTHONDONTWRITEBYTECODE=1 /usr/bin/python3 -c '
+import mokrin
+assert mokrin.repair(mokrin.reinterpret("中文乱码的修复", "Utf8", "GB")) == "中文乱码的修复"') ||
+    fail "the packaged module does not import or repair"
+  check_copyright "$tmp/python3-mokrin/usr/share/doc/python3-mokrin/copyright"
+  check_changelog "$tmp/python3-mokrin/usr/share/doc/python3-mokrin/changelog.Debian.gz" "$changelog_version"
+
   # lintian on every package the build makes, overrides applied (each
   # package ships its own): any error or warning fails.
   for deb in "$tmp/debs/"*.deb; do
