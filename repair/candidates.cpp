@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <unordered_map>
 
 #include "repair/suggest.h"
@@ -111,33 +112,100 @@ bool MayApply(RepairStep step, bool has_non_ascii, bool has_dollar_or_escape) {
   return has_non_ascii || step == kUtf16Swap;
 }
 
+// The best scores of so many distinct results (a result's score is the best
+// of the ways that gave it): the least of them is what a result must reach
+// to be among them.
+class TopScores {
+ public:
+  explicit TopScores(std::size_t count) : count_(count) {}
+
+  void Add(std::size_t hash, double score) {
+    if (count_ == 0) return;
+    auto found = std::find_if(best_.begin(), best_.end(), [&](const auto& e) { return e.first == hash; });
+    if (found != best_.end()) {
+      found->second = std::max(found->second, score);
+    } else if (best_.size() < count_) {
+      best_.emplace_back(hash, score);
+    } else if (score > best_.back().second) {
+      best_.back() = {hash, score};
+    } else {
+      return;
+    }
+    std::stable_sort(best_.begin(), best_.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
+  }
+
+  // The least score of the best count, -infinity while there are fewer.
+  [[nodiscard]] double Threshold() const {
+    return count_ > 0 && best_.size() == count_ ? best_.back().second : -std::numeric_limits<double>::infinity();
+  }
+
+ private:
+  std::size_t count_;
+  std::vector<std::pair<std::size_t, double>> best_;
+};
+
+// The candidates offered to a search. Only the best `exact` distinct results
+// need their scores: a result that cannot be among them (nor reach the bound
+// given with it) is left out as soon as its scoring shows it, and so are the
+// other ways to it that cost as much.
 class CandidateSet {
  public:
-  // Scores and keeps the result; false when the same result was offered
-  // before (the earlier candidate stays).
-  bool Offer(Text text, std::vector<RepairStep> steps, std::size_t lost) {
+  explicit CandidateSet(std::size_t exact) : top_(exact) {}
+
+  // Scores and keeps the result unless it scores below at_least (by default
+  // Threshold()); the candidate kept, nullptr for a result left out.
+  const Candidate* Offer(Text text, std::vector<RepairStep> steps, std::size_t lost,
+                         std::optional<double> at_least = std::nullopt) {
     const std::size_t hash = std::hash<Text>{}(text);
-    const bool first = seen_.emplace(hash, candidates_.size()).second;
-    if (!first) {
+    const double penalty = Penalty(text, steps.size());
+    const auto seen = seen_.find(hash);
+    if (seen != seen_.end() && seen->second.index != kLeftOut) {
       // The same result another way: scored as the first, but with its own penalty.
-      Candidate twin = candidates_[seen_.at(hash)];
+      Candidate twin = candidates_[seen->second.index];
       twin.steps = std::move(steps);
       twin.text = std::move(text);
       twin.lost = lost;
-      twin.score = twin.language.log_probability - Penalty(twin.text, twin.steps.size());
+      twin.score = twin.language.log_probability - penalty;
+      top_.Add(hash, twin.score);
       candidates_.push_back(std::move(twin));
-      return false;
+      return &candidates_.back();
     }
-    Candidate candidate = ScoreCandidate(std::move(text), std::move(steps), lost);
+    // Left out before at no greater penalty: it scores no better now.
+    if (seen != seen_.end() && penalty >= seen->second.penalty) return nullptr;
+    const double bound = at_least ? *at_least : top_.Threshold();
+    const std::optional<LanguageScore> language = ScoreRepairAtLeast(text, bound + penalty);
+    if (!language) {
+      seen_.insert_or_assign(hash, Seen{kLeftOut, penalty});
+      return nullptr;
+    }
+    Candidate candidate;
+    candidate.language = *language;
+    candidate.clean = LooksClean(candidate.language);
+    candidate.garbled = LooksGarbled(candidate.language);
     candidate.hash = hash;
+    candidate.score = candidate.language.log_probability - penalty;
+    candidate.steps = std::move(steps);
+    candidate.text = std::move(text);
+    candidate.lost = lost;
+    top_.Add(hash, candidate.score);
+    seen_.insert_or_assign(hash, Seen{candidates_.size(), penalty});
     candidates_.push_back(std::move(candidate));
-    return true;
+    return &candidates_.back();
   }
+
+  // What a result must score to be among the best `exact` so far.
+  [[nodiscard]] double Threshold() const { return top_.Threshold(); }
 
   std::vector<Candidate>& All() { return candidates_; }
 
  private:
-  std::unordered_map<std::size_t, std::size_t> seen_;
+  static constexpr std::size_t kLeftOut = static_cast<std::size_t>(-1);
+  struct Seen {
+    std::size_t index;  // into candidates_, or kLeftOut
+    double penalty;     // what the first way to it cost
+  };
+  TopScores top_;
+  std::unordered_map<std::size_t, Seen> seen_;
   std::vector<Candidate> candidates_;
 };
 
@@ -203,6 +271,18 @@ LanguageScore ScoreRepair(TextView text) {
   return ScoreText(kept);
 }
 
+std::optional<LanguageScore> ScoreRepairAtLeast(TextView text, double at_least) {
+  if (std::none_of(text.begin(), text.end(), [](char16_t c) { return c == kLostMark || IsPrivateUse(c); })) {
+    return ScoreTextAtLeast(text, at_least);
+  }
+  Text kept;
+  kept.reserve(text.size());
+  for (const char16_t c : text) {
+    if (c != kLostMark && !IsPrivateUse(c)) kept += c;
+  }
+  return ScoreTextAtLeast(kept, at_least);
+}
+
 double Penalty(TextView text, std::size_t steps) {
   double penalty = kStepPenalty * static_cast<double>(steps);
   for (const char16_t c : text) {
@@ -227,10 +307,12 @@ Candidate ScoreCandidate(Text text, std::vector<RepairStep> steps, std::size_t l
 
 namespace {
 
-// Every step and chain on one stretch, scored.
-std::vector<Candidate> Search(TextView stretch, bool cut) {
-  CandidateSet set;
-  set.Offer(Text(stretch), {}, 0);
+// Every step and chain on one stretch, scored; of the results below the best
+// `exact` distinct ones, some are left out.
+std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
+  CandidateSet set(exact);
+  // The text as it is is always scored.
+  set.Offer(Text(stretch), {}, 0, -std::numeric_limits<double>::infinity());
   bool has_non_ascii = false;
   bool has_dollar_or_escape = false;
   for (const char16_t c : stretch) {
@@ -243,9 +325,17 @@ std::vector<Candidate> Search(TextView stretch, bool cut) {
     if (!result && may_have_lost) result = ApplyStep(text, step, {.lossy = true, .cut = cut});
     return result;
   };
+  // The chains grow from the best distinct single steps: those need their
+  // scores too.
+  TopScores best_singles(kChainSeeds);
   for (const RepairStep step : SearchSteps()) {
     if (!MayApply(step, has_non_ascii, has_dollar_or_escape)) continue;
-    if (auto result = apply(stretch, step)) set.Offer(std::move(result->text), {step}, result->lost);
+    if (auto result = apply(stretch, step)) {
+      const double at_least = std::min(set.Threshold(), best_singles.Threshold());
+      if (const Candidate* kept = set.Offer(std::move(result->text), {step}, result->lost, at_least)) {
+        best_singles.Add(kept->hash, kept->score);
+      }
+    }
   }
 
   // The seeds: the best distinct single steps, copied (offering chains grows the set).
@@ -297,13 +387,13 @@ std::size_t PreviewEnd(TextView stretch) {
 
 }  // namespace
 
-std::vector<Candidate> RankCandidates(TextView stretch, bool cut) {
+std::vector<Candidate> RankCandidates(TextView stretch, bool cut, std::size_t exact) {
   if (stretch.empty()) return {};
   // Scoring is most of the cost: every candidate is scored on the start of the
   // stretch, and only the best of them on all of it.
   const std::size_t preview_end = PreviewEnd(stretch);
-  if (preview_end >= stretch.size()) return Search(stretch, cut);
-  const std::vector<Candidate> preview = Search(stretch.substr(0, preview_end), true);
+  if (preview_end >= stretch.size()) return Search(stretch, cut, exact);
+  const std::vector<Candidate> preview = Search(stretch.substr(0, preview_end), true, kFinalists);
   // The best distinct previews go on, each with every way that gave it (the
   // ways may part on the rest of the stretch).
   std::vector<std::size_t> taken;
@@ -311,18 +401,19 @@ std::vector<Candidate> RankCandidates(TextView stretch, bool cut) {
     if (taken.size() == kFinalists) break;
     if (std::find(taken.begin(), taken.end(), c.hash) == taken.end()) taken.push_back(c.hash);
   }
-  CandidateSet set;
+  CandidateSet set(exact);
+  constexpr double kAlways = -std::numeric_limits<double>::infinity();
   for (const Candidate& c : preview) {
     if (std::find(taken.begin(), taken.end(), c.hash) == taken.end()) continue;
     if (c.steps.empty()) {
-      set.Offer(Text(stretch), {}, 0);
+      set.Offer(Text(stretch), {}, 0, kAlways);
     } else if (std::optional<StepResult> result = ApplySteps(stretch, c.steps, cut)) {
       set.Offer(std::move(result->text), c.steps, result->lost);
     }
   }
   // The text as it is competes whatever its preview scored.
   if (std::none_of(set.All().begin(), set.All().end(), [](const Candidate& c) { return c.steps.empty(); })) {
-    set.Offer(Text(stretch), {}, 0);
+    set.Offer(Text(stretch), {}, 0, kAlways);
   }
   std::vector<Candidate>& all = set.All();
   std::stable_sort(all.begin(), all.end(), Better);

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -237,13 +240,16 @@ struct Pair {
   std::uint8_t class_a, class_b;
 };
 
-// Cost of the pairs in one language. A pair's first character is the last
-// one's second most of the time, so its row is looked up once.
-std::uint64_t Cost(const LanguageTables& t, const std::vector<Pair>& pairs) {
+// Cost of the pairs in one language, or a sum above limit once the pairs
+// scored so far cost more than limit (every pair costs at least nothing, so
+// the rest cannot bring it back). A pair's first character is the last one's
+// second most of the time, so its row is looked up once.
+std::uint64_t Cost(const LanguageTables& t, std::span<const Pair> pairs, std::uint64_t limit) {
   std::uint64_t cost = 0;
   char16_t last = 0;
   unsigned last_row = t.RowOf(0);
-  for (const Pair& p : pairs) {
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    const Pair& p = pairs[i];
     const unsigned row_a = p.a == last ? last_row : t.RowOf(p.a);
     const unsigned row_b = t.RowOf(p.b);
     last = p.b;
@@ -252,13 +258,14 @@ std::uint64_t Cost(const LanguageTables& t, const std::vector<Pair>& pairs) {
     const unsigned back = t.transition[std::size_t{p.class_a} * kClassCount + p.class_b] + b_in_class;
     if (row_a == 0) {
       cost += back;
-      continue;
+    } else {
+      const auto first = t.followers.begin() + t.row_start[row_a - 1];
+      const auto end = t.followers.begin() + t.row_start[row_a];
+      const auto found = std::lower_bound(first, end, p.b);
+      cost += found != end && *found == p.b ? t.bigram[static_cast<std::size_t>(found - t.followers.begin())]
+                                            : t.backoff[row_a - 1] + back;
     }
-    const auto first = t.followers.begin() + t.row_start[row_a - 1];
-    const auto end = t.followers.begin() + t.row_start[row_a];
-    const auto found = std::lower_bound(first, end, p.b);
-    cost += found != end && *found == p.b ? t.bigram[static_cast<std::size_t>(found - t.followers.begin())]
-                                          : t.backoff[row_a - 1] + back;
+    if ((i & 7) == 7 && cost > limit) return cost;
   }
   return cost;
 }
@@ -290,11 +297,39 @@ struct Scores {
   std::size_t characters = 0;
 };
 
+// The text read into what every language scores: the cost of its pairs of two
+// ASCII characters under the shared table, its other pairs, and the script
+// classes it holds. The pairs live in a buffer of the thread's, reused.
+struct Reading {
+  std::span<const Pair> pairs;
+  std::uint64_t shared = 0;
+  std::size_t characters = 0;
+  std::uint32_t classes = 0;
+};
+
+Reading Read(const Model& m, TextView text) {
+  thread_local std::vector<Pair> buffer;
+  buffer.clear();
+  buffer.reserve(text.size());
+  Reading reading;
+  char16_t previous = u'\n';
+  ForEachSymbol(text, [&](char16_t c) {
+    ++reading.characters;
+    reading.classes |= 1u << m.class_of[c];
+    if (previous < kAscii && c < kAscii) {
+      reading.shared += m.ascii[previous * kAscii + c];
+    } else {
+      buffer.push_back({previous, c, m.class_of[previous], m.class_of[c]});
+    }
+    previous = c;
+  });
+  reading.pairs = buffer;
+  return reading;
+}
+
 // The languages ScoreText weighs for a text: those that use a script class the
 // text holds; every language when the text holds none, or none that a language uses.
-std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
-  std::uint32_t classes = 0;
-  for (const char16_t c : text) classes |= 1u << m.class_of[c];
+std::array<bool, kLanguageCount> LanguagesFor(const Model& m, std::uint32_t classes) {
   classes &= kScriptClasses;
   std::array<bool, kLanguageCount> chosen{};
   bool any = false;
@@ -306,29 +341,22 @@ std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
   return chosen;
 }
 
+std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
+  std::uint32_t classes = 0;
+  for (const char16_t c : text) classes |= 1u << m.class_of[c];
+  return LanguagesFor(m, classes);
+}
+
 Scores Score(const Model& m, TextView text, const std::array<bool, kLanguageCount>& chosen) {
   // The pairs of two ASCII characters are scored once by the shared table, the
   // others by every chosen language.
-  std::vector<Pair> pairs;
-  pairs.reserve(text.size());
-  std::uint64_t shared = 0;
-  std::size_t characters = 0;
-  char16_t previous = u'\n';
-  ForEachSymbol(text, [&](char16_t c) {
-    ++characters;
-    if (previous < kAscii && c < kAscii) {
-      shared += m.ascii[previous * kAscii + c];
-    } else {
-      pairs.push_back({previous, c, m.class_of[previous], m.class_of[c]});
-    }
-    previous = c;
-  });
+  const Reading reading = Read(m, text);
   Scores scores;
   scores.scored = chosen;
-  scores.characters = characters;
+  scores.characters = reading.characters;
   for (std::size_t l = 0; l < kLanguageCount; ++l) {
-    const std::uint64_t cost = chosen[l] ? Cost(m.languages[l], pairs) : 0;
-    scores.log_probability[l] = -static_cast<double>(shared + cost) * m.step;
+    const std::uint64_t cost = chosen[l] ? Cost(m.languages[l], reading.pairs, UINT64_MAX) : 0;
+    scores.log_probability[l] = -static_cast<double>(reading.shared + cost) * m.step;
   }
   return scores;
 }
@@ -345,6 +373,38 @@ LanguageScore Best(const Scores& scores) {
     }
   }
   return best;
+}
+
+// The best of the chosen languages as Best picks it, or nullopt as soon as
+// every one of them is known to cost more than limit. A language is given up
+// once it costs more than the best one finished so far: it can neither win
+// nor tie. The one that won last on this thread is tried first (the
+// candidates of one search mostly read as the same language), so the others
+// are given up early.
+std::optional<LanguageScore> BestWithin(const Model& m, const Reading& reading,
+                                        const std::array<bool, kLanguageCount>& chosen, std::uint64_t limit) {
+  thread_local std::size_t first = static_cast<std::size_t>(Language::English);
+  constexpr auto kEnglish = static_cast<std::size_t>(Language::English);
+  std::size_t best = kLanguageCount;
+  std::uint64_t best_cost = 0;
+  for (std::size_t k = 0; k < kLanguageCount; ++k) {
+    const std::size_t l = k == 0 ? first : (k <= first ? k - 1 : k);
+    if (!chosen[l]) continue;
+    const std::uint64_t bound = best == kLanguageCount ? limit : std::min(limit, best_cost);
+    const std::uint64_t cost = Cost(m.languages[l], reading.pairs, bound);
+    if (cost > bound) continue;
+    // Best's order among equal costs: English, then the first.
+    const bool wins = best == kLanguageCount || cost < best_cost ||
+                      (best != kEnglish && (l == kEnglish || l < best));
+    if (wins) {
+      best = l;
+      best_cost = cost;
+    }
+  }
+  if (best == kLanguageCount) return std::nullopt;
+  first = best;
+  return LanguageScore{-static_cast<double>(reading.shared + best_cost) * m.step, static_cast<Language>(best),
+                       reading.characters};
 }
 
 double Floor(const Model& m, Language language, std::size_t characters) {
@@ -376,6 +436,20 @@ LanguageScore ScoreText(TextView text) {
   const Model* m = TheModel();
   if (m == nullptr) return {0, Language::English, 0};
   return Best(Score(*m, text, LanguagesFor(*m, text)));
+}
+
+std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least) {
+  const Model* m = TheModel();
+  if (m == nullptr) return at_least <= 0 ? std::optional<LanguageScore>(LanguageScore{0, Language::English, 0}) : std::nullopt;
+  const Reading reading = Read(*m, text);
+  // The costs, in the model's steps, at which the log-probability is still at
+  // least at_least, with a step to spare against rounding.
+  const double limit = std::floor(-at_least / m->step) - static_cast<double>(reading.shared) + 1;
+  if (limit < 0) return std::nullopt;
+  const std::uint64_t cost_limit = limit >= 1e18 ? UINT64_MAX : static_cast<std::uint64_t>(limit);
+  std::optional<LanguageScore> best = BestWithin(*m, reading, LanguagesFor(*m, reading.classes), cost_limit);
+  if (best && best->log_probability < at_least) return std::nullopt;
+  return best;
 }
 
 double CleanTextFloor(Language language, std::size_t characters) {
