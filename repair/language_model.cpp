@@ -105,15 +105,36 @@ struct LanguageTables {
   // every block without a row (most of them, for an alphabet).
   std::array<std::uint16_t, 256> page{};
   std::vector<std::uint16_t> blocks;
+  std::vector<std::uint16_t> chars;  // per row
 
   unsigned RowOf(char16_t c) const { return blocks[std::size_t{page[c >> 8]} * 256 + (c & 0xFF)]; }
+  void IndexRows();
 };
+
+// Fills page and blocks from chars.
+void LanguageTables::IndexRows() {
+  page.fill(0);
+  blocks.assign(256, 0);
+  for (std::size_t row = 0; row < chars.size(); ++row) {
+    const char16_t c = chars[row];
+    if (page[c >> 8] == 0) {
+      page[c >> 8] = static_cast<std::uint16_t>(blocks.size() / 256);
+      blocks.resize(blocks.size() + 256, 0);
+    }
+    blocks[std::size_t{page[c >> 8]} * 256 + (c & 0xFF)] = static_cast<std::uint16_t>(row + 1);
+  }
+}
 
 struct Model {
   double step = 0;
   std::vector<std::uint32_t> floor_lengths;  // ascending
   std::array<std::uint8_t, kAscii * kAscii> ascii{};
   std::array<LanguageTables, kLanguageCount> languages;
+  // Tables whose cost for any pair is at most what any language's tables
+  // cost for it (the least of each part): what a text costs under them is
+  // less than or equal to what it costs in every language, a bound found with
+  // one lookup a pair instead of one a language.
+  LanguageTables lower;
   std::array<std::uint8_t, 0x10000> class_of{};
 };
 
@@ -181,16 +202,72 @@ bool ReadLanguage(Reader& in, std::string_view code, std::size_t floor_count, La
       !std::is_sorted(t.row_start.begin(), t.row_start.end())) {
     return false;
   }
-  t.blocks.assign(256, 0);
-  for (std::uint32_t row = 0; row < rows; ++row) {
-    const char16_t c = chars[row];
-    if (t.page[c >> 8] == 0) {
-      t.page[c >> 8] = static_cast<std::uint16_t>(t.blocks.size() / 256);
-      t.blocks.resize(t.blocks.size() + 256, 0);
-    }
-    t.blocks[std::size_t{t.page[c >> 8]} * 256 + (c & 0xFF)] = static_cast<std::uint16_t>(row + 1);
-  }
+  t.chars = std::move(chars);
+  t.IndexRows();
   return true;
+}
+
+// Model::lower from the languages' tables. Cost (below) prices a pair (a, b)
+// in one language as its bigram when a's row has b, else as a's backoff (none
+// without a row) plus the class transition and b's cost within its class.
+// Each part here is the least of it over the languages, and a bigram is
+// capped by what its backoff costs here, so every way a language may price a
+// pair costs no less than the way these tables price it.
+void BuildLowerBound(Model& m) {
+  LanguageTables& lower = m.lower;
+  std::vector<std::uint64_t> edges;  // a << 24 | b << 8 | cost
+  for (const LanguageTables& t : m.languages) {
+    lower.chars.insert(lower.chars.end(), t.chars.begin(), t.chars.end());
+    for (std::size_t row = 0; row < t.chars.size(); ++row) {
+      for (std::uint32_t e = t.row_start[row]; e < t.row_start[row + 1]; ++e) {
+        edges.push_back(std::uint64_t{t.chars[row]} << 24 | std::uint64_t{t.followers[e]} << 8 | t.bigram[e]);
+      }
+    }
+  }
+  std::sort(lower.chars.begin(), lower.chars.end());
+  lower.chars.erase(std::unique(lower.chars.begin(), lower.chars.end()), lower.chars.end());
+  lower.IndexRows();
+  for (std::size_t i = 0; i < lower.transition.size(); ++i) {
+    lower.transition[i] = 255;
+    for (const LanguageTables& t : m.languages) lower.transition[i] = std::min(lower.transition[i], t.transition[i]);
+  }
+  for (std::size_t c = 0; c < kClassCount; ++c) {
+    lower.unseen_in_class[c] = 255;
+    for (const LanguageTables& t : m.languages) {
+      lower.unseen_in_class[c] = std::min(lower.unseen_in_class[c], t.unseen_in_class[c]);
+    }
+  }
+  const std::size_t rows = lower.chars.size();
+  lower.in_class.assign(rows, 255);
+  lower.backoff.assign(rows, 255);
+  for (std::size_t row = 0; row < rows; ++row) {
+    const char16_t c = lower.chars[row];
+    for (const LanguageTables& t : m.languages) {
+      const unsigned own = t.RowOf(c);
+      const std::uint8_t in_class = own != 0 ? t.in_class[own - 1] : t.unseen_in_class[m.class_of[c]];
+      lower.in_class[row] = std::min(lower.in_class[row], in_class);
+      lower.backoff[row] = std::min<std::uint8_t>(lower.backoff[row], own != 0 ? t.backoff[own - 1] : 0);
+    }
+  }
+  std::sort(edges.begin(), edges.end());
+  lower.row_start.assign(rows + 1, 0);
+  lower.followers.clear();
+  lower.bigram.clear();
+  std::size_t row = 0;
+  for (std::size_t i = 0; i < edges.size(); ++i) {
+    const auto a = static_cast<char16_t>(edges[i] >> 24);
+    const auto b = static_cast<char16_t>(edges[i] >> 8);
+    // Sorted by cost within a pair: the first is the least.
+    if (i > 0 && (edges[i - 1] >> 8) == (edges[i] >> 8)) continue;
+    while (lower.chars[row] != a) lower.row_start[++row] = static_cast<std::uint32_t>(lower.followers.size());
+    const unsigned row_b = lower.RowOf(b);
+    const unsigned backoff = lower.backoff[row] +
+                             lower.transition[std::size_t{m.class_of[a]} * kClassCount + m.class_of[b]] +
+                             (row_b != 0 ? lower.in_class[row_b - 1] : lower.unseen_in_class[m.class_of[b]]);
+    lower.followers.push_back(b);
+    lower.bigram.push_back(static_cast<std::uint8_t>(std::min<unsigned>(edges[i] & 0xFF, backoff)));
+  }
+  while (row < rows) lower.row_start[++row] = static_cast<std::uint32_t>(lower.followers.size());
 }
 
 std::unique_ptr<Model> LoadModel() {
@@ -220,6 +297,7 @@ std::unique_ptr<Model> LoadModel() {
   }
   model->step = step;
   for (char32_t c = 0; c < 0x10000; ++c) model->class_of[c] = ClassOf(c);
+  BuildLowerBound(*model);
   return model;
 }
 
@@ -240,11 +318,24 @@ struct Pair {
   std::uint8_t class_a, class_b;
 };
 
+// The cost of one pair in one language. row_a is a's row (0 for none).
+inline unsigned PairCost(const LanguageTables& t, const Pair& p, unsigned row_a, unsigned row_b) {
+  const unsigned b_in_class = row_b != 0 ? t.in_class[row_b - 1] : t.unseen_in_class[p.class_b];
+  const unsigned back = t.transition[std::size_t{p.class_a} * kClassCount + p.class_b] + b_in_class;
+  if (row_a == 0) return back;
+  const auto first = t.followers.begin() + t.row_start[row_a - 1];
+  const auto end = t.followers.begin() + t.row_start[row_a];
+  const auto found = std::lower_bound(first, end, p.b);
+  return found != end && *found == p.b ? t.bigram[static_cast<std::size_t>(found - t.followers.begin())]
+                                       : t.backoff[row_a - 1] + back;
+}
+
 // Cost of the pairs in one language, or a sum above limit once the pairs
-// scored so far cost more than limit (every pair costs at least nothing, so
-// the rest cannot bring it back). A pair's first character is the last one's
-// second most of the time, so its row is looked up once.
-std::uint64_t Cost(const LanguageTables& t, std::span<const Pair> pairs, std::uint64_t limit) {
+// scored so far and what the rest cost at least (rest[i]: the pairs from i
+// on; none when empty) come to more than limit. A pair's first character is
+// the last one's second most of the time, so its row is looked up once.
+std::uint64_t Cost(const LanguageTables& t, std::span<const Pair> pairs, std::uint64_t limit,
+                   std::span<const std::uint32_t> rest = {}) {
   std::uint64_t cost = 0;
   char16_t last = 0;
   unsigned last_row = t.RowOf(0);
@@ -254,20 +345,29 @@ std::uint64_t Cost(const LanguageTables& t, std::span<const Pair> pairs, std::ui
     const unsigned row_b = t.RowOf(p.b);
     last = p.b;
     last_row = row_b;
-    const unsigned b_in_class = row_b != 0 ? t.in_class[row_b - 1] : t.unseen_in_class[p.class_b];
-    const unsigned back = t.transition[std::size_t{p.class_a} * kClassCount + p.class_b] + b_in_class;
-    if (row_a == 0) {
-      cost += back;
-    } else {
-      const auto first = t.followers.begin() + t.row_start[row_a - 1];
-      const auto end = t.followers.begin() + t.row_start[row_a];
-      const auto found = std::lower_bound(first, end, p.b);
-      cost += found != end && *found == p.b ? t.bigram[static_cast<std::size_t>(found - t.followers.begin())]
-                                            : t.backoff[row_a - 1] + back;
-    }
-    if ((i & 7) == 7 && cost > limit) return cost;
+    cost += PairCost(t, p, row_a, row_b);
+    if ((i & 3) == 3 && cost + (rest.empty() ? 0 : rest[i + 1]) > limit) return cost + (rest.empty() ? 0 : rest[i + 1]);
   }
   return cost;
+}
+
+// What each pair costs at least in any language, summed from each pair to
+// the end: rest[i] for the pairs from i on, rest[pairs.size()] = 0.
+std::span<const std::uint32_t> LeastCosts(const LanguageTables& lower, std::span<const Pair> pairs) {
+  thread_local std::vector<std::uint32_t> rest;
+  rest.assign(pairs.size() + 1, 0);
+  char16_t last = 0;
+  unsigned last_row = lower.RowOf(0);
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    const Pair& p = pairs[i];
+    const unsigned row_a = p.a == last ? last_row : lower.RowOf(p.a);
+    const unsigned row_b = lower.RowOf(p.b);
+    last = p.b;
+    last_row = row_b;
+    rest[i] = PairCost(lower, p, row_a, row_b);
+  }
+  for (std::size_t i = pairs.size(); i-- > 0;) rest[i] += rest[i + 1];
+  return rest;
 }
 
 // The text as the models read it: a CR as a line break (an LF right after it
@@ -382,7 +482,8 @@ LanguageScore Best(const Scores& scores) {
 // candidates of one search mostly read as the same language), so the others
 // are given up early.
 std::optional<LanguageScore> BestWithin(const Model& m, const Reading& reading,
-                                        const std::array<bool, kLanguageCount>& chosen, std::uint64_t limit) {
+                                        const std::array<bool, kLanguageCount>& chosen, std::uint64_t limit,
+                                        std::span<const std::uint32_t> rest) {
   thread_local std::size_t first = static_cast<std::size_t>(Language::English);
   constexpr auto kEnglish = static_cast<std::size_t>(Language::English);
   std::size_t best = kLanguageCount;
@@ -391,7 +492,7 @@ std::optional<LanguageScore> BestWithin(const Model& m, const Reading& reading,
     const std::size_t l = k == 0 ? first : (k <= first ? k - 1 : k);
     if (!chosen[l]) continue;
     const std::uint64_t bound = best == kLanguageCount ? limit : std::min(limit, best_cost);
-    const std::uint64_t cost = Cost(m.languages[l], reading.pairs, bound);
+    const std::uint64_t cost = Cost(m.languages[l], reading.pairs, bound, rest);
     if (cost > bound) continue;
     // Best's order among equal costs: English, then the first.
     const bool wins = best == kLanguageCount || cost < best_cost ||
@@ -447,7 +548,9 @@ std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least) {
   const double limit = std::floor(-at_least / m->step) - static_cast<double>(reading.shared) + 1;
   if (limit < 0) return std::nullopt;
   const std::uint64_t cost_limit = limit >= 1e18 ? UINT64_MAX : static_cast<std::uint64_t>(limit);
-  std::optional<LanguageScore> best = BestWithin(*m, reading, LanguagesFor(*m, reading.classes), cost_limit);
+  const std::span<const std::uint32_t> rest = LeastCosts(m->lower, reading.pairs);
+  if (rest[0] > cost_limit) return std::nullopt;
+  std::optional<LanguageScore> best = BestWithin(*m, reading, LanguagesFor(*m, reading.classes), cost_limit, rest);
   if (best && best->log_probability < at_least) return std::nullopt;
   return best;
 }
