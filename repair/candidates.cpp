@@ -144,8 +144,15 @@ class TopScores {
   std::vector<std::pair<std::size_t, double>> best_;
 };
 
+// A result offered to a search.
+struct Offered {
+  Text text;
+  std::vector<RepairStep> steps;
+  std::size_t lost = 0;
+};
+
 // The candidates offered to a search. Only the best `exact` distinct results
-// need their scores: a result that cannot be among them (nor reach the bound
+// need their scores: a result that cannot be among them (nor clear the bar
 // given with it) is left out as soon as its scoring shows it, and so are the
 // other ways to it that cost as much.
 class CandidateSet {
@@ -160,14 +167,7 @@ class CandidateSet {
     const double penalty = Penalty(text, steps.size());
     const auto seen = seen_.find(hash);
     if (seen != seen_.end() && seen->second.index != kLeftOut) {
-      // The same result another way: scored as the first, but with its own penalty.
-      Candidate twin = candidates_[seen->second.index];
-      twin.steps = std::move(steps);
-      twin.text = std::move(text);
-      twin.lost = lost;
-      twin.score = twin.language.log_probability - penalty;
-      top_.Add(hash, twin.score);
-      candidates_.push_back(std::move(twin));
+      Keep(Twin(seen->second.index, std::move(text), std::move(steps), lost, penalty));
       return &candidates_.back();
     }
     // Left out before at no greater penalty: it scores no better now.
@@ -178,19 +178,84 @@ class CandidateSet {
       seen_.insert_or_assign(hash, Seen{kLeftOut, penalty});
       return nullptr;
     }
-    Candidate candidate;
-    candidate.language = *language;
-    candidate.clean = LooksClean(candidate.language);
-    candidate.garbled = LooksGarbled(candidate.language);
-    candidate.hash = hash;
-    candidate.score = candidate.language.log_probability - penalty;
-    candidate.steps = std::move(steps);
-    candidate.text = std::move(text);
-    candidate.lost = lost;
-    top_.Add(hash, candidate.score);
-    seen_.insert_or_assign(hash, Seen{candidates_.size(), penalty});
-    candidates_.push_back(std::move(candidate));
+    Keep(Scored(*language, hash, std::move(text), std::move(steps), lost, penalty));
     return &candidates_.back();
+  }
+
+  // Offers the results together, as many Offer calls in their order would,
+  // keeping the same candidates in the same order, but the most promising are
+  // scored first: each result's score has a ceiling found in one quick pass,
+  // the results are scored by falling ceiling, and once a ceiling is below the
+  // bar (bar(), which rises as results are scored: at least Threshold()) that
+  // result and all after it are left out unscored. scored(hash, score) hears
+  // of every candidate kept, in no set order.
+  template <typename Bar, typename Heard>
+  void OfferAll(std::vector<Offered>& offers, Bar bar, Heard scored) {
+    struct Job {
+      std::size_t first;  // the offer that gives it first
+      double penalty;     // the least of its offers'
+      double ceiling = 0;
+      std::optional<LanguageScore> language;
+    };
+    std::vector<std::size_t> hashes(offers.size());
+    std::vector<double> penalties(offers.size());
+    std::vector<std::size_t> job_of(offers.size(), kLeftOut);
+    std::vector<Job> jobs;
+    std::unordered_map<std::size_t, std::size_t> job_by_hash;
+    for (std::size_t i = 0; i < offers.size(); ++i) {
+      hashes[i] = std::hash<Text>{}(offers[i].text);
+      penalties[i] = Penalty(offers[i].text, offers[i].steps.size());
+      const auto seen = seen_.find(hashes[i]);
+      if (seen != seen_.end() && seen->second.index != kLeftOut) {
+        const double score = candidates_[seen->second.index].language.log_probability - penalties[i];
+        top_.Add(hashes[i], score);
+        scored(hashes[i], score);
+        continue;
+      }
+      if (seen != seen_.end() && penalties[i] >= seen->second.penalty) continue;
+      const auto [at, added] = job_by_hash.emplace(hashes[i], jobs.size());
+      if (added) {
+        jobs.push_back({i, penalties[i], 0, std::nullopt});
+      } else {
+        jobs[at->second].penalty = std::min(jobs[at->second].penalty, penalties[i]);
+      }
+      job_of[i] = at->second;
+    }
+    std::vector<std::size_t> order(jobs.size());
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+      jobs[j].ceiling = ScoreRepairCeiling(offers[jobs[j].first].text) - jobs[j].penalty;
+      order[j] = j;
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return jobs[x].ceiling > jobs[y].ceiling; });
+    for (const std::size_t j : order) {
+      Job& job = jobs[j];
+      const double at_least = bar();
+      if (job.ceiling < at_least) break;
+      job.language = ScoreRepairAtLeast(offers[job.first].text, at_least + job.penalty);
+      if (!job.language) continue;
+      const double score = job.language->log_probability - job.penalty;
+      top_.Add(hashes[job.first], score);
+      scored(hashes[job.first], score);
+    }
+    // Kept in the order offered; a result is first the candidate of its first
+    // offer, then the twin of it.
+    for (std::size_t i = 0; i < offers.size(); ++i) {
+      const auto seen = seen_.find(hashes[i]);
+      if (seen != seen_.end() && seen->second.index != kLeftOut) {
+        Keep(Twin(seen->second.index, std::move(offers[i].text), std::move(offers[i].steps), offers[i].lost,
+                  penalties[i]));
+        continue;
+      }
+      if (job_of[i] == kLeftOut) continue;
+      const Job& job = jobs[job_of[i]];
+      if (!job.language) {
+        seen_.insert_or_assign(hashes[i], Seen{kLeftOut, job.penalty});
+        continue;
+      }
+      Keep(Scored(*job.language, hashes[i], std::move(offers[i].text), std::move(offers[i].steps), offers[i].lost,
+                  penalties[i]));
+    }
   }
 
   // What a result must score to be among the best `exact` so far.
@@ -204,6 +269,39 @@ class CandidateSet {
     std::size_t index;  // into candidates_, or kLeftOut
     double penalty;     // what the first way to it cost
   };
+
+  static Candidate Scored(const LanguageScore& language, std::size_t hash, Text text, std::vector<RepairStep> steps,
+                          std::size_t lost, double penalty) {
+    Candidate candidate;
+    candidate.language = language;
+    candidate.clean = LooksClean(language);
+    candidate.garbled = LooksGarbled(language);
+    candidate.hash = hash;
+    candidate.score = language.log_probability - penalty;
+    candidate.steps = std::move(steps);
+    candidate.text = std::move(text);
+    candidate.lost = lost;
+    return candidate;
+  }
+
+  // The same result another way: scored as the first, but with its own penalty.
+  Candidate Twin(std::size_t first, Text text, std::vector<RepairStep> steps, std::size_t lost, double penalty) const {
+    Candidate twin = candidates_[first];
+    twin.steps = std::move(steps);
+    twin.text = std::move(text);
+    twin.lost = lost;
+    twin.score = twin.language.log_probability - penalty;
+    return twin;
+  }
+
+  // Keeps a candidate; the first kept with its result is the one its twins copy.
+  void Keep(Candidate candidate) {
+    top_.Add(candidate.hash, candidate.score);
+    const auto [at, added] = seen_.try_emplace(candidate.hash, Seen{candidates_.size(), 0});
+    if (!added && at->second.index == kLeftOut) at->second = Seen{candidates_.size(), 0};
+    candidates_.push_back(std::move(candidate));
+  }
+
   TopScores top_;
   std::unordered_map<std::size_t, Seen> seen_;
   std::vector<Candidate> candidates_;
@@ -271,6 +369,18 @@ LanguageScore ScoreRepair(TextView text) {
   return ScoreText(kept);
 }
 
+double ScoreRepairCeiling(TextView text) {
+  if (std::none_of(text.begin(), text.end(), [](char16_t c) { return c == kLostMark || IsPrivateUse(c); })) {
+    return ScoreCeiling(text);
+  }
+  Text kept;
+  kept.reserve(text.size());
+  for (const char16_t c : text) {
+    if (c != kLostMark && !IsPrivateUse(c)) kept += c;
+  }
+  return ScoreCeiling(kept);
+}
+
 std::optional<LanguageScore> ScoreRepairAtLeast(TextView text, double at_least) {
   if (std::none_of(text.begin(), text.end(), [](char16_t c) { return c == kLostMark || IsPrivateUse(c); })) {
     return ScoreTextAtLeast(text, at_least);
@@ -327,16 +437,15 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
   };
   // The chains grow from the best distinct single steps: those need their
   // scores too.
-  TopScores best_singles(kChainSeeds);
+  std::vector<Offered> offers;
   for (const RepairStep step : SearchSteps()) {
     if (!MayApply(step, has_non_ascii, has_dollar_or_escape)) continue;
-    if (auto result = apply(stretch, step)) {
-      const double at_least = std::min(set.Threshold(), best_singles.Threshold());
-      if (const Candidate* kept = set.Offer(std::move(result->text), {step}, result->lost, at_least)) {
-        best_singles.Add(kept->hash, kept->score);
-      }
-    }
+    if (auto result = apply(stretch, step)) offers.push_back({std::move(result->text), {step}, result->lost});
   }
+  TopScores best_singles(kChainSeeds);
+  set.OfferAll(
+      offers, [&] { return std::min(set.Threshold(), best_singles.Threshold()); },
+      [&](std::size_t hash, double score) { best_singles.Add(hash, score); });
 
   // The seeds: the best distinct single steps, copied (offering chains grows the set).
   std::vector<Candidate> singles;
@@ -350,6 +459,7 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
     const bool twin = std::any_of(seeds.begin(), seeds.end(), [&](const Candidate& s) { return s.hash == single.hash; });
     if (!twin) seeds.push_back(std::move(single));
   }
+  offers.clear();
   for (const Candidate& seed : seeds) {
     bool seed_non_ascii = false;
     bool seed_dollar = false;
@@ -365,10 +475,11 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
       if (result && IsInverse(seed.steps.front(), step)) continue;
       if (!result && seed_may_have_lost) result = ApplyStep(seed.text, step, {.lossy = true, .cut = cut});
       if (result && KeepsItsLosses(result->text, seed.lost + result->lost)) {
-        set.Offer(std::move(result->text), {seed.steps.front(), step}, seed.lost + result->lost);
+        offers.push_back({std::move(result->text), {seed.steps.front(), step}, seed.lost + result->lost});
       }
     }
   }
+  set.OfferAll(offers, [&] { return set.Threshold(); }, [](std::size_t, double) {});
 
   std::vector<Candidate>& all = set.All();
   std::stable_sort(all.begin(), all.end(), Better);

@@ -70,8 +70,9 @@ inline constexpr double kPrivateUsePenalty = 20.0;
 
 // ScoreText of the text without its U+FFFD and private-use characters.
 [[nodiscard]] LanguageScore ScoreRepair(TextView text);
-// ScoreTextAtLeast of the same.
+// ScoreTextAtLeast and ScoreCeiling of the same.
 [[nodiscard]] std::optional<LanguageScore> ScoreRepairAtLeast(TextView text, double at_least);
+[[nodiscard]] double ScoreRepairCeiling(TextView text);
 
 // What a result's steps and lost characters cost: kStepPenalty a step,
 // kLostPenalty a U+FFFD, kPrivateUsePenalty a private-use character.

@@ -125,16 +125,47 @@ void LanguageTables::IndexRows() {
   }
 }
 
+// What each pair costs at least in any language, for a bound on a text's
+// cost in every language with one lookup a pair instead of one a language.
+// Cost (below) prices a pair (a, b) in one language as its bigram when a's
+// row has b, else as a's backoff (none without a row) plus the class
+// transition and b's cost within its class. Each part here is the least of
+// it over the languages, and a bigram is capped by what its backoff costs
+// here, so every way a language may price a pair costs no less than the way
+// these tables do.
+struct LeastCosts {
+  std::array<std::uint8_t, kClassCount * kClassCount> transition{};
+  std::vector<std::uint8_t> backoff;   // per character
+  std::vector<std::uint8_t> in_class;  // per character
+  // The bigrams of any language: open addressing by a << 16 | b, probed on.
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
+  std::vector<std::uint32_t> keys;
+  std::vector<std::uint8_t> costs;
+  unsigned shift = 32;
+  std::uint8_t last_key_cost = 0;  // the pair whose key is kEmpty (U+FFFF twice), when a language has it
+  bool has_last_key = false;
+
+  [[nodiscard]] static std::size_t Slot(std::uint32_t key, unsigned shift) {
+    return (key * 0x9E3779B1u) >> shift;
+  }
+  [[nodiscard]] unsigned Of(char16_t a, char16_t b, std::uint8_t class_a, std::uint8_t class_b) const {
+    const unsigned back = backoff[a] + transition[std::size_t{class_a} * kClassCount + class_b] + in_class[b];
+    const std::uint32_t key = std::uint32_t{a} << 16 | b;
+    if (key == kEmpty) return has_last_key ? last_key_cost : back;
+    const std::size_t mask = keys.size() - 1;
+    for (std::size_t slot = Slot(key, shift);; slot = (slot + 1) & mask) {
+      if (keys[slot] == key) return costs[slot];
+      if (keys[slot] == kEmpty) return back;
+    }
+  }
+};
+
 struct Model {
   double step = 0;
   std::vector<std::uint32_t> floor_lengths;  // ascending
   std::array<std::uint8_t, kAscii * kAscii> ascii{};
   std::array<LanguageTables, kLanguageCount> languages;
-  // Tables whose cost for any pair is at most what any language's tables
-  // cost for it (the least of each part): what a text costs under them is
-  // less than or equal to what it costs in every language, a bound found with
-  // one lookup a pair instead of one a language.
-  LanguageTables lower;
+  LeastCosts least;
   std::array<std::uint8_t, 0x10000> class_of{};
 };
 
@@ -207,67 +238,79 @@ bool ReadLanguage(Reader& in, std::string_view code, std::size_t floor_count, La
   return true;
 }
 
-// Model::lower from the languages' tables. Cost (below) prices a pair (a, b)
-// in one language as its bigram when a's row has b, else as a's backoff (none
-// without a row) plus the class transition and b's cost within its class.
-// Each part here is the least of it over the languages, and a bigram is
-// capped by what its backoff costs here, so every way a language may price a
-// pair costs no less than the way these tables price it.
-void BuildLowerBound(Model& m) {
-  LanguageTables& lower = m.lower;
+// Model::least from the languages' tables.
+void BuildLeastCosts(Model& m) {
+  LeastCosts& least = m.least;
+  least.transition.fill(255);
+  for (const LanguageTables& t : m.languages) {
+    for (std::size_t i = 0; i < least.transition.size(); ++i) {
+      least.transition[i] = std::min(least.transition[i], t.transition[i]);
+    }
+  }
+  // A character without a row in some language: no backoff, and that
+  // language's cost for an unseen character of its class.
+  std::array<std::uint8_t, kClassCount> unseen{};
+  unseen.fill(255);
+  for (const LanguageTables& t : m.languages) {
+    for (std::size_t c = 0; c < kClassCount; ++c) unseen[c] = std::min(unseen[c], t.unseen_in_class[c]);
+  }
+  least.backoff.assign(0x10000, 0);
+  least.in_class.resize(0x10000);
+  for (std::size_t c = 0; c < 0x10000; ++c) least.in_class[c] = unseen[m.class_of[c]];
+  std::vector<char16_t> chars;
   std::vector<std::uint64_t> edges;  // a << 24 | b << 8 | cost
   for (const LanguageTables& t : m.languages) {
-    lower.chars.insert(lower.chars.end(), t.chars.begin(), t.chars.end());
+    chars.insert(chars.end(), t.chars.begin(), t.chars.end());
     for (std::size_t row = 0; row < t.chars.size(); ++row) {
       for (std::uint32_t e = t.row_start[row]; e < t.row_start[row + 1]; ++e) {
         edges.push_back(std::uint64_t{t.chars[row]} << 24 | std::uint64_t{t.followers[e]} << 8 | t.bigram[e]);
       }
     }
   }
-  std::sort(lower.chars.begin(), lower.chars.end());
-  lower.chars.erase(std::unique(lower.chars.begin(), lower.chars.end()), lower.chars.end());
-  lower.IndexRows();
-  for (std::size_t i = 0; i < lower.transition.size(); ++i) {
-    lower.transition[i] = 255;
-    for (const LanguageTables& t : m.languages) lower.transition[i] = std::min(lower.transition[i], t.transition[i]);
-  }
-  for (std::size_t c = 0; c < kClassCount; ++c) {
-    lower.unseen_in_class[c] = 255;
+  std::sort(chars.begin(), chars.end());
+  chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
+  for (const char16_t c : chars) {
+    std::uint8_t backoff = 255;
+    std::uint8_t in_class = 255;
     for (const LanguageTables& t : m.languages) {
-      lower.unseen_in_class[c] = std::min(lower.unseen_in_class[c], t.unseen_in_class[c]);
+      const unsigned row = t.RowOf(c);
+      backoff = std::min<std::uint8_t>(backoff, row != 0 ? t.backoff[row - 1] : 0);
+      in_class = std::min(in_class, row != 0 ? t.in_class[row - 1] : t.unseen_in_class[m.class_of[c]]);
     }
+    least.backoff[c] = backoff;
+    least.in_class[c] = in_class;
   }
-  const std::size_t rows = lower.chars.size();
-  lower.in_class.assign(rows, 255);
-  lower.backoff.assign(rows, 255);
-  for (std::size_t row = 0; row < rows; ++row) {
-    const char16_t c = lower.chars[row];
-    for (const LanguageTables& t : m.languages) {
-      const unsigned own = t.RowOf(c);
-      const std::uint8_t in_class = own != 0 ? t.in_class[own - 1] : t.unseen_in_class[m.class_of[c]];
-      lower.in_class[row] = std::min(lower.in_class[row], in_class);
-      lower.backoff[row] = std::min<std::uint8_t>(lower.backoff[row], own != 0 ? t.backoff[own - 1] : 0);
-    }
-  }
+  // Sorted by cost within a pair: the first of a pair is its least.
   std::sort(edges.begin(), edges.end());
-  lower.row_start.assign(rows + 1, 0);
-  lower.followers.clear();
-  lower.bigram.clear();
-  std::size_t row = 0;
+  std::size_t distinct = 0;
+  for (std::size_t i = 0; i < edges.size(); ++i) distinct += i == 0 || (edges[i - 1] >> 8) != (edges[i] >> 8);
+  std::size_t size = 1024;
+  least.shift = 32 - 10;
+  while (size < 2 * distinct) {
+    size *= 2;
+    --least.shift;
+  }
+  least.keys.assign(size, LeastCosts::kEmpty);
+  least.costs.assign(size, 0);
   for (std::size_t i = 0; i < edges.size(); ++i) {
+    if (i > 0 && (edges[i - 1] >> 8) == (edges[i] >> 8)) continue;
     const auto a = static_cast<char16_t>(edges[i] >> 24);
     const auto b = static_cast<char16_t>(edges[i] >> 8);
-    // Sorted by cost within a pair: the first is the least.
-    if (i > 0 && (edges[i - 1] >> 8) == (edges[i] >> 8)) continue;
-    while (lower.chars[row] != a) lower.row_start[++row] = static_cast<std::uint32_t>(lower.followers.size());
-    const unsigned row_b = lower.RowOf(b);
-    const unsigned backoff = lower.backoff[row] +
-                             lower.transition[std::size_t{m.class_of[a]} * kClassCount + m.class_of[b]] +
-                             (row_b != 0 ? lower.in_class[row_b - 1] : lower.unseen_in_class[m.class_of[b]]);
-    lower.followers.push_back(b);
-    lower.bigram.push_back(static_cast<std::uint8_t>(std::min<unsigned>(edges[i] & 0xFF, backoff)));
+    const unsigned back = least.backoff[a] +
+                          least.transition[std::size_t{m.class_of[a]} * kClassCount + m.class_of[b]] +
+                          least.in_class[b];
+    const auto cost = static_cast<std::uint8_t>(std::min<unsigned>(edges[i] & 0xFF, back));
+    const std::uint32_t key = std::uint32_t{a} << 16 | b;
+    if (key == LeastCosts::kEmpty) {
+      least.has_last_key = true;
+      least.last_key_cost = cost;
+      continue;
+    }
+    std::size_t slot = LeastCosts::Slot(key, least.shift);
+    while (least.keys[slot] != LeastCosts::kEmpty) slot = (slot + 1) & (size - 1);
+    least.keys[slot] = key;
+    least.costs[slot] = cost;
   }
-  while (row < rows) lower.row_start[++row] = static_cast<std::uint32_t>(lower.followers.size());
 }
 
 std::unique_ptr<Model> LoadModel() {
@@ -297,7 +340,7 @@ std::unique_ptr<Model> LoadModel() {
   }
   model->step = step;
   for (char32_t c = 0; c < 0x10000; ++c) model->class_of[c] = ClassOf(c);
-  BuildLowerBound(*model);
+  BuildLeastCosts(*model);
   return model;
 }
 
@@ -353,20 +396,13 @@ std::uint64_t Cost(const LanguageTables& t, std::span<const Pair> pairs, std::ui
 
 // What each pair costs at least in any language, summed from each pair to
 // the end: rest[i] for the pairs from i on, rest[pairs.size()] = 0.
-std::span<const std::uint32_t> LeastCosts(const LanguageTables& lower, std::span<const Pair> pairs) {
+std::span<const std::uint32_t> RestCosts(const LeastCosts& least, std::span<const Pair> pairs) {
   thread_local std::vector<std::uint32_t> rest;
   rest.assign(pairs.size() + 1, 0);
-  char16_t last = 0;
-  unsigned last_row = lower.RowOf(0);
-  for (std::size_t i = 0; i < pairs.size(); ++i) {
+  for (std::size_t i = pairs.size(); i-- > 0;) {
     const Pair& p = pairs[i];
-    const unsigned row_a = p.a == last ? last_row : lower.RowOf(p.a);
-    const unsigned row_b = lower.RowOf(p.b);
-    last = p.b;
-    last_row = row_b;
-    rest[i] = PairCost(lower, p, row_a, row_b);
+    rest[i] = rest[i + 1] + least.Of(p.a, p.b, p.class_a, p.class_b);
   }
-  for (std::size_t i = pairs.size(); i-- > 0;) rest[i] += rest[i + 1];
   return rest;
 }
 
@@ -539,6 +575,22 @@ LanguageScore ScoreText(TextView text) {
   return Best(Score(*m, text, LanguagesFor(*m, text)));
 }
 
+double ScoreCeiling(TextView text) {
+  const Model* m = TheModel();
+  if (m == nullptr) return 0;
+  std::uint64_t cost = 0;
+  char16_t previous = u'\n';
+  ForEachSymbol(text, [&](char16_t c) {
+    if (previous < kAscii && c < kAscii) {
+      cost += m->ascii[previous * kAscii + c];
+    } else {
+      cost += m->least.Of(previous, c, m->class_of[previous], m->class_of[c]);
+    }
+    previous = c;
+  });
+  return -static_cast<double>(cost) * m->step;
+}
+
 std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least) {
   const Model* m = TheModel();
   if (m == nullptr) return at_least <= 0 ? std::optional<LanguageScore>(LanguageScore{0, Language::English, 0}) : std::nullopt;
@@ -548,7 +600,7 @@ std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least) {
   const double limit = std::floor(-at_least / m->step) - static_cast<double>(reading.shared) + 1;
   if (limit < 0) return std::nullopt;
   const std::uint64_t cost_limit = limit >= 1e18 ? UINT64_MAX : static_cast<std::uint64_t>(limit);
-  const std::span<const std::uint32_t> rest = LeastCosts(m->lower, reading.pairs);
+  const std::span<const std::uint32_t> rest = RestCosts(m->least, reading.pairs);
   if (rest[0] > cost_limit) return std::nullopt;
   std::optional<LanguageScore> best = BestWithin(*m, reading, LanguagesFor(*m, reading.classes), cost_limit, rest);
   if (best && best->log_probability < at_least) return std::nullopt;

@@ -78,6 +78,10 @@ struct LanguageScore {
 // language, and the same score, as ScoreText).
 [[nodiscard]] std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least);
 
+// A log-probability that ScoreText's is never above, found in one quick pass:
+// each pair costed at the least any language costs it.
+[[nodiscard]] double ScoreCeiling(TextView text);
+
 // The log-probability per character that clean text of the language scores at
 // least, 99 times in 100, at this length (characters as LanguageScore counts
 // them): measured by repair/tools/build_model.py on training texts the tables
