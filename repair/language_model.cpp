@@ -125,39 +125,60 @@ void LanguageTables::IndexRows() {
   }
 }
 
-// What each pair costs at least in any language, for a bound on a text's
-// cost in every language with one lookup a pair instead of one a language.
-// Cost (below) prices a pair (a, b) in one language as its bigram when a's
-// row has b, else as a's backoff (none without a row) plus the class
+// What each pair costs at least in any language of a group, for a bound on a
+// text's cost in all of them with one lookup a pair instead of one a
+// language. Cost (below) prices a pair (a, b) in one language as its bigram
+// when a's row has b, else as a's backoff (none without a row) plus the class
 // transition and b's cost within its class. Each part here is the least of
-// it over the languages, and a bigram is capped by what its backoff costs
-// here, so every way a language may price a pair costs no less than the way
-// these tables do.
+// it over the group's languages, and a bigram is capped by what its backoff
+// costs here, so every way one of them may price a pair costs no less than
+// the way these tables do.
 struct LeastCosts {
   std::array<std::uint8_t, kClassCount * kClassCount> transition{};
   std::vector<std::uint8_t> backoff;   // per character
   std::vector<std::uint8_t> in_class;  // per character
-  // The bigrams of any language: open addressing by a << 16 | b, probed on.
+  // The bigrams of the group: open addressing by a << 16 | b, probed on.
   static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
   std::vector<std::uint32_t> keys;
   std::vector<std::uint8_t> costs;
   unsigned shift = 32;
   std::uint8_t last_key_cost = 0;  // the pair whose key is kEmpty (U+FFFF twice), when a language has it
   bool has_last_key = false;
+  // A bit for each key's hash modulo its size, eight times the keys: most
+  // pairs of no language (those of garbled text) are told apart here, in a
+  // table small enough to stay in the cache, without probing the keys.
+  std::vector<std::uint64_t> filter;
+  unsigned filter_shift = 32;
 
-  [[nodiscard]] static std::size_t Slot(std::uint32_t key, unsigned shift) {
-    return (key * 0x9E3779B1u) >> shift;
+  [[nodiscard]] static std::uint32_t Hash(std::uint32_t key) { return key * 0x9E3779B1u; }
+  [[nodiscard]] bool MayHave(std::uint32_t hash) const {
+    const std::uint32_t bit = hash >> filter_shift;
+    return (filter[bit >> 6] >> (bit & 63) & 1) != 0;
   }
   [[nodiscard]] unsigned Of(char16_t a, char16_t b, std::uint8_t class_a, std::uint8_t class_b) const {
     const unsigned back = backoff[a] + transition[std::size_t{class_a} * kClassCount + class_b] + in_class[b];
     const std::uint32_t key = std::uint32_t{a} << 16 | b;
     if (key == kEmpty) return has_last_key ? last_key_cost : back;
+    const std::uint32_t hash = Hash(key);
+    if (!MayHave(hash)) return back;
     const std::size_t mask = keys.size() - 1;
-    for (std::size_t slot = Slot(key, shift);; slot = (slot + 1) & mask) {
+    for (std::size_t slot = hash >> shift;; slot = (slot + 1) & mask) {
       if (keys[slot] == key) return costs[slot];
       if (keys[slot] == kEmpty) return back;
     }
   }
+};
+
+// The groups of languages that share least costs: those of one script
+// (Chinese and Japanese; Korean; Cyrillic; Latin; Greek; Hebrew; Arabic;
+// Thai), whose costs for a pair are alike, so that the least of them is
+// close to each. A text is mostly scored in one or two groups.
+constexpr std::size_t kGroupCount = 8;
+constexpr std::uint8_t kGroupOf[kLanguageCount] = {
+    0, 0, 0, 1, 2, 3, 3, 3,  // zh_CN zh_TW ja ko ru de fr en
+    4, 5, 6, 6, 3, 3, 3, 2,  // el he ar fa pl cs tr uk
+    3, 7, 3, 3, 3, 3, 3, 3,  // vi th es it pt nl hu sv
+    3, 2, 3, 3,              // ro bg lt lv
 };
 
 struct Model {
@@ -165,7 +186,8 @@ struct Model {
   std::vector<std::uint32_t> floor_lengths;  // ascending
   std::array<std::uint8_t, kAscii * kAscii> ascii{};
   std::array<LanguageTables, kLanguageCount> languages;
-  LeastCosts least;
+  std::array<LeastCosts, kGroupCount> groups;
+  LeastCosts least;  // over all languages
   std::array<std::uint8_t, 0x10000> class_of{};
 };
 
@@ -238,11 +260,16 @@ bool ReadLanguage(Reader& in, std::string_view code, std::size_t floor_count, La
   return true;
 }
 
-// Model::least from the languages' tables.
-void BuildLeastCosts(Model& m) {
-  LeastCosts& least = m.least;
+// The least costs of the languages of one group, or of all (group kGroupCount).
+LeastCosts BuildLeastCosts(const Model& m, std::size_t group) {
+  std::vector<const LanguageTables*> languages;
+  for (std::size_t l = 0; l < kLanguageCount; ++l) {
+    if (group == kGroupCount || kGroupOf[l] == group) languages.push_back(&m.languages[l]);
+  }
+  LeastCosts least;
   least.transition.fill(255);
-  for (const LanguageTables& t : m.languages) {
+  for (const LanguageTables* language : languages) {
+    const LanguageTables& t = *language;
     for (std::size_t i = 0; i < least.transition.size(); ++i) {
       least.transition[i] = std::min(least.transition[i], t.transition[i]);
     }
@@ -251,15 +278,16 @@ void BuildLeastCosts(Model& m) {
   // language's cost for an unseen character of its class.
   std::array<std::uint8_t, kClassCount> unseen{};
   unseen.fill(255);
-  for (const LanguageTables& t : m.languages) {
-    for (std::size_t c = 0; c < kClassCount; ++c) unseen[c] = std::min(unseen[c], t.unseen_in_class[c]);
+  for (const LanguageTables* t : languages) {
+    for (std::size_t c = 0; c < kClassCount; ++c) unseen[c] = std::min(unseen[c], t->unseen_in_class[c]);
   }
   least.backoff.assign(0x10000, 0);
   least.in_class.resize(0x10000);
   for (std::size_t c = 0; c < 0x10000; ++c) least.in_class[c] = unseen[m.class_of[c]];
   std::vector<char16_t> chars;
   std::vector<std::uint64_t> edges;  // a << 24 | b << 8 | cost
-  for (const LanguageTables& t : m.languages) {
+  for (const LanguageTables* language : languages) {
+    const LanguageTables& t = *language;
     chars.insert(chars.end(), t.chars.begin(), t.chars.end());
     for (std::size_t row = 0; row < t.chars.size(); ++row) {
       for (std::uint32_t e = t.row_start[row]; e < t.row_start[row + 1]; ++e) {
@@ -272,7 +300,8 @@ void BuildLeastCosts(Model& m) {
   for (const char16_t c : chars) {
     std::uint8_t backoff = 255;
     std::uint8_t in_class = 255;
-    for (const LanguageTables& t : m.languages) {
+    for (const LanguageTables* language : languages) {
+      const LanguageTables& t = *language;
       const unsigned row = t.RowOf(c);
       backoff = std::min<std::uint8_t>(backoff, row != 0 ? t.backoff[row - 1] : 0);
       in_class = std::min(in_class, row != 0 ? t.in_class[row - 1] : t.unseen_in_class[m.class_of[c]]);
@@ -292,6 +321,9 @@ void BuildLeastCosts(Model& m) {
   }
   least.keys.assign(size, LeastCosts::kEmpty);
   least.costs.assign(size, 0);
+  // Eight bits a key (the keys' table has two slots a key at least).
+  least.filter_shift = least.shift - 2;
+  least.filter.assign(size * 4 / 64, 0);
   for (std::size_t i = 0; i < edges.size(); ++i) {
     if (i > 0 && (edges[i - 1] >> 8) == (edges[i] >> 8)) continue;
     const auto a = static_cast<char16_t>(edges[i] >> 24);
@@ -306,11 +338,15 @@ void BuildLeastCosts(Model& m) {
       least.last_key_cost = cost;
       continue;
     }
-    std::size_t slot = LeastCosts::Slot(key, least.shift);
+    const std::uint32_t hash = LeastCosts::Hash(key);
+    const std::uint32_t bit = hash >> least.filter_shift;
+    least.filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    std::size_t slot = hash >> least.shift;
     while (least.keys[slot] != LeastCosts::kEmpty) slot = (slot + 1) & (size - 1);
     least.keys[slot] = key;
     least.costs[slot] = cost;
   }
+  return least;
 }
 
 std::unique_ptr<Model> LoadModel() {
@@ -340,7 +376,8 @@ std::unique_ptr<Model> LoadModel() {
   }
   model->step = step;
   for (char32_t c = 0; c < 0x10000; ++c) model->class_of[c] = ClassOf(c);
-  BuildLeastCosts(*model);
+  for (std::size_t g = 0; g < kGroupCount; ++g) model->groups[g] = BuildLeastCosts(*model, g);
+  model->least = BuildLeastCosts(*model, kGroupCount);
   return model;
 }
 
@@ -394,16 +431,15 @@ std::uint64_t Cost(const LanguageTables& t, std::span<const Pair> pairs, std::ui
   return cost;
 }
 
-// What each pair costs at least in any language, summed from each pair to
-// the end: rest[i] for the pairs from i on, rest[pairs.size()] = 0.
-std::span<const std::uint32_t> RestCosts(const LeastCosts& least, std::span<const Pair> pairs) {
-  thread_local std::vector<std::uint32_t> rest;
+// What each pair costs at least in the languages of a LeastCosts, summed
+// from each pair to the end: rest[i] for the pairs from i on,
+// rest[pairs.size()] = 0.
+void RestCosts(const LeastCosts& least, std::span<const Pair> pairs, std::vector<std::uint32_t>& rest) {
   rest.assign(pairs.size() + 1, 0);
   for (std::size_t i = pairs.size(); i-- > 0;) {
     const Pair& p = pairs[i];
     rest[i] = rest[i + 1] + least.Of(p.a, p.b, p.class_a, p.class_b);
   }
-  return rest;
 }
 
 // The text as the models read it: a CR as a line break (an LF right after it
@@ -483,6 +519,37 @@ std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
   return LanguagesFor(m, classes);
 }
 
+// The least costs that bound the chosen languages: the tables of their
+// groups, or those of all languages when they span more than two groups (a
+// bound that is looser, but found in one lookup a pair).
+struct Bounds {
+  std::array<const LeastCosts*, 2> tables{};
+  std::size_t count = 0;
+  std::array<std::uint8_t, kLanguageCount> table_of{};  // per chosen language
+};
+
+Bounds BoundsFor(const Model& m, const std::array<bool, kLanguageCount>& chosen) {
+  Bounds bounds;
+  std::array<int, kGroupCount> index{};
+  index.fill(-1);
+  for (std::size_t l = 0; l < kLanguageCount; ++l) {
+    if (!chosen[l]) continue;
+    const std::size_t g = kGroupOf[l];
+    if (index[g] < 0) {
+      if (bounds.count == bounds.tables.size()) {
+        bounds.tables = {&m.least, nullptr};
+        bounds.count = 1;
+        bounds.table_of.fill(0);
+        return bounds;
+      }
+      index[g] = static_cast<int>(bounds.count);
+      bounds.tables[bounds.count++] = &m.groups[g];
+    }
+    bounds.table_of[l] = static_cast<std::uint8_t>(index[g]);
+  }
+  return bounds;
+}
+
 Scores Score(const Model& m, TextView text, const std::array<bool, kLanguageCount>& chosen) {
   // The pairs of two ASCII characters are scored once by the shared table, the
   // others by every chosen language.
@@ -519,7 +586,7 @@ LanguageScore Best(const Scores& scores) {
 // are given up early.
 std::optional<LanguageScore> BestWithin(const Model& m, const Reading& reading,
                                         const std::array<bool, kLanguageCount>& chosen, std::uint64_t limit,
-                                        std::span<const std::uint32_t> rest) {
+                                        const Bounds& bounds, std::span<const std::vector<std::uint32_t>> rests) {
   thread_local std::size_t first = static_cast<std::size_t>(Language::English);
   constexpr auto kEnglish = static_cast<std::size_t>(Language::English);
   std::size_t best = kLanguageCount;
@@ -528,7 +595,7 @@ std::optional<LanguageScore> BestWithin(const Model& m, const Reading& reading,
     const std::size_t l = k == 0 ? first : (k <= first ? k - 1 : k);
     if (!chosen[l]) continue;
     const std::uint64_t bound = best == kLanguageCount ? limit : std::min(limit, best_cost);
-    const std::uint64_t cost = Cost(m.languages[l], reading.pairs, bound, rest);
+    const std::uint64_t cost = Cost(m.languages[l], reading.pairs, bound, rests[bounds.table_of[l]]);
     if (cost > bound) continue;
     // Best's order among equal costs: English, then the first.
     const bool wins = best == kLanguageCount || cost < best_cost ||
@@ -578,17 +645,22 @@ LanguageScore ScoreText(TextView text) {
 double ScoreCeiling(TextView text) {
   const Model* m = TheModel();
   if (m == nullptr) return 0;
-  std::uint64_t cost = 0;
+  const Bounds bounds = BoundsFor(*m, LanguagesFor(*m, text));
+  std::uint64_t shared = 0;
+  std::array<std::uint64_t, 2> costs{};
   char16_t previous = u'\n';
   ForEachSymbol(text, [&](char16_t c) {
     if (previous < kAscii && c < kAscii) {
-      cost += m->ascii[previous * kAscii + c];
+      shared += m->ascii[previous * kAscii + c];
     } else {
-      cost += m->least.Of(previous, c, m->class_of[previous], m->class_of[c]);
+      for (std::size_t t = 0; t < bounds.count; ++t) {
+        costs[t] += bounds.tables[t]->Of(previous, c, m->class_of[previous], m->class_of[c]);
+      }
     }
     previous = c;
   });
-  return -static_cast<double>(cost) * m->step;
+  std::uint64_t least = bounds.count == 2 ? std::min(costs[0], costs[1]) : costs[0];
+  return -static_cast<double>(shared + least) * m->step;
 }
 
 std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least) {
@@ -600,9 +672,16 @@ std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least) {
   const double limit = std::floor(-at_least / m->step) - static_cast<double>(reading.shared) + 1;
   if (limit < 0) return std::nullopt;
   const std::uint64_t cost_limit = limit >= 1e18 ? UINT64_MAX : static_cast<std::uint64_t>(limit);
-  const std::span<const std::uint32_t> rest = RestCosts(m->least, reading.pairs);
-  if (rest[0] > cost_limit) return std::nullopt;
-  std::optional<LanguageScore> best = BestWithin(*m, reading, LanguagesFor(*m, reading.classes), cost_limit, rest);
+  const std::array<bool, kLanguageCount> chosen = LanguagesFor(*m, reading.classes);
+  const Bounds bounds = BoundsFor(*m, chosen);
+  thread_local std::array<std::vector<std::uint32_t>, 2> rests;
+  bool within = false;
+  for (std::size_t t = 0; t < bounds.count; ++t) {
+    RestCosts(*bounds.tables[t], reading.pairs, rests[t]);
+    within = within || rests[t][0] <= cost_limit;
+  }
+  if (!within) return std::nullopt;
+  std::optional<LanguageScore> best = BestWithin(*m, reading, chosen, cost_limit, bounds, rests);
   if (best && best->log_probability < at_least) return std::nullopt;
   return best;
 }
