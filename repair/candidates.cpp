@@ -5,6 +5,7 @@
 #include <limits>
 #include <unordered_map>
 
+#include "repair/explain.h"
 #include "repair/suggest.h"
 
 namespace mok {
@@ -309,6 +310,22 @@ class CandidateSet {
 
 bool Better(const Candidate& x, const Candidate& y) { return x.score > y.score; }
 
+double BestScore(const std::vector<Candidate>& candidates) {
+  double best = -std::numeric_limits<double>::infinity();
+  for (const Candidate& c : candidates) best = std::max(best, c.score);
+  return best;
+}
+
+// Whether the best of the single steps (sorted best first) scores a clear
+// margin above the next distinct result.
+bool ClearlyAhead(const std::vector<Candidate>& singles) {
+  if (singles.empty()) return false;
+  for (const Candidate& c : singles) {
+    if (c.hash != singles.front().hash) return singles.front().score - c.score >= kClearMargin;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool LooksClean(const LanguageScore& score) {
@@ -453,9 +470,24 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
     if (candidate.steps.size() == 1) singles.push_back(candidate);
   }
   std::stable_sort(singles.begin(), singles.end(), Better);
+  // Chains grow from fewer seeds when a reading already looks clean: none
+  // when it is the text as it is (another step reads clean text as garbled),
+  // only the best single step's when that one is clearly ahead of the next
+  // (text garbled twice may look clean after one step, but then that step is
+  // the best, or close to it).
+  std::size_t seed_count = kChainSeeds;
+  const double best_score = BestScore(set.All());
+  for (const Candidate& c : set.All()) {
+    if (!c.clean || c.lost != 0 || c.score < best_score) continue;
+    if (c.steps.empty()) {
+      seed_count = 0;
+    } else if (seed_count > 1 && ClearlyAhead(singles)) {
+      seed_count = 1;
+    }
+  }
   std::vector<Candidate> seeds;
   for (Candidate& single : singles) {
-    if (seeds.size() == kChainSeeds) break;
+    if (seeds.size() >= seed_count) break;
     const bool twin = std::any_of(seeds.begin(), seeds.end(), [&](const Candidate& s) { return s.hash == single.hash; });
     if (!twin) seeds.push_back(std::move(single));
   }
