@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <functional>
+#include <limits>
 #include <unordered_map>
 
+#include "repair/explain.h"
 #include "repair/suggest.h"
 
 namespace mok {
@@ -111,37 +113,218 @@ bool MayApply(RepairStep step, bool has_non_ascii, bool has_dollar_or_escape) {
   return has_non_ascii || step == kUtf16Swap;
 }
 
+// The best scores of so many distinct results (a result's score is the best
+// of the ways that gave it): the least of them is what a result must reach
+// to be among them.
+class TopScores {
+ public:
+  explicit TopScores(std::size_t count) : count_(count) {}
+
+  void Add(std::size_t hash, double score) {
+    if (count_ == 0) return;
+    auto found = std::find_if(best_.begin(), best_.end(), [&](const auto& e) { return e.first == hash; });
+    if (found != best_.end()) {
+      found->second = std::max(found->second, score);
+    } else if (best_.size() < count_) {
+      best_.emplace_back(hash, score);
+    } else if (score > best_.back().second) {
+      best_.back() = {hash, score};
+    } else {
+      return;
+    }
+    std::stable_sort(best_.begin(), best_.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
+  }
+
+  // The least score of the best count, -infinity while there are fewer.
+  [[nodiscard]] double Threshold() const {
+    return count_ > 0 && best_.size() == count_ ? best_.back().second : -std::numeric_limits<double>::infinity();
+  }
+
+ private:
+  std::size_t count_;
+  std::vector<std::pair<std::size_t, double>> best_;
+};
+
+// A result offered to a search.
+struct Offered {
+  Text text;
+  std::vector<RepairStep> steps;
+  std::size_t lost = 0;
+};
+
+// The candidates offered to a search. Only the best `exact` distinct results
+// need their scores: a result that cannot be among them (nor clear the bar
+// given with it) is left out as soon as its scoring shows it, and so are the
+// other ways to it that cost as much.
 class CandidateSet {
  public:
-  // Scores and keeps the result; false when the same result was offered
-  // before (the earlier candidate stays).
-  bool Offer(Text text, std::vector<RepairStep> steps, std::size_t lost) {
+  explicit CandidateSet(std::size_t exact) : top_(exact) {}
+
+  // Scores and keeps the result unless it scores below at_least (by default
+  // Threshold()); the candidate kept, nullptr for a result left out.
+  const Candidate* Offer(Text text, std::vector<RepairStep> steps, std::size_t lost,
+                         std::optional<double> at_least = std::nullopt) {
     const std::size_t hash = std::hash<Text>{}(text);
-    const bool first = seen_.emplace(hash, candidates_.size()).second;
-    if (!first) {
-      // The same result another way: scored as the first, but with its own penalty.
-      Candidate twin = candidates_[seen_.at(hash)];
-      twin.steps = std::move(steps);
-      twin.text = std::move(text);
-      twin.lost = lost;
-      twin.score = twin.language.log_probability - Penalty(twin.text, twin.steps.size());
-      candidates_.push_back(std::move(twin));
-      return false;
+    const double penalty = Penalty(text, steps.size());
+    const auto seen = seen_.find(hash);
+    if (seen != seen_.end() && seen->second.index != kLeftOut) {
+      Keep(Twin(seen->second.index, std::move(text), std::move(steps), lost, penalty));
+      return &candidates_.back();
     }
-    Candidate candidate = ScoreCandidate(std::move(text), std::move(steps), lost);
-    candidate.hash = hash;
-    candidates_.push_back(std::move(candidate));
-    return true;
+    // Left out before at no greater penalty: it scores no better now.
+    if (seen != seen_.end() && penalty >= seen->second.penalty) return nullptr;
+    const double bound = at_least ? *at_least : top_.Threshold();
+    const std::optional<LanguageScore> language = ScoreRepairAtLeast(text, bound + penalty);
+    if (!language) {
+      seen_.insert_or_assign(hash, Seen{kLeftOut, penalty});
+      return nullptr;
+    }
+    Keep(Scored(*language, hash, std::move(text), std::move(steps), lost, penalty));
+    return &candidates_.back();
   }
+
+  // Offers the results together, as many Offer calls in their order would,
+  // keeping the same candidates in the same order, but the most promising are
+  // scored first: each result's score has a ceiling found in one quick pass,
+  // the results are scored by falling ceiling, and once a ceiling is below the
+  // bar (bar(), which rises as results are scored: at least Threshold()) that
+  // result and all after it are left out unscored. scored(hash, score) hears
+  // of every candidate kept, in no set order.
+  template <typename Bar, typename Heard>
+  void OfferAll(std::vector<Offered>& offers, Bar bar, Heard scored) {
+    struct Job {
+      std::size_t first;  // the offer that gives it first
+      double penalty;     // the least of its offers'
+      double ceiling = 0;
+      std::optional<LanguageScore> language;
+    };
+    std::vector<std::size_t> hashes(offers.size());
+    std::vector<double> penalties(offers.size());
+    std::vector<std::size_t> job_of(offers.size(), kLeftOut);
+    std::vector<Job> jobs;
+    std::unordered_map<std::size_t, std::size_t> job_by_hash;
+    for (std::size_t i = 0; i < offers.size(); ++i) {
+      hashes[i] = std::hash<Text>{}(offers[i].text);
+      penalties[i] = Penalty(offers[i].text, offers[i].steps.size());
+      const auto seen = seen_.find(hashes[i]);
+      if (seen != seen_.end() && seen->second.index != kLeftOut) {
+        const double score = candidates_[seen->second.index].language.log_probability - penalties[i];
+        top_.Add(hashes[i], score);
+        scored(hashes[i], score);
+        continue;
+      }
+      if (seen != seen_.end() && penalties[i] >= seen->second.penalty) continue;
+      const auto [at, added] = job_by_hash.emplace(hashes[i], jobs.size());
+      if (added) {
+        jobs.push_back({i, penalties[i], 0, std::nullopt});
+      } else {
+        jobs[at->second].penalty = std::min(jobs[at->second].penalty, penalties[i]);
+      }
+      job_of[i] = at->second;
+    }
+    std::vector<std::size_t> order(jobs.size());
+    for (std::size_t j = 0; j < jobs.size(); ++j) {
+      jobs[j].ceiling = ScoreRepairCeiling(offers[jobs[j].first].text) - jobs[j].penalty;
+      order[j] = j;
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t x, std::size_t y) { return jobs[x].ceiling > jobs[y].ceiling; });
+    for (const std::size_t j : order) {
+      Job& job = jobs[j];
+      const double at_least = bar();
+      if (job.ceiling < at_least) break;
+      job.language = ScoreRepairAtLeast(offers[job.first].text, at_least + job.penalty);
+      if (!job.language) continue;
+      const double score = job.language->log_probability - job.penalty;
+      top_.Add(hashes[job.first], score);
+      scored(hashes[job.first], score);
+    }
+    // Kept in the order offered; a result is first the candidate of its first
+    // offer, then the twin of it.
+    for (std::size_t i = 0; i < offers.size(); ++i) {
+      const auto seen = seen_.find(hashes[i]);
+      if (seen != seen_.end() && seen->second.index != kLeftOut) {
+        Keep(Twin(seen->second.index, std::move(offers[i].text), std::move(offers[i].steps), offers[i].lost,
+                  penalties[i]));
+        continue;
+      }
+      if (job_of[i] == kLeftOut) continue;
+      const Job& job = jobs[job_of[i]];
+      if (!job.language) {
+        seen_.insert_or_assign(hashes[i], Seen{kLeftOut, job.penalty});
+        continue;
+      }
+      Keep(Scored(*job.language, hashes[i], std::move(offers[i].text), std::move(offers[i].steps), offers[i].lost,
+                  penalties[i]));
+    }
+  }
+
+  // What a result must score to be among the best `exact` so far.
+  [[nodiscard]] double Threshold() const { return top_.Threshold(); }
 
   std::vector<Candidate>& All() { return candidates_; }
 
  private:
-  std::unordered_map<std::size_t, std::size_t> seen_;
+  static constexpr std::size_t kLeftOut = static_cast<std::size_t>(-1);
+  struct Seen {
+    std::size_t index;  // into candidates_, or kLeftOut
+    double penalty;     // what the first way to it cost
+  };
+
+  static Candidate Scored(const LanguageScore& language, std::size_t hash, Text text, std::vector<RepairStep> steps,
+                          std::size_t lost, double penalty) {
+    Candidate candidate;
+    candidate.language = language;
+    candidate.clean = LooksClean(language);
+    candidate.garbled = LooksGarbled(language);
+    candidate.hash = hash;
+    candidate.score = language.log_probability - penalty;
+    candidate.steps = std::move(steps);
+    candidate.text = std::move(text);
+    candidate.lost = lost;
+    return candidate;
+  }
+
+  // The same result another way: scored as the first, but with its own penalty.
+  Candidate Twin(std::size_t first, Text text, std::vector<RepairStep> steps, std::size_t lost, double penalty) const {
+    Candidate twin = candidates_[first];
+    twin.steps = std::move(steps);
+    twin.text = std::move(text);
+    twin.lost = lost;
+    twin.score = twin.language.log_probability - penalty;
+    return twin;
+  }
+
+  // Keeps a candidate; the first kept with its result is the one its twins copy.
+  void Keep(Candidate candidate) {
+    top_.Add(candidate.hash, candidate.score);
+    const auto [at, added] = seen_.try_emplace(candidate.hash, Seen{candidates_.size(), 0});
+    if (!added && at->second.index == kLeftOut) at->second = Seen{candidates_.size(), 0};
+    candidates_.push_back(std::move(candidate));
+  }
+
+  TopScores top_;
+  std::unordered_map<std::size_t, Seen> seen_;
   std::vector<Candidate> candidates_;
 };
 
 bool Better(const Candidate& x, const Candidate& y) { return x.score > y.score; }
+
+double BestScore(const std::vector<Candidate>& candidates) {
+  double best = -std::numeric_limits<double>::infinity();
+  for (const Candidate& c : candidates) best = std::max(best, c.score);
+  return best;
+}
+
+// Whether the best of the single steps (sorted best first) scores a clear
+// margin above the next distinct result.
+bool ClearlyAhead(const std::vector<Candidate>& singles) {
+  if (singles.empty()) return false;
+  for (const Candidate& c : singles) {
+    if (c.hash != singles.front().hash) return singles.front().score - c.score >= kClearMargin;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -203,6 +386,30 @@ LanguageScore ScoreRepair(TextView text) {
   return ScoreText(kept);
 }
 
+double ScoreRepairCeiling(TextView text) {
+  if (std::none_of(text.begin(), text.end(), [](char16_t c) { return c == kLostMark || IsPrivateUse(c); })) {
+    return ScoreCeiling(text);
+  }
+  Text kept;
+  kept.reserve(text.size());
+  for (const char16_t c : text) {
+    if (c != kLostMark && !IsPrivateUse(c)) kept += c;
+  }
+  return ScoreCeiling(kept);
+}
+
+std::optional<LanguageScore> ScoreRepairAtLeast(TextView text, double at_least) {
+  if (std::none_of(text.begin(), text.end(), [](char16_t c) { return c == kLostMark || IsPrivateUse(c); })) {
+    return ScoreTextAtLeast(text, at_least);
+  }
+  Text kept;
+  kept.reserve(text.size());
+  for (const char16_t c : text) {
+    if (c != kLostMark && !IsPrivateUse(c)) kept += c;
+  }
+  return ScoreTextAtLeast(kept, at_least);
+}
+
 double Penalty(TextView text, std::size_t steps) {
   double penalty = kStepPenalty * static_cast<double>(steps);
   for (const char16_t c : text) {
@@ -227,10 +434,12 @@ Candidate ScoreCandidate(Text text, std::vector<RepairStep> steps, std::size_t l
 
 namespace {
 
-// Every step and chain on one stretch, scored.
-std::vector<Candidate> Search(TextView stretch, bool cut) {
-  CandidateSet set;
-  set.Offer(Text(stretch), {}, 0);
+// Every step and chain on one stretch, scored; of the results below the best
+// `exact` distinct ones, some are left out.
+std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
+  CandidateSet set(exact);
+  // The text as it is is always scored.
+  set.Offer(Text(stretch), {}, 0, -std::numeric_limits<double>::infinity());
   bool has_non_ascii = false;
   bool has_dollar_or_escape = false;
   for (const char16_t c : stretch) {
@@ -243,10 +452,17 @@ std::vector<Candidate> Search(TextView stretch, bool cut) {
     if (!result && may_have_lost) result = ApplyStep(text, step, {.lossy = true, .cut = cut});
     return result;
   };
+  // The chains grow from the best distinct single steps: those need their
+  // scores too.
+  std::vector<Offered> offers;
   for (const RepairStep step : SearchSteps()) {
     if (!MayApply(step, has_non_ascii, has_dollar_or_escape)) continue;
-    if (auto result = apply(stretch, step)) set.Offer(std::move(result->text), {step}, result->lost);
+    if (auto result = apply(stretch, step)) offers.push_back({std::move(result->text), {step}, result->lost});
   }
+  TopScores best_singles(kChainSeeds);
+  set.OfferAll(
+      offers, [&] { return std::min(set.Threshold(), best_singles.Threshold()); },
+      [&](std::size_t hash, double score) { best_singles.Add(hash, score); });
 
   // The seeds: the best distinct single steps, copied (offering chains grows the set).
   std::vector<Candidate> singles;
@@ -254,12 +470,28 @@ std::vector<Candidate> Search(TextView stretch, bool cut) {
     if (candidate.steps.size() == 1) singles.push_back(candidate);
   }
   std::stable_sort(singles.begin(), singles.end(), Better);
+  // Chains grow from fewer seeds when a reading already looks clean: none
+  // when it is the text as it is (another step reads clean text as garbled),
+  // only the best single step's when that one is clearly ahead of the next
+  // (text garbled twice may look clean after one step, but then that step is
+  // the best, or close to it).
+  std::size_t seed_count = kChainSeeds;
+  const double best_score = BestScore(set.All());
+  for (const Candidate& c : set.All()) {
+    if (!c.clean || c.lost != 0 || c.score < best_score) continue;
+    if (c.steps.empty()) {
+      seed_count = 0;
+    } else if (seed_count > 1 && ClearlyAhead(singles)) {
+      seed_count = 1;
+    }
+  }
   std::vector<Candidate> seeds;
   for (Candidate& single : singles) {
-    if (seeds.size() == kChainSeeds) break;
+    if (seeds.size() >= seed_count) break;
     const bool twin = std::any_of(seeds.begin(), seeds.end(), [&](const Candidate& s) { return s.hash == single.hash; });
     if (!twin) seeds.push_back(std::move(single));
   }
+  offers.clear();
   for (const Candidate& seed : seeds) {
     bool seed_non_ascii = false;
     bool seed_dollar = false;
@@ -275,10 +507,11 @@ std::vector<Candidate> Search(TextView stretch, bool cut) {
       if (result && IsInverse(seed.steps.front(), step)) continue;
       if (!result && seed_may_have_lost) result = ApplyStep(seed.text, step, {.lossy = true, .cut = cut});
       if (result && KeepsItsLosses(result->text, seed.lost + result->lost)) {
-        set.Offer(std::move(result->text), {seed.steps.front(), step}, seed.lost + result->lost);
+        offers.push_back({std::move(result->text), {seed.steps.front(), step}, seed.lost + result->lost});
       }
     }
   }
+  set.OfferAll(offers, [&] { return set.Threshold(); }, [](std::size_t, double) {});
 
   std::vector<Candidate>& all = set.All();
   std::stable_sort(all.begin(), all.end(), Better);
@@ -297,13 +530,13 @@ std::size_t PreviewEnd(TextView stretch) {
 
 }  // namespace
 
-std::vector<Candidate> RankCandidates(TextView stretch, bool cut) {
+std::vector<Candidate> RankCandidates(TextView stretch, bool cut, std::size_t exact) {
   if (stretch.empty()) return {};
   // Scoring is most of the cost: every candidate is scored on the start of the
   // stretch, and only the best of them on all of it.
   const std::size_t preview_end = PreviewEnd(stretch);
-  if (preview_end >= stretch.size()) return Search(stretch, cut);
-  const std::vector<Candidate> preview = Search(stretch.substr(0, preview_end), true);
+  if (preview_end >= stretch.size()) return Search(stretch, cut, exact);
+  const std::vector<Candidate> preview = Search(stretch.substr(0, preview_end), true, kFinalists);
   // The best distinct previews go on, each with every way that gave it (the
   // ways may part on the rest of the stretch).
   std::vector<std::size_t> taken;
@@ -311,18 +544,19 @@ std::vector<Candidate> RankCandidates(TextView stretch, bool cut) {
     if (taken.size() == kFinalists) break;
     if (std::find(taken.begin(), taken.end(), c.hash) == taken.end()) taken.push_back(c.hash);
   }
-  CandidateSet set;
+  CandidateSet set(exact);
+  constexpr double kAlways = -std::numeric_limits<double>::infinity();
   for (const Candidate& c : preview) {
     if (std::find(taken.begin(), taken.end(), c.hash) == taken.end()) continue;
     if (c.steps.empty()) {
-      set.Offer(Text(stretch), {}, 0);
+      set.Offer(Text(stretch), {}, 0, kAlways);
     } else if (std::optional<StepResult> result = ApplySteps(stretch, c.steps, cut)) {
       set.Offer(std::move(result->text), c.steps, result->lost);
     }
   }
   // The text as it is competes whatever its preview scored.
   if (std::none_of(set.All().begin(), set.All().end(), [](const Candidate& c) { return c.steps.empty(); })) {
-    set.Offer(Text(stretch), {}, 0);
+    set.Offer(Text(stretch), {}, 0, kAlways);
   }
   std::vector<Candidate>& all = set.All();
   std::stable_sort(all.begin(), all.end(), Better);

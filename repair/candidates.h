@@ -70,6 +70,9 @@ inline constexpr double kPrivateUsePenalty = 20.0;
 
 // ScoreText of the text without its U+FFFD and private-use characters.
 [[nodiscard]] LanguageScore ScoreRepair(TextView text);
+// ScoreTextAtLeast and ScoreCeiling of the same.
+[[nodiscard]] std::optional<LanguageScore> ScoreRepairAtLeast(TextView text, double at_least);
+[[nodiscard]] double ScoreRepairCeiling(TextView text);
 
 // What a result's steps and lost characters cost: kStepPenalty a step,
 // kLostPenalty a U+FFFD, kPrivateUsePenalty a private-use character.
@@ -80,7 +83,11 @@ inline constexpr double kPrivateUsePenalty = 20.0;
 
 // Every distinct result of the steps and chains on the stretch, best first,
 // the text as it is among them; equal scores keep the order of SearchSteps.
-// cut: the stretch is the start of a longer text.
-[[nodiscard]] std::vector<Candidate> RankCandidates(TextView stretch, bool cut);
+// cut: the stretch is the start of a longer text. Only the first `exact`
+// distinct results (every way to each) and the text as it is are sure to be
+// there: results that score below those may be left out, as their scoring
+// stops as soon as it shows it.
+[[nodiscard]] std::vector<Candidate> RankCandidates(TextView stretch, bool cut,
+                                                    std::size_t exact = static_cast<std::size_t>(-1));
 
 }  // namespace mok

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -102,8 +105,80 @@ struct LanguageTables {
   // every block without a row (most of them, for an alphabet).
   std::array<std::uint16_t, 256> page{};
   std::vector<std::uint16_t> blocks;
+  std::vector<std::uint16_t> chars;  // per row
 
   unsigned RowOf(char16_t c) const { return blocks[std::size_t{page[c >> 8]} * 256 + (c & 0xFF)]; }
+  void IndexRows();
+};
+
+// Fills page and blocks from chars.
+void LanguageTables::IndexRows() {
+  page.fill(0);
+  blocks.assign(256, 0);
+  for (std::size_t row = 0; row < chars.size(); ++row) {
+    const char16_t c = chars[row];
+    if (page[c >> 8] == 0) {
+      page[c >> 8] = static_cast<std::uint16_t>(blocks.size() / 256);
+      blocks.resize(blocks.size() + 256, 0);
+    }
+    blocks[std::size_t{page[c >> 8]} * 256 + (c & 0xFF)] = static_cast<std::uint16_t>(row + 1);
+  }
+}
+
+// What each pair costs at least in any language of a group, for a bound on a
+// text's cost in all of them with one lookup a pair instead of one a
+// language. Cost (below) prices a pair (a, b) in one language as its bigram
+// when a's row has b, else as a's backoff (none without a row) plus the class
+// transition and b's cost within its class. Each part here is the least of
+// it over the group's languages, and a bigram is capped by what its backoff
+// costs here, so every way one of them may price a pair costs no less than
+// the way these tables do.
+struct LeastCosts {
+  std::array<std::uint8_t, kClassCount * kClassCount> transition{};
+  std::vector<std::uint8_t> backoff;   // per character
+  std::vector<std::uint8_t> in_class;  // per character
+  // The bigrams of the group: open addressing by a << 16 | b, probed on.
+  static constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
+  std::vector<std::uint32_t> keys;
+  std::vector<std::uint8_t> costs;
+  unsigned shift = 32;
+  std::uint8_t last_key_cost = 0;  // the pair whose key is kEmpty (U+FFFF twice), when a language has it
+  bool has_last_key = false;
+  // A bit for each key's hash modulo its size, eight times the keys: most
+  // pairs of no language (those of garbled text) are told apart here, in a
+  // table small enough to stay in the cache, without probing the keys.
+  std::vector<std::uint64_t> filter;
+  unsigned filter_shift = 32;
+
+  [[nodiscard]] static std::uint32_t Hash(std::uint32_t key) { return key * 0x9E3779B1u; }
+  [[nodiscard]] bool MayHave(std::uint32_t hash) const {
+    const std::uint32_t bit = hash >> filter_shift;
+    return (filter[bit >> 6] >> (bit & 63) & 1) != 0;
+  }
+  [[nodiscard]] unsigned Of(char16_t a, char16_t b, std::uint8_t class_a, std::uint8_t class_b) const {
+    const unsigned back = backoff[a] + transition[std::size_t{class_a} * kClassCount + class_b] + in_class[b];
+    const std::uint32_t key = std::uint32_t{a} << 16 | b;
+    if (key == kEmpty) return has_last_key ? last_key_cost : back;
+    const std::uint32_t hash = Hash(key);
+    if (!MayHave(hash)) return back;
+    const std::size_t mask = keys.size() - 1;
+    for (std::size_t slot = hash >> shift;; slot = (slot + 1) & mask) {
+      if (keys[slot] == key) return costs[slot];
+      if (keys[slot] == kEmpty) return back;
+    }
+  }
+};
+
+// The groups of languages that share least costs: those of one script
+// (Chinese and Japanese; Korean; Cyrillic; Latin; Greek; Hebrew; Arabic;
+// Thai), whose costs for a pair are alike, so that the least of them is
+// close to each. A text is mostly scored in one or two groups.
+constexpr std::size_t kGroupCount = 8;
+constexpr std::uint8_t kGroupOf[kLanguageCount] = {
+    0, 0, 0, 1, 2, 3, 3, 3,  // zh_CN zh_TW ja ko ru de fr en
+    4, 5, 6, 6, 3, 3, 3, 2,  // el he ar fa pl cs tr uk
+    3, 7, 3, 3, 3, 3, 3, 3,  // vi th es it pt nl hu sv
+    3, 2, 3, 3,              // ro bg lt lv
 };
 
 struct Model {
@@ -111,6 +186,8 @@ struct Model {
   std::vector<std::uint32_t> floor_lengths;  // ascending
   std::array<std::uint8_t, kAscii * kAscii> ascii{};
   std::array<LanguageTables, kLanguageCount> languages;
+  std::array<LeastCosts, kGroupCount> groups;
+  LeastCosts least;  // over all languages
   std::array<std::uint8_t, 0x10000> class_of{};
 };
 
@@ -178,16 +255,98 @@ bool ReadLanguage(Reader& in, std::string_view code, std::size_t floor_count, La
       !std::is_sorted(t.row_start.begin(), t.row_start.end())) {
     return false;
   }
-  t.blocks.assign(256, 0);
-  for (std::uint32_t row = 0; row < rows; ++row) {
-    const char16_t c = chars[row];
-    if (t.page[c >> 8] == 0) {
-      t.page[c >> 8] = static_cast<std::uint16_t>(t.blocks.size() / 256);
-      t.blocks.resize(t.blocks.size() + 256, 0);
-    }
-    t.blocks[std::size_t{t.page[c >> 8]} * 256 + (c & 0xFF)] = static_cast<std::uint16_t>(row + 1);
-  }
+  t.chars = std::move(chars);
+  t.IndexRows();
   return true;
+}
+
+// The least costs of the languages of one group, or of all (group kGroupCount).
+LeastCosts BuildLeastCosts(const Model& m, std::size_t group) {
+  std::vector<const LanguageTables*> languages;
+  for (std::size_t l = 0; l < kLanguageCount; ++l) {
+    if (group == kGroupCount || kGroupOf[l] == group) languages.push_back(&m.languages[l]);
+  }
+  LeastCosts least;
+  least.transition.fill(255);
+  for (const LanguageTables* language : languages) {
+    const LanguageTables& t = *language;
+    for (std::size_t i = 0; i < least.transition.size(); ++i) {
+      least.transition[i] = std::min(least.transition[i], t.transition[i]);
+    }
+  }
+  // A character without a row in some language: no backoff, and that
+  // language's cost for an unseen character of its class.
+  std::array<std::uint8_t, kClassCount> unseen{};
+  unseen.fill(255);
+  for (const LanguageTables* t : languages) {
+    for (std::size_t c = 0; c < kClassCount; ++c) unseen[c] = std::min(unseen[c], t->unseen_in_class[c]);
+  }
+  least.backoff.assign(0x10000, 0);
+  least.in_class.resize(0x10000);
+  for (std::size_t c = 0; c < 0x10000; ++c) least.in_class[c] = unseen[m.class_of[c]];
+  std::vector<char16_t> chars;
+  std::vector<std::uint64_t> edges;  // a << 24 | b << 8 | cost
+  for (const LanguageTables* language : languages) {
+    const LanguageTables& t = *language;
+    chars.insert(chars.end(), t.chars.begin(), t.chars.end());
+    for (std::size_t row = 0; row < t.chars.size(); ++row) {
+      for (std::uint32_t e = t.row_start[row]; e < t.row_start[row + 1]; ++e) {
+        edges.push_back(std::uint64_t{t.chars[row]} << 24 | std::uint64_t{t.followers[e]} << 8 | t.bigram[e]);
+      }
+    }
+  }
+  std::sort(chars.begin(), chars.end());
+  chars.erase(std::unique(chars.begin(), chars.end()), chars.end());
+  for (const char16_t c : chars) {
+    std::uint8_t backoff = 255;
+    std::uint8_t in_class = 255;
+    for (const LanguageTables* language : languages) {
+      const LanguageTables& t = *language;
+      const unsigned row = t.RowOf(c);
+      backoff = std::min<std::uint8_t>(backoff, row != 0 ? t.backoff[row - 1] : 0);
+      in_class = std::min(in_class, row != 0 ? t.in_class[row - 1] : t.unseen_in_class[m.class_of[c]]);
+    }
+    least.backoff[c] = backoff;
+    least.in_class[c] = in_class;
+  }
+  // Sorted by cost within a pair: the first of a pair is its least.
+  std::sort(edges.begin(), edges.end());
+  std::size_t distinct = 0;
+  for (std::size_t i = 0; i < edges.size(); ++i) distinct += i == 0 || (edges[i - 1] >> 8) != (edges[i] >> 8);
+  std::size_t size = 1024;
+  least.shift = 32 - 10;
+  while (size < 2 * distinct) {
+    size *= 2;
+    --least.shift;
+  }
+  least.keys.assign(size, LeastCosts::kEmpty);
+  least.costs.assign(size, 0);
+  // Eight bits a key (the keys' table has two slots a key at least).
+  least.filter_shift = least.shift - 2;
+  least.filter.assign(size * 4 / 64, 0);
+  for (std::size_t i = 0; i < edges.size(); ++i) {
+    if (i > 0 && (edges[i - 1] >> 8) == (edges[i] >> 8)) continue;
+    const auto a = static_cast<char16_t>(edges[i] >> 24);
+    const auto b = static_cast<char16_t>(edges[i] >> 8);
+    const unsigned back = least.backoff[a] +
+                          least.transition[std::size_t{m.class_of[a]} * kClassCount + m.class_of[b]] +
+                          least.in_class[b];
+    const auto cost = static_cast<std::uint8_t>(std::min<unsigned>(edges[i] & 0xFF, back));
+    const std::uint32_t key = std::uint32_t{a} << 16 | b;
+    if (key == LeastCosts::kEmpty) {
+      least.has_last_key = true;
+      least.last_key_cost = cost;
+      continue;
+    }
+    const std::uint32_t hash = LeastCosts::Hash(key);
+    const std::uint32_t bit = hash >> least.filter_shift;
+    least.filter[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    std::size_t slot = hash >> least.shift;
+    while (least.keys[slot] != LeastCosts::kEmpty) slot = (slot + 1) & (size - 1);
+    least.keys[slot] = key;
+    least.costs[slot] = cost;
+  }
+  return least;
 }
 
 std::unique_ptr<Model> LoadModel() {
@@ -217,6 +376,8 @@ std::unique_ptr<Model> LoadModel() {
   }
   model->step = step;
   for (char32_t c = 0; c < 0x10000; ++c) model->class_of[c] = ClassOf(c);
+  for (std::size_t g = 0; g < kGroupCount; ++g) model->groups[g] = BuildLeastCosts(*model, g);
+  model->least = BuildLeastCosts(*model, kGroupCount);
   return model;
 }
 
@@ -237,30 +398,48 @@ struct Pair {
   std::uint8_t class_a, class_b;
 };
 
-// Cost of the pairs in one language. A pair's first character is the last
-// one's second most of the time, so its row is looked up once.
-std::uint64_t Cost(const LanguageTables& t, const std::vector<Pair>& pairs) {
+// The cost of one pair in one language. row_a is a's row (0 for none).
+inline unsigned PairCost(const LanguageTables& t, const Pair& p, unsigned row_a, unsigned row_b) {
+  const unsigned b_in_class = row_b != 0 ? t.in_class[row_b - 1] : t.unseen_in_class[p.class_b];
+  const unsigned back = t.transition[std::size_t{p.class_a} * kClassCount + p.class_b] + b_in_class;
+  if (row_a == 0) return back;
+  const auto first = t.followers.begin() + t.row_start[row_a - 1];
+  const auto end = t.followers.begin() + t.row_start[row_a];
+  const auto found = std::lower_bound(first, end, p.b);
+  return found != end && *found == p.b ? t.bigram[static_cast<std::size_t>(found - t.followers.begin())]
+                                       : t.backoff[row_a - 1] + back;
+}
+
+// Cost of the pairs in one language, or a sum above limit once the pairs
+// scored so far and what the rest cost at least (rest[i]: the pairs from i
+// on; none when empty) come to more than limit. A pair's first character is
+// the last one's second most of the time, so its row is looked up once.
+std::uint64_t Cost(const LanguageTables& t, std::span<const Pair> pairs, std::uint64_t limit,
+                   std::span<const std::uint32_t> rest = {}) {
   std::uint64_t cost = 0;
   char16_t last = 0;
   unsigned last_row = t.RowOf(0);
-  for (const Pair& p : pairs) {
+  for (std::size_t i = 0; i < pairs.size(); ++i) {
+    const Pair& p = pairs[i];
     const unsigned row_a = p.a == last ? last_row : t.RowOf(p.a);
     const unsigned row_b = t.RowOf(p.b);
     last = p.b;
     last_row = row_b;
-    const unsigned b_in_class = row_b != 0 ? t.in_class[row_b - 1] : t.unseen_in_class[p.class_b];
-    const unsigned back = t.transition[std::size_t{p.class_a} * kClassCount + p.class_b] + b_in_class;
-    if (row_a == 0) {
-      cost += back;
-      continue;
-    }
-    const auto first = t.followers.begin() + t.row_start[row_a - 1];
-    const auto end = t.followers.begin() + t.row_start[row_a];
-    const auto found = std::lower_bound(first, end, p.b);
-    cost += found != end && *found == p.b ? t.bigram[static_cast<std::size_t>(found - t.followers.begin())]
-                                          : t.backoff[row_a - 1] + back;
+    cost += PairCost(t, p, row_a, row_b);
+    if ((i & 3) == 3 && cost + (rest.empty() ? 0 : rest[i + 1]) > limit) return cost + (rest.empty() ? 0 : rest[i + 1]);
   }
   return cost;
+}
+
+// What each pair costs at least in the languages of a LeastCosts, summed
+// from each pair to the end: rest[i] for the pairs from i on,
+// rest[pairs.size()] = 0.
+void RestCosts(const LeastCosts& least, std::span<const Pair> pairs, std::vector<std::uint32_t>& rest) {
+  rest.assign(pairs.size() + 1, 0);
+  for (std::size_t i = pairs.size(); i-- > 0;) {
+    const Pair& p = pairs[i];
+    rest[i] = rest[i + 1] + least.Of(p.a, p.b, p.class_a, p.class_b);
+  }
 }
 
 // The text as the models read it: a CR as a line break (an LF right after it
@@ -290,11 +469,39 @@ struct Scores {
   std::size_t characters = 0;
 };
 
+// The text read into what every language scores: the cost of its pairs of two
+// ASCII characters under the shared table, its other pairs, and the script
+// classes it holds. The pairs live in a buffer of the thread's, reused.
+struct Reading {
+  std::span<const Pair> pairs;
+  std::uint64_t shared = 0;
+  std::size_t characters = 0;
+  std::uint32_t classes = 0;
+};
+
+Reading Read(const Model& m, TextView text) {
+  thread_local std::vector<Pair> buffer;
+  buffer.clear();
+  buffer.reserve(text.size());
+  Reading reading;
+  char16_t previous = u'\n';
+  ForEachSymbol(text, [&](char16_t c) {
+    ++reading.characters;
+    reading.classes |= 1u << m.class_of[c];
+    if (previous < kAscii && c < kAscii) {
+      reading.shared += m.ascii[previous * kAscii + c];
+    } else {
+      buffer.push_back({previous, c, m.class_of[previous], m.class_of[c]});
+    }
+    previous = c;
+  });
+  reading.pairs = buffer;
+  return reading;
+}
+
 // The languages ScoreText weighs for a text: those that use a script class the
 // text holds; every language when the text holds none, or none that a language uses.
-std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
-  std::uint32_t classes = 0;
-  for (const char16_t c : text) classes |= 1u << m.class_of[c];
+std::array<bool, kLanguageCount> LanguagesFor(const Model& m, std::uint32_t classes) {
   classes &= kScriptClasses;
   std::array<bool, kLanguageCount> chosen{};
   bool any = false;
@@ -306,29 +513,53 @@ std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
   return chosen;
 }
 
+std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
+  std::uint32_t classes = 0;
+  for (const char16_t c : text) classes |= 1u << m.class_of[c];
+  return LanguagesFor(m, classes);
+}
+
+// The least costs that bound the chosen languages: the tables of their
+// groups, or those of all languages when they span more than two groups (a
+// bound that is looser, but found in one lookup a pair).
+struct Bounds {
+  std::array<const LeastCosts*, 2> tables{};
+  std::size_t count = 0;
+  std::array<std::uint8_t, kLanguageCount> table_of{};  // per chosen language
+};
+
+Bounds BoundsFor(const Model& m, const std::array<bool, kLanguageCount>& chosen) {
+  Bounds bounds;
+  std::array<int, kGroupCount> index{};
+  index.fill(-1);
+  for (std::size_t l = 0; l < kLanguageCount; ++l) {
+    if (!chosen[l]) continue;
+    const std::size_t g = kGroupOf[l];
+    if (index[g] < 0) {
+      if (bounds.count == bounds.tables.size()) {
+        bounds.tables = {&m.least, nullptr};
+        bounds.count = 1;
+        bounds.table_of.fill(0);
+        return bounds;
+      }
+      index[g] = static_cast<int>(bounds.count);
+      bounds.tables[bounds.count++] = &m.groups[g];
+    }
+    bounds.table_of[l] = static_cast<std::uint8_t>(index[g]);
+  }
+  return bounds;
+}
+
 Scores Score(const Model& m, TextView text, const std::array<bool, kLanguageCount>& chosen) {
   // The pairs of two ASCII characters are scored once by the shared table, the
   // others by every chosen language.
-  std::vector<Pair> pairs;
-  pairs.reserve(text.size());
-  std::uint64_t shared = 0;
-  std::size_t characters = 0;
-  char16_t previous = u'\n';
-  ForEachSymbol(text, [&](char16_t c) {
-    ++characters;
-    if (previous < kAscii && c < kAscii) {
-      shared += m.ascii[previous * kAscii + c];
-    } else {
-      pairs.push_back({previous, c, m.class_of[previous], m.class_of[c]});
-    }
-    previous = c;
-  });
+  const Reading reading = Read(m, text);
   Scores scores;
   scores.scored = chosen;
-  scores.characters = characters;
+  scores.characters = reading.characters;
   for (std::size_t l = 0; l < kLanguageCount; ++l) {
-    const std::uint64_t cost = chosen[l] ? Cost(m.languages[l], pairs) : 0;
-    scores.log_probability[l] = -static_cast<double>(shared + cost) * m.step;
+    const std::uint64_t cost = chosen[l] ? Cost(m.languages[l], reading.pairs, UINT64_MAX) : 0;
+    scores.log_probability[l] = -static_cast<double>(reading.shared + cost) * m.step;
   }
   return scores;
 }
@@ -345,6 +576,39 @@ LanguageScore Best(const Scores& scores) {
     }
   }
   return best;
+}
+
+// The best of the chosen languages as Best picks it, or nullopt as soon as
+// every one of them is known to cost more than limit. A language is given up
+// once it costs more than the best one finished so far: it can neither win
+// nor tie. The one that won last on this thread is tried first (the
+// candidates of one search mostly read as the same language), so the others
+// are given up early.
+std::optional<LanguageScore> BestWithin(const Model& m, const Reading& reading,
+                                        const std::array<bool, kLanguageCount>& chosen, std::uint64_t limit,
+                                        const Bounds& bounds, std::span<const std::vector<std::uint32_t>> rests) {
+  thread_local std::size_t first = static_cast<std::size_t>(Language::English);
+  constexpr auto kEnglish = static_cast<std::size_t>(Language::English);
+  std::size_t best = kLanguageCount;
+  std::uint64_t best_cost = 0;
+  for (std::size_t k = 0; k < kLanguageCount; ++k) {
+    const std::size_t l = k == 0 ? first : (k <= first ? k - 1 : k);
+    if (!chosen[l]) continue;
+    const std::uint64_t bound = best == kLanguageCount ? limit : std::min(limit, best_cost);
+    const std::uint64_t cost = Cost(m.languages[l], reading.pairs, bound, rests[bounds.table_of[l]]);
+    if (cost > bound) continue;
+    // Best's order among equal costs: English, then the first.
+    const bool wins = best == kLanguageCount || cost < best_cost ||
+                      (best != kEnglish && (l == kEnglish || l < best));
+    if (wins) {
+      best = l;
+      best_cost = cost;
+    }
+  }
+  if (best == kLanguageCount) return std::nullopt;
+  first = best;
+  return LanguageScore{-static_cast<double>(reading.shared + best_cost) * m.step, static_cast<Language>(best),
+                       reading.characters};
 }
 
 double Floor(const Model& m, Language language, std::size_t characters) {
@@ -376,6 +640,50 @@ LanguageScore ScoreText(TextView text) {
   const Model* m = TheModel();
   if (m == nullptr) return {0, Language::English, 0};
   return Best(Score(*m, text, LanguagesFor(*m, text)));
+}
+
+double ScoreCeiling(TextView text) {
+  const Model* m = TheModel();
+  if (m == nullptr) return 0;
+  const Bounds bounds = BoundsFor(*m, LanguagesFor(*m, text));
+  std::uint64_t shared = 0;
+  std::array<std::uint64_t, 2> costs{};
+  char16_t previous = u'\n';
+  ForEachSymbol(text, [&](char16_t c) {
+    if (previous < kAscii && c < kAscii) {
+      shared += m->ascii[previous * kAscii + c];
+    } else {
+      for (std::size_t t = 0; t < bounds.count; ++t) {
+        costs[t] += bounds.tables[t]->Of(previous, c, m->class_of[previous], m->class_of[c]);
+      }
+    }
+    previous = c;
+  });
+  std::uint64_t least = bounds.count == 2 ? std::min(costs[0], costs[1]) : costs[0];
+  return -static_cast<double>(shared + least) * m->step;
+}
+
+std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least) {
+  const Model* m = TheModel();
+  if (m == nullptr) return at_least <= 0 ? std::optional<LanguageScore>(LanguageScore{0, Language::English, 0}) : std::nullopt;
+  const Reading reading = Read(*m, text);
+  // The costs, in the model's steps, at which the log-probability is still at
+  // least at_least, with a step to spare against rounding.
+  const double limit = std::floor(-at_least / m->step) - static_cast<double>(reading.shared) + 1;
+  if (limit < 0) return std::nullopt;
+  const std::uint64_t cost_limit = limit >= 1e18 ? UINT64_MAX : static_cast<std::uint64_t>(limit);
+  const std::array<bool, kLanguageCount> chosen = LanguagesFor(*m, reading.classes);
+  const Bounds bounds = BoundsFor(*m, chosen);
+  thread_local std::array<std::vector<std::uint32_t>, 2> rests;
+  bool within = false;
+  for (std::size_t t = 0; t < bounds.count; ++t) {
+    RestCosts(*bounds.tables[t], reading.pairs, rests[t]);
+    within = within || rests[t][0] <= cost_limit;
+  }
+  if (!within) return std::nullopt;
+  std::optional<LanguageScore> best = BestWithin(*m, reading, chosen, cost_limit, bounds, rests);
+  if (best && best->log_probability < at_least) return std::nullopt;
+  return best;
 }
 
 double CleanTextFloor(Language language, std::size_t characters) {

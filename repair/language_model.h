@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "codec/text_types.h"
@@ -70,6 +71,16 @@ struct LanguageScore {
 // Chinese characters pays nothing for the Latin alphabets): a language none of
 // whose letters occur in a text scores far below one whose letters do.
 [[nodiscard]] LanguageScore ScoreText(TextView text);
+
+// ScoreText when its log-probability is at least at_least, nullopt when it is
+// below: the scoring stops once every language is known to fall short, and
+// gives up each language once it falls behind another (the same best
+// language, and the same score, as ScoreText).
+[[nodiscard]] std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least);
+
+// A log-probability that ScoreText's is never above, found in one quick pass:
+// each pair costed at the least any language costs it.
+[[nodiscard]] double ScoreCeiling(TextView text);
 
 // The log-probability per character that clean text of the language scores at
 // least, 99 times in 100, at this length (characters as LanguageScore counts

@@ -69,7 +69,8 @@ class PassageSearch {
     if (OutsideAscii(passage) < kMinPassageUnits) return std::nullopt;
     --budget_;
     bool cut = false;
-    const std::vector<Candidate> ranked = RankCandidates(SampleOf(passage, cut), cut);
+    // The best result and the text as it is are all that is looked at.
+    const std::vector<Candidate> ranked = RankCandidates(SampleOf(passage, cut), cut, 1);
     if (ranked.empty() || ranked.front().steps.empty() || ranked.front().steps.front() == kUtf16Swap ||
         ranked.front().garbled) {
       return std::nullopt;

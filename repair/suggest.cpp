@@ -107,7 +107,14 @@ std::vector<RepairSuggestion> Suggest(TextView text, std::size_t max_results) {
   if (text.empty() || max_results == 0 || !LanguageModelLoaded()) return {};
   const Sample sample = SampleOf(text);
   const bool cut = sample.end < text.size();
-  const std::vector<Candidate> ranked = RankCandidates(text.substr(sample.begin, sample.end - sample.begin), cut);
+  // The rows below need the best max_results + 1 distinct results (the last
+  // for the margin of the row before it) and the text as it is; made again
+  // from the whole text, the first max_results + kTwins of them at most.
+  const std::size_t exact = sample.Whole(text) ? max_results + 1
+                            : max_results > SIZE_MAX - kTwins ? SIZE_MAX
+                                                               : max_results + kTwins;
+  const std::vector<Candidate> ranked =
+      RankCandidates(text.substr(sample.begin, sample.end - sample.begin), cut, exact);
 
   // The best candidates that hold on the whole text, one per distinct
   // result, and one more, whose score gives the last row shown its margin;

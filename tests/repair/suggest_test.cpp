@@ -208,6 +208,21 @@ TEST(SuggestRepairsTest, GrowsAChainForTextGarbledTwice) {
             u"原为 UTF-8 编码，被当作 西欧(Windows) 读出，再以 UTF-8 编码，被当作 西欧(Windows) 读出");
 }
 
+TEST(SuggestRepairsTest, GrowsAChainWhenOneStepAlreadyReadsAsCleanText) {
+  // One accented letter in an English line, garbled twice: one step gives
+  // text that looks clean (a Chinese pair, or "Ã" and a space), but no
+  // single step is clearly ahead, so the chains still grow and win.
+  const Text clean = u"an example of a call to \u00E0 which works in either case, assuming that";
+  const Text twice = ReadAs(ReadAs(clean, 65001, 1252), 65001, 1252);
+  const auto suggestions = SuggestRepairs(twice, 1);
+  ASSERT_EQ(suggestions.size(), 1u);
+  EXPECT_EQ(Hex(suggestions.front().text), Hex(clean));
+  // Clean text: no chain is grown, and no row of two steps is offered.
+  for (const RepairSuggestion& row : SuggestRepairs(u"中文的说明文字，长一点的句子。", 5)) {
+    EXPECT_LE(row.steps.size(), 1u) << Hex(row.text);
+  }
+}
+
 TEST(SuggestRepairsTest, ScoresTheStartOfTheGarbledPartAndRepairsTheWholeText) {
   // A long plain header, then Japanese read as GBK: the garbled part decides;
   // text after the sample is repaired too.

@@ -1,0 +1,97 @@
+// SuggestRepairs on short strings (file names, mail subjects): every sample of
+// the benchmark corpus of 20 to 200 code units among its short and medium
+// samples, of every group, garbled and clean ones apart and together. One
+// iteration calls SuggestRepairs once on each string of its set, for one row
+// as mokrin.repair asks and for five as the dialog does, so items_per_second
+// is calls per second and per_call the mean CPU time of a call.
+//
+// The reference in the same run: one raw ICU pass over the same strings
+// (encode by GBK, decode by UTF-8, with ICU's default callbacks, converters
+// opened once and buffers allocated once), the least any one candidate step
+// costs; a call is then worth so many such passes.
+//
+// A program of its own: repair_bench counts every allocation for its memory
+// figures, which would weigh on calls this short.
+
+#include <benchmark/benchmark.h>
+#include <unicode/ucnv.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "bench/support/icu_reference.h"
+#include "codec/charset_conversion.h"
+#include "repair/suggest.h"
+#include "repair/tools/corpus.h"
+
+namespace {
+
+using mok::Text;
+
+enum class Set { kAll, kGarbled, kClean };
+
+const std::vector<Text>& Samples(Set set) {
+  static const auto sets = [] {
+    std::vector<Text> all, garbled, clean;
+    const auto records = mok::corpus::ReadFile(MOK_REPAIR_CORPUS);
+    if (!records) std::abort();
+    for (const auto& record : *records) {
+      const Text& cls = record.at("class");
+      const Text& input = record.at("input");
+      if (cls == u"long" || input.size() < 20 || input.size() > 200) continue;
+      all.push_back(input);
+      (record.at("group") == u"clean" ? clean : garbled).push_back(input);
+    }
+    if (garbled.empty() || clean.empty()) std::abort();
+    return std::vector{std::move(all), std::move(garbled), std::move(clean)};
+  }();
+  return sets[static_cast<std::size_t>(set)];
+}
+
+void Count(benchmark::State& state, std::size_t calls) {
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(calls));
+  state.counters["strings"] = static_cast<double>(calls);
+  state.counters["per_call"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * static_cast<std::int64_t>(calls)),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+
+void BM_SuggestRepairsShort(benchmark::State& state, Set set, std::size_t rows) {
+  const std::vector<Text>& samples = Samples(set);
+  for (auto _ : state) {
+    for (const Text& text : samples) {
+      auto suggestions = mok::SuggestRepairs(text, rows);
+      benchmark::DoNotOptimize(suggestions);
+    }
+  }
+  Count(state, samples.size());
+}
+
+void BM_RawIcuPassShort(benchmark::State& state, Set set) {
+  const std::vector<Text>& samples = Samples(set);
+  UConverter* gbk = mok::bench::Converter(mok::IcuConverterName(936));
+  UConverter* utf8 = mok::bench::Converter(mok::IcuConverterName(65001));
+  std::vector<char> bytes(4 * 200 + 4);
+  std::vector<UChar> units(4 * 200 + 4);
+  for (auto _ : state) {
+    for (const Text& text : samples) {
+      UErrorCode err = U_ZERO_ERROR;
+      const int32_t n = ucnv_fromUChars(gbk, bytes.data(), static_cast<int32_t>(bytes.size()),
+                                        reinterpret_cast<const UChar*>(text.data()),
+                                        static_cast<int32_t>(text.size()), &err);
+      const int32_t m = ucnv_toUChars(utf8, units.data(), static_cast<int32_t>(units.size()), bytes.data(), n, &err);
+      benchmark::DoNotOptimize(m);
+    }
+  }
+  Count(state, samples.size());
+}
+
+BENCHMARK_CAPTURE(BM_SuggestRepairsShort, all, Set::kAll, 1)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_SuggestRepairsShort, garbled, Set::kGarbled, 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_SuggestRepairsShort, clean, Set::kClean, 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_SuggestRepairsShort, all_5_rows, Set::kAll, 5)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_RawIcuPassShort, all, Set::kAll)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_RawIcuPassShort, garbled, Set::kGarbled)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_RawIcuPassShort, clean, Set::kClean)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
