@@ -493,15 +493,17 @@ struct HzStreamDecoder::Machine {
   bool gb = false;
   int previous = -1;  // outside GB the last character, inside a pending first half
   bool tilde_held = false;  // a "~" written outside GB that "~{" may take back
+  // Where the next unit goes, in the room Decode made in its output.
+  char16_t* o = nullptr;
 
-  void Emit(char16_t c, Text& out) { out += c == 0 ? u' ' : c; }
+  void Emit(char16_t c) { *o++ = c == 0 ? u' ' : c; }
 
-  void Flush(Text& out) {
-    if (tilde_held) out += u'~';
+  void Flush() {
+    if (tilde_held) *o++ = u'~';
     tilde_held = false;
   }
 
-  void Decode(char16_t c, Text& out) {
+  void Decode(char16_t c) {
     if (gb) {
       if (c <= 0x20 || c > 0x7E) {
         gb = false;  // the section ends here; a pending half is dropped
@@ -512,7 +514,7 @@ struct HzStreamDecoder::Machine {
         return;
       } else if (previous != -1) {
         const GbChars& chars = (*table)[static_cast<std::size_t>((previous - 0x21) * kGbRows + (c - 0x21))];
-        for (std::uint8_t k = 0; k < chars.count; ++k) Emit(chars.unit[k], out);
+        for (std::uint8_t k = 0; k < chars.count; ++k) Emit(chars.unit[k]);
         previous = -1;
         return;
       } else {
@@ -527,32 +529,32 @@ struct HzStreamDecoder::Machine {
       return;
     }
     if (previous == u'~' && c == u'~') {
-      Flush(out);  // "~~" is one "~"
+      Flush();  // "~~" is one "~"
       previous = -1;
       return;
     }
-    Flush(out);
+    Flush();
     if (c == u'~') {
       tilde_held = true;
     } else {
-      Emit(c, out);
+      Emit(c);
     }
     previous = c;
   }
 
-  void Pass(int level, char16_t c, Text& out) {
+  void Pass(int level, char16_t c) {
     if (level == 3) {
-      Decode(c, out);
+      Decode(c);
       return;
     }
     Removal& r = removals[level];
     r.odd = c == u'~' ? !r.odd : false;
-    Push(level + 1, c, out);
+    Push(level + 1, c);
   }
 
-  void Push(int level, char16_t c, Text& out) {
+  void Push(int level, char16_t c) {
     if (level == 3) {
-      Decode(c, out);
+      Decode(c);
       return;
     }
     Removal& r = removals[level];
@@ -561,93 +563,127 @@ struct HzStreamDecoder::Machine {
         if (++r.held == r.pattern.size()) {
           r.held = 0;
           if (r.odd_at_start) {  // the "~" closes an escaped "~~": kept, as is the rest
-            for (const char16_t kept : r.pattern) Pass(level, kept, out);
+            for (const char16_t kept : r.pattern) Pass(level, kept);
           }
         }
         return;
       }
       const std::size_t held = r.held;
       r.held = 0;
-      for (std::size_t k = 0; k < held; ++k) Pass(level, r.pattern[k], out);
+      for (std::size_t k = 0; k < held; ++k) Pass(level, r.pattern[k]);
     }
     if (c == u'~') {
       r.held = 1;
       r.odd_at_start = r.odd;
       return;
     }
-    Pass(level, c, out);
+    Pass(level, c);
   }
 
   bool Idle() const { return removals[0].held == 0 && removals[1].held == 0 && removals[2].held == 0; }
 
-  void Finish(Text& out) {
+  void Finish() {
     for (int level = 0; level < 3; ++level) {
       Removal& r = removals[level];
       const std::size_t held = r.held;
       r.held = 0;
-      for (std::size_t k = 0; k < held; ++k) Pass(level, r.pattern[k], out);
+      for (std::size_t k = 0; k < held; ++k) Pass(level, r.pattern[k]);
     }
-    Flush(out);
+    Flush();
   }
 };
 
 HzStreamDecoder::HzStreamDecoder() : machine_(std::make_unique<Machine>()) {}
 HzStreamDecoder::~HzStreamDecoder() = default;
 
+namespace {
+
+// A character that is half of a GB pair and nothing else: printable ASCII
+// other than "~", which may begin a shift or a line continuation.
+[[nodiscard]] inline bool PlainHalf(char16_t c) noexcept { return c >= 0x21 && c <= 0x7E && c != u'~'; }
+
+}  // namespace
+
 bool HzStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
   try {
     Machine& m = *machine_;
     const std::size_t n = chunk.size();
-    out.reserve(out.size() + n + 8);  // a chunk never gives more units than it has
+    const char16_t* const in = chunk.data();
+    // A chunk gives at most one unit per character (a pair gives one or two),
+    // plus the few characters earlier chunks held back; the units are written
+    // into room made once, which grows should the single steps ever need more.
+    constexpr std::size_t kSlack = 32;
+    const std::size_t at = out.size();
+    out.resize(at + n + kSlack);
+    m.o = out.data() + at;
+    auto room_for = [&](std::size_t units) {
+      const auto written = static_cast<std::size_t>(m.o - out.data());
+      if (out.size() - written < units) {
+        out.resize(written + units);
+        m.o = out.data() + written;
+      }
+    };
+    const GbDecodeTable& table = *m.table;
     std::size_t i = 0;
     while (i < n) {
-      // "~{" and "~}" where nothing is held back: the shifts, which the
-      // removals of continuations pass on unchanged.
-      if (chunk[i] == u'~' && i + 1 < n && m.Idle() && !m.tilde_held) {
-        const bool opens = !m.gb && chunk[i + 1] == u'{';
-        const bool closes = m.gb && m.previous == -1 && chunk[i + 1] == u'}';
-        if (opens || closes) {
-          m.gb = opens;
-          m.previous = opens ? -1 : u'}';
-          for (auto& r : m.removals) r.odd = false;
-          i += 2;
-          continue;
-        }
-      }
-      if (m.gb && m.previous == -1 && m.Idle()) {
-        // Pairs in a GB section; a "~" goes the long way, as it may begin a
-        // line continuation or end the section.
+      if (!m.tilde_held && m.Idle() && (!m.gb || m.previous == -1)) {
+        // Nothing is held back: text, shifts and whole pairs go without the
+        // single steps, up to anything else (a "~" that may begin a line
+        // continuation, a pair cut by the chunk's end, ...). None of them
+        // passes a "~" on to the removals other than in a shift, after
+        // which no tilde is pending, so they all stand as after a non-tilde.
+        bool gb = m.gb;
+        int previous = m.previous;
+        char16_t* o = m.o;
         const std::size_t from = i;
-        std::size_t end = i;
-        while (end < n && chunk[end] >= 0x21 && chunk[end] <= 0x7E && chunk[end] != u'~') ++end;
-        const std::size_t pairs = (end - i) / 2;
-        for (std::size_t p = 0; p < pairs; ++p, i += 2) {  // within the capacity reserved above
-          const GbChars& chars = (*m.table)[static_cast<std::size_t>((chunk[i] - 0x21) * kGbRows + (chunk[i + 1] - 0x21))];
-          out.push_back(chars.unit[0]);
-          if (chars.count == 2) out.push_back(chars.unit[1]);
+        for (;;) {
+          if (gb) {
+            while (i + 1 < n && PlainHalf(in[i]) && PlainHalf(in[i + 1])) {
+              const GbChars& chars = table[static_cast<std::size_t>((in[i] - 0x21) * kGbRows + (in[i + 1] - 0x21))];
+              o[0] = chars.unit[0];
+              o[1] = chars.unit[1];
+              o += chars.count;
+              i += 2;
+            }
+            if (i + 1 < n && in[i] == u'~' && in[i + 1] == u'}') {
+              gb = false;
+              previous = u'}';
+              i += 2;
+              continue;
+            }
+            if (i < n && (in[i] <= 0x20 || in[i] > 0x7E)) {
+              gb = false;  // ends the section and is text itself
+              continue;
+            }
+            break;
+          }
+          const std::size_t run = i;
+          for (; i < n && in[i] != u'~'; ++i) *o++ = in[i] == 0 ? u' ' : in[i];
+          if (i > run) previous = in[i - 1];
+          if (i + 1 < n && in[i + 1] == u'{') {  // in[i] is "~"
+            gb = true;
+            previous = -1;
+            i += 2;
+            continue;
+          }
+          break;
         }
+        m.gb = gb;
+        m.previous = previous;
+        m.o = o;
         if (i > from) {
           for (auto& r : m.removals) r.odd = false;
           continue;
         }
       }
-      if (!m.gb && !m.tilde_held && m.Idle()) {
-        // Up to the next "~" nothing is held back or taken back.
-        std::size_t end = i;
-        while (end < n && chunk[end] != u'~') ++end;
-        if (end > i) {
-          const std::size_t at = out.size();
-          out.append(chunk.substr(i, end - i));
-          for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
-          m.previous = chunk[end - 1];
-          for (auto& r : m.removals) r.odd = false;
-          i = end;
-          continue;
-        }
-      }
-      m.Push(0, chunk[i++], out);
+      room_for(n - i + kSlack);
+      m.Push(0, in[i++]);
     }
-    if (last) m.Finish(out);
+    if (last) {
+      room_for(kSlack);
+      m.Finish();
+    }
+    out.resize(static_cast<std::size_t>(m.o - out.data()));
     return true;
   } catch (...) {
     return false;
