@@ -169,18 +169,62 @@ void RemoveContinuations(Text& text, TextView pattern) {
 // Decodes eight alphabet characters (48 bits) into three UTF-16BE units. Returns
 // false, writing nothing, if one of them is outside the alphabet.
 inline bool DecodeEightToUnits(const char16_t* in, char16_t* out) noexcept {
+  unsigned wide = 0;
+  for (int k = 0; k < 8; ++k) wide |= in[k];
+  if (wide >= 128) return false;
   std::uint64_t bits = 0;
   int bad = 0;
   for (int k = 0; k < 8; ++k) {
-    const int v = base64_detail::StandardValue(in[k]);
+    const int v = base64_detail::kStandardValues[in[k]];
     bad |= v;
-    bits = (bits << 6) | static_cast<std::uint64_t>(v & 63);
+    bits = (bits << 6) | static_cast<std::uint64_t>(v);  // bits are only used when no v is -1
   }
   if (bad < 0) return false;
   out[0] = static_cast<char16_t>(bits >> 32);
   out[1] = static_cast<char16_t>(bits >> 16);
   out[2] = static_cast<char16_t>(bits);
   return true;
+}
+
+// The bytes of the last characters of a run, fewer than eight, all in the
+// alphabet, as DecodeRun gives them: three per group of four, then one for a
+// single character (its own value), one for two and two for three.
+inline std::size_t DecodeTail(const char16_t* in, std::size_t count, std::uint8_t* out) noexcept {
+  std::size_t o = 0;
+  if (count >= 4) {
+    std::uint32_t group = 0;
+    for (int k = 0; k < 4; ++k) group = (group << 6) | static_cast<std::uint32_t>(base64_detail::kStandardValues[in[k]]);
+    out[0] = static_cast<std::uint8_t>(group >> 16);
+    out[1] = static_cast<std::uint8_t>(group >> 8);
+    out[2] = static_cast<std::uint8_t>(group);
+    o = 3;
+    in += 4;
+    count -= 4;
+  }
+  std::uint32_t acc = 0;
+  for (std::size_t k = 0; k < count; ++k) acc = (acc << 6) | static_cast<std::uint32_t>(base64_detail::kStandardValues[in[k]]);
+  return o + base64_detail::FinishRun(acc, static_cast<int>(count), out + o);
+}
+
+// Copies text up to the first "+" or the end, NULs as spaces; returns where
+// it stopped. Four units are looked at together where they hold neither.
+inline std::size_t CopyUpToPlus(const char16_t* in, std::size_t i, std::size_t n, char16_t*& o) noexcept {
+  constexpr std::uint64_t kOnes = 0x0001000100010001ull, kHigh = 0x8000800080008000ull;
+  constexpr std::uint64_t kPluses = 0x002B002B002B002Bull;
+  char16_t* w = o;
+  while (i + 4 <= n) {
+    std::uint64_t four;
+    std::memcpy(&four, in + i, 8);
+    const std::uint64_t plus = four ^ kPluses;
+    // A unit that is zero, or "+" (zero after the exclusive or), sets its high bit.
+    if (((four - kOnes) & ~four & kHigh) | ((plus - kOnes) & ~plus & kHigh)) break;
+    std::memcpy(w, in + i, 8);
+    w += 4;
+    i += 4;
+  }
+  for (; i < n && in[i] != u'+'; ++i) *w++ = in[i] == 0 ? u' ' : in[i];
+  o = w;
+  return i;
 }
 
 }  // namespace
@@ -342,38 +386,33 @@ void EncodeHzGb(Text& text) {
 // (its first two characters, its unfinished group and byte), and in HZ a
 // continuation's beginning and a tilde that "~{" may take back.
 
-// Three or more Base64 characters of a run, all of it: whole blocks of eight
-// give three units each, the rest its bytes (an odd byte forms no unit).
-void Utf7StreamDecoder::AppendRun(TextView run, Text& out) {
-  const std::size_t blocks = run.size() / 8;
-  const std::size_t at = out.size();
-  out.resize(at + 3 * blocks + (run.size() % 8 * 6 / 8 + 3) / 2);
-  char16_t* o = out.data() + at;
-  for (std::size_t b = 0; b < blocks; ++b, o += 3) (void)DecodeEightToUnits(run.data() + 8 * b, o);
-  std::uint8_t rest[8];
-  const std::size_t bytes = base64_detail::DecodeRun(run.data() + 8 * blocks, run.size() % 8, 0, false, rest);
-  for (std::size_t k = 0; k + 1 < bytes; k += 2) *o++ = static_cast<char16_t>((rest[k] << 8) | rest[k + 1]);
-  out.resize(static_cast<std::size_t>(o - out.data()));
-  for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+void Utf7StreamDecoder::Byte(std::uint8_t byte) {
+  if (odd_byte_ < 0) {
+    odd_byte_ = byte;
+  } else {
+    Emit(static_cast<char16_t>((odd_byte_ << 8) | byte));
+    odd_byte_ = -1;
+  }
 }
 
-void Utf7StreamDecoder::EndRun(Text& out) {
-  if (count_ == 0) {
-    out += u'+';
-  } else if (count_ <= 2) {  // too short to be a run: kept as written
-    out += u'+';
-    for (std::size_t k = 0; k < count_; ++k) out += first_[k];
+void Utf7StreamDecoder::Feed(int value) {
+  acc_ = (acc_ << 6) | static_cast<std::uint32_t>(value);
+  if (++pending_ < 4) return;
+  Byte(static_cast<std::uint8_t>(acc_ >> 16));
+  Byte(static_cast<std::uint8_t>(acc_ >> 8));
+  Byte(static_cast<std::uint8_t>(acc_));
+  acc_ = 0;
+  pending_ = 0;
+}
+
+void Utf7StreamDecoder::EndRun() {
+  if (count_ <= 2) {  // "+" alone, or too short to be a run: kept as written
+    *o_++ = u'+';
+    for (std::size_t k = 0; k < count_; ++k) *o_++ = first_[k];
   } else {
     std::uint8_t tail[2];
     const std::size_t n = base64_detail::FinishRun(acc_, pending_, tail);
-    for (std::size_t k = 0; k < n; ++k) {
-      if (odd_byte_ < 0) {
-        odd_byte_ = tail[k];
-      } else {
-        Emit(static_cast<char16_t>((odd_byte_ << 8) | tail[k]), out);
-        odd_byte_ = -1;
-      }
-    }
+    for (std::size_t k = 0; k < n; ++k) Byte(tail[k]);
   }
   in_run_ = false;
   count_ = 0;
@@ -385,93 +424,102 @@ void Utf7StreamDecoder::EndRun(Text& out) {
 bool Utf7StreamDecoder::Decode(TextView chunk, bool last, Text& out) {
   try {
     const std::size_t n = chunk.size();
+    const char16_t* const in = chunk.data();
+    // Text gives a unit per character and a run three per eight, so a chunk
+    // gives at most a unit per character, plus the "+" and the two
+    // characters an earlier chunk held back: room for that is made once.
+    const std::size_t at = out.size();
+    out.resize(at + n + 8);
+    o_ = out.data() + at;
     std::size_t i = 0;
-    auto feed = [&](int value) {
-      acc_ = (acc_ << 6) | static_cast<std::uint32_t>(value);
-      if (++pending_ < 4) return;
-      const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(acc_ >> 16), static_cast<std::uint8_t>(acc_ >> 8),
-                                     static_cast<std::uint8_t>(acc_)};
-      for (const std::uint8_t b : bytes) {
-        if (odd_byte_ < 0) {
-          odd_byte_ = b;
-        } else {
-          Emit(static_cast<char16_t>((odd_byte_ << 8) | b), out);
-          odd_byte_ = -1;
-        }
-      }
-      acc_ = 0;
-      pending_ = 0;
-    };
     while (i < n) {
       if (!in_run_) {
-        const char16_t* found = std::char_traits<char16_t>::find(chunk.data() + i, n - i, u'+');
-        const std::size_t plus = found == nullptr ? n : static_cast<std::size_t>(found - chunk.data());
-        const std::size_t at = out.size();
-        out.append(chunk.substr(i, plus - i));
-        for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
-        if (plus == n) break;
-        i = plus + 1;
-        // A run that ends within the chunk decodes at once, as the whole-text
-        // decoder does it.
-        std::size_t end = i;
-        while (end < n && base64_detail::StandardValue(chunk[end]) >= 0) ++end;
-        if (end < n && end - i >= 3) {
-          AppendRun(chunk.substr(i, end - i), out);
-          i = chunk[end] == u'-' ? end + 1 : end;
-          continue;
+        char16_t* o = o_;
+        i = CopyUpToPlus(in, i, n, o);
+        if (i == n) {
+          o_ = o;
+          break;
         }
-        in_run_ = true;
-        continue;
-      }
-      // Eight characters of a run that decodes give three whole units, as
-      // long as no byte waits for its pair.
-      if (count_ >= 3 && pending_ == 0 && odd_byte_ < 0) {
-        std::size_t end = i;
-        while (end < n && base64_detail::StandardValue(chunk[end]) >= 0) ++end;
-        const std::size_t blocks = (end - i) / 8;
-        const std::size_t at = out.size();
-        out.resize(at + 3 * blocks);
-        char16_t* o = out.data() + at;
-        for (std::size_t b = 0; b < blocks; ++b, o += 3, i += 8) {
-          (void)DecodeEightToUnits(chunk.data() + i, o);
+        // A run: whole blocks of eight characters first, as the whole-text
+        // decoder takes them, then the rest if the run ends in this chunk.
+        const std::size_t from = ++i;
+        for (; i + 8 <= n && DecodeEightToUnits(in + i, o); i += 8, o += 3) {
           for (int k = 0; k < 3; ++k) o[k] = o[k] == 0 ? u' ' : o[k];
         }
-        count_ += 8 * blocks;
+        std::size_t end = i;
+        while (end < n && base64_detail::StandardValue(in[end]) >= 0) ++end;
+        if (end == n) {  // it may go on in the next chunk: the single steps take it
+          o_ = o;
+          in_run_ = true;
+          count_ = i - from;
+          continue;
+        }
+        const std::size_t run = end - from;
+        if (run <= 2) {  // "+" alone, or too short to be a run: kept as written
+          *o++ = u'+';
+          for (std::size_t k = from; k < end; ++k) *o++ = in[k];
+        } else {
+          // The last characters' bytes, paired into units; an odd byte and
+          // leftover bits are lost.
+          std::uint8_t bytes[8];
+          const std::size_t count = DecodeTail(in + i, end - i, bytes);
+          for (std::size_t k = 0; k + 1 < count; k += 2) {
+            const auto unit = static_cast<char16_t>((bytes[k] << 8) | bytes[k + 1]);
+            *o++ = unit == 0 ? u' ' : unit;
+          }
+        }
+        o_ = o;
+        // A "-" ending the run is absorbed after "+" alone and after a
+        // decoded run, never after one or two characters.
+        i = end + (in[end] == u'-' && run != 1 && run != 2 ? 1 : 0);
+        continue;
+      }
+      // Eight characters of a run that decodes, or that begins with them,
+      // give three whole units, as long as no bits or byte wait for more.
+      if ((count_ == 0 || count_ >= 3) && pending_ == 0 && odd_byte_ < 0) {
+        char16_t* o = o_;
+        const std::size_t from = i;
+        for (; i + 8 <= n && DecodeEightToUnits(in + i, o); i += 8, o += 3) {
+          for (int k = 0; k < 3; ++k) o[k] = o[k] == 0 ? u' ' : o[k];
+        }
+        o_ = o;
+        count_ += i - from;
       }
       // Whole groups of a run that decodes, four characters at a time.
       if (count_ >= 3 && pending_ == 0) {
         while (i + 4 <= n) {
-          const int v0 = base64_detail::StandardValue(chunk[i]), v1 = base64_detail::StandardValue(chunk[i + 1]),
-                    v2 = base64_detail::StandardValue(chunk[i + 2]), v3 = base64_detail::StandardValue(chunk[i + 3]);
+          const int v0 = base64_detail::StandardValue(in[i]), v1 = base64_detail::StandardValue(in[i + 1]),
+                    v2 = base64_detail::StandardValue(in[i + 2]), v3 = base64_detail::StandardValue(in[i + 3]);
           if ((v0 | v1 | v2 | v3) < 0) break;
-          feed(v0);
-          feed(v1);
-          feed(v2);
-          feed(v3);
+          Feed(v0);
+          Feed(v1);
+          Feed(v2);
+          Feed(v3);
           count_ += 4;
           i += 4;
         }
         if (i >= n) break;
       }
-      const char16_t c = chunk[i];
+      const char16_t c = in[i];
       const int value = base64_detail::StandardValue(c);
       if (value >= 0) {
         if (count_ < 2) first_[count_] = c;
         if (++count_ == 3) {
-          feed(base64_detail::StandardValue(first_[0]));
-          feed(base64_detail::StandardValue(first_[1]));
+          Feed(base64_detail::StandardValue(first_[0]));
+          Feed(base64_detail::StandardValue(first_[1]));
         }
-        if (count_ >= 3) feed(value);
+        if (count_ >= 3) Feed(value);
         ++i;
         continue;
       }
       // The character that ends the run: a "-" is absorbed after "+" alone
       // and after a decoded run, never after one or two characters.
       const bool absorb = c == u'-' && count_ != 1 && count_ != 2;
-      EndRun(out);
+      EndRun();
       if (absorb) ++i;
     }
-    if (last && in_run_) EndRun(out);
+    if (last && in_run_) EndRun();
+    out.resize(static_cast<std::size_t>(o_ - out.data()));
     return true;
   } catch (...) {
     return false;
