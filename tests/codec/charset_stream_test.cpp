@@ -316,6 +316,27 @@ TEST(EncodeRules, FallbacksOnlyWhenAskedFor) {
   EXPECT_EQ(EncodeByRules(932, fallbacks, text, {text.size()}).stopped_at, 0u);
 }
 
+TEST(CodePageStream, Utf8OfEveryKindOfCharacterEqualsTheConverters) {
+  // Runs of one-, two- and three-byte characters of every length, their
+  // edges included, so that blocks of units of one kind and of mixed kinds
+  // both occur; without surrogates the encoder writes the bytes itself.
+  const char16_t edges[][4] = {{0x00, 0x41, 0x7F, 0x20},     {0x80, 0xE9, 0x7FF, 0x416},
+                               {0x800, 0x4E2D, 0xD7FF, 0x3002}, {0xE000, 0xFEFF, 0xFFFD, 0xFFFF}};
+  std::mt19937 rng(31);
+  for (int round = 0; round < 2000; ++round) {
+    Text text;
+    for (int run = rng() % 6; run >= 0; --run) {
+      const auto& kind = edges[rng() % std::size(edges)];
+      for (int i = rng() % 12; i >= 0; --i) text += kind[rng() % 4];
+    }
+    CodePageStream stream(65001, EncodeRules{InvalidAction::Stop, InvalidAction::Stop, false});
+    Bytes streamed;
+    ASSERT_TRUE(Stream(TextView(text), Cuts(rng, text.size(), false), streamed,
+                       [&](TextView piece, bool last, Bytes& out) { return stream.Encode(piece, last, out); }));
+    ASSERT_EQ(Hex(streamed), Hex(TextToCpBytes(text, 65001))) << Hex(text);
+  }
+}
+
 TEST(CharsetStream, PendingBytesAreThoseOfACutCharacter) {
   const auto utf8 = CharsetStream::ByCodePage(65001);
   Text out;
