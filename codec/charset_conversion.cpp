@@ -23,6 +23,7 @@
 #include <bit>
 #include <charconv>
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace mok {
@@ -847,8 +848,6 @@ bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes&
 
 }  // namespace
 
-namespace {
-
 // The characters of a stateless code page of one- and two-byte characters,
 // read once from its converter, so that a large input decodes by table
 // lookup: ICU's general decoder takes several times as long per byte. Only
@@ -860,6 +859,8 @@ struct DoubleByteTable {
   std::vector<char16_t> pairs;         // [(lead - 0x80) * 256 + trail]; 0: not a character
   std::uint8_t lowest_trail = 0xFF;    // a byte below it always ends a character
 };
+
+namespace {
 
 std::unique_ptr<DoubleByteTable> ReadDoubleByteTable(UConverter* converter) {
   const UConverterType type = ucnv_getType(converter);
@@ -1295,26 +1296,38 @@ std::size_t CodePageStream::PendingDecodeBytes() const {
   return impl_->byte_carry.size();
 }
 
-bool AppendRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+const DoubleByteTable* RegularCharacterTable(std::int32_t code_page) {
+  const CodePageName* entry = FindCodePage(code_page);
+  if (entry == nullptr || entry->icu_name == nullptr) return nullptr;
+  const auto slot = static_cast<std::size_t>(entry - kCodePageNames);
+  // One table per code page for the whole process, read when first asked
+  // for (with the asking thread's converter) and never changed afterwards.
+  static std::array<std::unique_ptr<DoubleByteTable>, kCodePageCount> tables;
+  static std::array<std::once_flag, kCodePageCount> read;
+  std::call_once(read[slot], [&] {
+    UConverter* converter = Cache().Icu(*entry);
+    if (converter != nullptr && IsAsciiTransparent(converter)) tables[slot] = ReadDoubleByteTable(converter);
+  });
+  return tables[slot].get();
+}
+
+bool AppendRegularCharacters(const DoubleByteTable& table, BytesView bytes, Text& out) {
   const std::size_t at = out.size();
   try {
-    // One table per code page and thread, read when first asked for.
-    thread_local std::array<std::unique_ptr<DoubleByteTable>, kCodePageCount> tables;
-    thread_local std::array<bool, kCodePageCount> tried{};
-    const CodePageName* entry = FindCodePage(code_page);
-    if (entry == nullptr || entry->icu_name == nullptr) return false;
-    const std::size_t slot = static_cast<std::size_t>(entry - kCodePageNames);
-    if (!tried[slot]) {
-      tried[slot] = true;
-      UConverter* converter = Cache().Icu(*entry);
-      if (converter != nullptr && IsAsciiTransparent(converter)) tables[slot] = ReadDoubleByteTable(converter);
-    }
-    if (!tables[slot]) return false;
-    if (DecodeByTable(*tables[slot], bytes, out) == bytes.size()) return true;
+    if (DecodeByTable(table, bytes, out) == bytes.size()) return true;
     out.resize(at);
     return false;
   } catch (...) {
     out.resize(at);
+    return false;
+  }
+}
+
+bool AppendRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+  try {
+    const DoubleByteTable* table = RegularCharacterTable(code_page);
+    return table != nullptr && AppendRegularCharacters(*table, bytes, out);
+  } catch (...) {
     return false;
   }
 }

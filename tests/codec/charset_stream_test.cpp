@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "codec/charset_conversion.h"
@@ -139,6 +140,28 @@ TEST(DecodeRegularCharacters, EqualsTheConverterOrDeclines) {
     }
   }
   EXPECT_GT(taken, 200);  // GBK, Big5, Shift-JIS, UHC and the single-byte pages take most
+}
+
+TEST(RegularCharacterTable, OnePerCodePageSharedByEveryThread) {
+  // A decoder may be made in one thread and used in another: the table it
+  // looked up stays valid and decodes alike everywhere.
+  const DoubleByteTable* gbk = RegularCharacterTable(936);
+  ASSERT_NE(gbk, nullptr);
+  const Bytes bytes = ToBytes("\xD6\xD0\xCE\xC4A\x80");
+  const DoubleByteTable* elsewhere = nullptr;
+  Text there;
+  std::thread([&] {
+    elsewhere = RegularCharacterTable(936);
+    EXPECT_TRUE(AppendRegularCharacters(*gbk, bytes, there));
+  }).join();
+  EXPECT_EQ(elsewhere, gbk);
+  EXPECT_EQ(Hex(there), Hex(CpBytesToText(bytes, 936)));
+  Text declined = u"x";
+  EXPECT_FALSE(AppendRegularCharacters(*gbk, ToBytes("\xD6"), declined));  // cut short: the converter's part
+  EXPECT_EQ(declined, u"x");
+  EXPECT_EQ(RegularCharacterTable(65001), nullptr);
+  EXPECT_EQ(RegularCharacterTable(50220), nullptr);
+  EXPECT_EQ(RegularCharacterTable(4242), nullptr);
 }
 
 TEST(CodePageStream, OneStreamEncodesAndDecodesIndependently) {
