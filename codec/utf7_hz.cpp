@@ -172,14 +172,13 @@ inline bool DecodeEightToUnits(const char16_t* in, char16_t* out) noexcept {
   unsigned wide = 0;
   for (int k = 0; k < 8; ++k) wide |= in[k];
   if (wide >= 128) return false;
-  std::uint64_t bits = 0;
-  int bad = 0;
-  for (int k = 0; k < 8; ++k) {
-    const int v = base64_detail::kStandardValues[in[k]];
-    bad |= v;
-    bits = (bits << 6) | static_cast<std::uint64_t>(v);  // bits are only used when no v is -1
-  }
-  if (bad < 0) return false;
+  int v[8];
+  for (int k = 0; k < 8; ++k) v[k] = base64_detail::kStandardValues[in[k]];
+  // Combined pairwise rather than one after another, so that the eight
+  // lookups do not wait on each other.
+  if (((v[0] | v[1]) | (v[2] | v[3]) | ((v[4] | v[5]) | (v[6] | v[7]))) < 0) return false;
+  const auto pair = [&v](int k) { return static_cast<std::uint64_t>((v[k] << 6) | v[k + 1]); };
+  const std::uint64_t bits = (((pair(0) << 12) | pair(2)) << 24) | (pair(4) << 12) | pair(6);
   out[0] = static_cast<char16_t>(bits >> 32);
   out[1] = static_cast<char16_t>(bits >> 16);
   out[2] = static_cast<char16_t>(bits);
