@@ -148,6 +148,14 @@ bool InputDecoder::Decode(BytesView chunk, bool last, Text& out) {
   return true;
 }
 
+BytesView InputDecoder::Pass(BytesView chunk) {
+  const std::size_t skipped = std::min(mark_left_, chunk.size());
+  mark_left_ -= skipped;
+  text_offset_ = fed_ + skipped;
+  fed_ += chunk.size();
+  return chunk.substr(skipped);
+}
+
 std::uint64_t InputDecoder::InputBytesOf(TextView text) const {
   if (code_page_ == 1200) return 2 * text.size();
   return TextToCpBytes(text, code_page_).size();
@@ -156,9 +164,11 @@ std::uint64_t InputDecoder::InputBytesOf(TextView text) const {
 OutputEncoder::OutputEncoder(const FileEncoding& encoding, const EncodeRules& rules) {
   if (encoding.format == 0) {
     charset_ = CharsetStream::ByCodePage(encoding.code_page, rules);
+    utf8_ = encoding.code_page == 65001;
   } else {
     charset_ = CharsetOfFormat(encoding.format, rules);
     mark_pending_ = HasMark(encoding.format);
+    utf8_ = encoding.format == kFormatUtf8 || encoding.format == kFormatUtf8Bom;
   }
 }
 
