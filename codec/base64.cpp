@@ -46,8 +46,7 @@ constexpr std::array<ValueTable, 8> kTables = {MakeTable(0), MakeTable(1), MakeT
 // For each place in a group of four characters, each byte's bits where they
 // land in the group's three bytes (the first byte lowest), so that a group
 // decodes by four lookups joined by OR; a byte outside the alphabet (blanks
-// included) sets bit 24 instead.
-constexpr std::uint32_t kNotInGroup = 0x01000000;
+// included) sets kNotInGroup instead.
 using GroupTable = std::array<std::array<std::uint32_t, 256>, 4>;
 
 constexpr GroupTable MakeGroupTable(int variant) {
@@ -129,6 +128,8 @@ constexpr ValueTable MakeStandardValues() {
 }
 
 constinit const ValueTable kStandardValues = MakeStandardValues();
+
+constinit const GroupTable kStandardGroups = kGroupTables[0];
 
 std::size_t DecodeRun(const char16_t* chars, std::size_t count, std::int16_t variant, bool skip_blanks,
                       std::uint8_t* out) noexcept {

@@ -125,6 +125,19 @@ extern const std::array<std::int8_t, 128> kStandardValues;
 // Value of a character in the standard alphabet, or -1.
 [[nodiscard]] inline int StandardValue(char16_t c) noexcept { return c < 128 ? kStandardValues[c] : -1; }
 
+// For each place in a group of four characters of the standard alphabet,
+// each character's (below 256) bits where they land in the group's three
+// bytes, the first byte lowest; a character outside it sets kNotInGroup.
+inline constexpr std::uint32_t kNotInGroup = 0x01000000;
+extern const std::array<std::array<std::uint32_t, 256>, 4> kStandardGroups;
+
+// The three bytes of a group of four characters below 256 (first byte
+// lowest), or a value with kNotInGroup set when one is outside the alphabet.
+template <typename Unit>
+[[nodiscard]] inline std::uint32_t StandardGroup(const Unit* c) noexcept {
+  return (kStandardGroups[0][c[0]] | kStandardGroups[1][c[1]]) | (kStandardGroups[2][c[2]] | kStandardGroups[3][c[3]]);
+}
+
 }  // namespace base64_detail
 
 }  // namespace mok

@@ -171,17 +171,13 @@ void RemoveContinuations(Text& text, TextView pattern) {
 inline bool DecodeEightToUnits(const char16_t* in, char16_t* out) noexcept {
   unsigned wide = 0;
   for (int k = 0; k < 8; ++k) wide |= in[k];
-  if (wide >= 128) return false;
-  int v[8];
-  for (int k = 0; k < 8; ++k) v[k] = base64_detail::kStandardValues[in[k]];
-  // Combined pairwise rather than one after another, so that the eight
-  // lookups do not wait on each other.
-  if (((v[0] | v[1]) | (v[2] | v[3]) | ((v[4] | v[5]) | (v[6] | v[7]))) < 0) return false;
-  const auto pair = [&v](int k) { return static_cast<std::uint64_t>((v[k] << 6) | v[k + 1]); };
-  const std::uint64_t bits = (((pair(0) << 12) | pair(2)) << 24) | (pair(4) << 12) | pair(6);
-  out[0] = static_cast<char16_t>(bits >> 32);
-  out[1] = static_cast<char16_t>(bits >> 16);
-  out[2] = static_cast<char16_t>(bits);
+  if (wide >= 256) return false;
+  // Two groups of three bytes, each with its first byte lowest.
+  const std::uint32_t first = base64_detail::StandardGroup(in), second = base64_detail::StandardGroup(in + 4);
+  if ((first | second) >= base64_detail::kNotInGroup) return false;
+  out[0] = static_cast<char16_t>(((first & 0xFF) << 8) | ((first >> 8) & 0xFF));
+  out[1] = static_cast<char16_t>(((first >> 8) & 0xFF00) | (second & 0xFF));
+  out[2] = static_cast<char16_t>((second & 0xFF00) | ((second >> 16) & 0xFF));
   return true;
 }
 
