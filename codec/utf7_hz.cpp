@@ -645,6 +645,53 @@ namespace {
 // other than "~", which may begin a shift or a line continuation.
 [[nodiscard]] inline bool PlainHalf(char16_t c) noexcept { return c >= 0x21 && c <= 0x7E && c != u'~'; }
 
+// Text, shifts and whole pairs from in[i] on, where nothing is held back, up
+// to anything else (a "~" that may begin a line continuation, a pair cut by
+// the end, ...); returns where it stopped. A function of its own, so that
+// its few values stay in registers.
+[[gnu::noinline]] std::size_t DecodeHzText(const char16_t* in, std::size_t i, std::size_t n, const GbDecodeTable& table, bool& in_gb,
+                         int& last, char16_t*& out) noexcept {
+  bool gb = in_gb;
+  int previous = last;
+  char16_t* o = out;
+  for (;;) {
+    if (gb) {
+      while (i + 1 < n && PlainHalf(in[i]) && PlainHalf(in[i + 1])) {
+        const GbChars& chars = table[static_cast<std::size_t>((in[i] - 0x21) * kGbRows + (in[i + 1] - 0x21))];
+        o[0] = chars.unit[0];
+        o[1] = chars.unit[1];
+        o += chars.count;
+        i += 2;
+      }
+      if (i + 1 < n && in[i] == u'~' && in[i + 1] == u'}') {
+        gb = false;
+        previous = u'}';
+        i += 2;
+        continue;
+      }
+      if (i < n && (in[i] <= 0x20 || in[i] > 0x7E)) {
+        gb = false;  // ends the section and is text itself
+        continue;
+      }
+      break;
+    }
+    const std::size_t run = i;
+    for (; i < n && in[i] != u'~'; ++i) *o++ = in[i] == 0 ? u' ' : in[i];
+    if (i > run) previous = in[i - 1];
+    if (i + 1 < n && in[i + 1] == u'{') {  // in[i] is "~"
+      gb = true;
+      previous = -1;
+      i += 2;
+      continue;
+    }
+    break;
+  }
+  in_gb = gb;
+  last = previous;
+  out = o;
+  return i;
+}
+
 }  // namespace
 
 bool HzStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
@@ -679,38 +726,7 @@ bool HzStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
         int previous = m.previous;
         char16_t* o = m.o;
         const std::size_t from = i;
-        for (;;) {
-          if (gb) {
-            while (i + 1 < n && PlainHalf(in[i]) && PlainHalf(in[i + 1])) {
-              const GbChars& chars = table[static_cast<std::size_t>((in[i] - 0x21) * kGbRows + (in[i + 1] - 0x21))];
-              o[0] = chars.unit[0];
-              o[1] = chars.unit[1];
-              o += chars.count;
-              i += 2;
-            }
-            if (i + 1 < n && in[i] == u'~' && in[i + 1] == u'}') {
-              gb = false;
-              previous = u'}';
-              i += 2;
-              continue;
-            }
-            if (i < n && (in[i] <= 0x20 || in[i] > 0x7E)) {
-              gb = false;  // ends the section and is text itself
-              continue;
-            }
-            break;
-          }
-          const std::size_t run = i;
-          for (; i < n && in[i] != u'~'; ++i) *o++ = in[i] == 0 ? u' ' : in[i];
-          if (i > run) previous = in[i - 1];
-          if (i + 1 < n && in[i + 1] == u'{') {  // in[i] is "~"
-            gb = true;
-            previous = -1;
-            i += 2;
-            continue;
-          }
-          break;
-        }
+        i = DecodeHzText(in, i, n, table, gb, previous, o);
         m.gb = gb;
         m.previous = previous;
         m.o = o;
