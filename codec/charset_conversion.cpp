@@ -922,10 +922,10 @@ std::unique_ptr<DoubleByteTable> ReadDoubleByteTable(UConverter* converter) {
 // Decodes the regular characters at the start of bytes by table; returns how
 // many bytes it took. It stops at anything else, and before a lead byte whose
 // trail byte is not in bytes.
-std::size_t DecodeByTable(const DoubleByteTable& table, BytesView bytes, Text& out) {
-  const std::size_t at = out.size();
-  out.resize(at + bytes.size());
-  char16_t* o = out.data() + at;
+// The same into room for bytes.size() units at out; units tells how many
+// it wrote.
+std::size_t DecodeByTable(const DoubleByteTable& table, BytesView bytes, char16_t* out, std::size_t& units) noexcept {
+  char16_t* o = out;
   std::size_t i = 0;
   const std::size_t n = bytes.size();
   while (i < n) {
@@ -943,8 +943,17 @@ std::size_t DecodeByTable(const DoubleByteTable& table, BytesView bytes, Text& o
       break;
     }
   }
-  out.resize(static_cast<std::size_t>(o - out.data()));
+  units = static_cast<std::size_t>(o - out);
   return i;
+}
+
+std::size_t DecodeByTable(const DoubleByteTable& table, BytesView bytes, Text& out) {
+  const std::size_t at = out.size();
+  out.resize(at + bytes.size());
+  std::size_t units = 0;
+  const std::size_t taken = DecodeByTable(table, bytes, out.data() + at, units);
+  out.resize(at + units);
+  return taken;
 }
 
 // Inputs smaller than this are decoded by the converter alone: reading the
@@ -1321,6 +1330,11 @@ bool AppendRegularCharacters(const DoubleByteTable& table, BytesView bytes, Text
     out.resize(at);
     return false;
   }
+}
+
+std::size_t DecodeRegularCharacters(const DoubleByteTable& table, BytesView bytes, char16_t* out) noexcept {
+  std::size_t units = 0;
+  return DecodeByTable(table, bytes, out, units) == bytes.size() ? units : static_cast<std::size_t>(-1);
 }
 
 bool AppendRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {

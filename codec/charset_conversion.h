@@ -53,6 +53,11 @@ struct DoubleByteTable;
 [[nodiscard]] const DoubleByteTable* RegularCharacterTable(std::int32_t code_page);
 // AppendRegularCharacters by such a table.
 [[nodiscard]] bool AppendRegularCharacters(const DoubleByteTable& table, BytesView bytes, Text& out);
+// The same into room for bytes.size() units at out, for short runs decoded
+// without growing a text twice: the number of units written, or
+// static_cast<std::size_t>(-1) when it declines.
+[[nodiscard]] std::size_t DecodeRegularCharacters(const DoubleByteTable& table, BytesView bytes,
+                                                  char16_t* out) noexcept;
 
 // The code page of the code-page table that a character-set name stands for,
 // as users of iconv and uconv write it ("utf-8", "big5", "cp950", "shift_jis",

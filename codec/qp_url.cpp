@@ -309,6 +309,19 @@ void QpUrlStreamDecoder::EndRun(Text& out) {
       table_looked_up_ = true;
       table_ = RegularCharacterTable(table_code_page_);
     }
+    // Runs are short and many: a short one decodes on the stack and joins
+    // the text in one go.
+    constexpr std::size_t kShort = 512;
+    if (table_ != nullptr && run.size() <= kShort) {
+      char16_t units[kShort];
+      const std::size_t count = DecodeRegularCharacters(*table_, run, units);
+      if (count != static_cast<std::size_t>(-1)) {
+        for (std::size_t k = 0; k < count; ++k) units[k] = units[k] == 0 ? u' ' : units[k];
+        out.append(units, count);
+        run_size_ = 0;
+        return;
+      }
+    }
     if (!(table_ != nullptr && AppendRegularCharacters(*table_, run, out))) out += DecodeRun(run, code_, by_code_page_);
   }
   run_size_ = 0;
