@@ -76,23 +76,21 @@ def sized(block, size):
 
 
 def run(argv, memory):
-    """Wall seconds and, with memory, the peak RSS in KB and the processor
-    seconds (user and system, all threads) of one process. Both come from GNU
+    """Wall seconds, processor seconds (user and system, every thread) and,
+    with memory, the peak RSS in KB of one process. The peak comes from GNU
     time, which forks from a small process: a child that Python spawns shares
     its memory until exec and would report Python's."""
     with tempfile.NamedTemporaryFile() as report, open(os.devnull, "wb") as out:
         if memory:
-            argv = ["/usr/bin/time", "-f", "%U %S %M", "-o", report.name] + argv
+            argv = ["/usr/bin/time", "-f", "%M", "-o", report.name] + argv
         start = time.perf_counter()
         pid = os.posix_spawn(argv[0], argv, os.environ, file_actions=[(os.POSIX_SPAWN_DUP2, out.fileno(), 1)])
-        _, status = os.waitpid(pid, 0)
+        _, status, usage = os.wait4(pid, 0)  # the usage includes what GNU time waited for
         wall = time.perf_counter() - start
         if os.waitstatus_to_exitcode(status) != 0:
             sys.exit("bench-cli: failed: " + " ".join(argv))
-        if not memory:
-            return wall, 0, 0.0
-        user, system, rss = open(report.name).read().split()[-3:]
-        return wall, int(rss), float(user) + float(system)
+        rss = int(open(report.name).read().split()[-1]) if memory else 0
+        return wall, rss, usage.ru_utime + usage.ru_stime
 
 
 def compare(title, commands, runs, size=None):
