@@ -84,6 +84,9 @@ class InputDecoder {
   std::int32_t code_page_ = 0;  // for InputBytesOf; 1200 for both UTF-16 orders
   std::string name_;
   std::size_t mark_left_ = 0;  // bytes of the byte order mark still to drop
+  // UTF-8, GBK, GB18030 and Latin-1: without states, each ASCII byte a
+  // character of its own.
+  bool ascii_as_is_ = false;
   std::uint64_t fed_ = 0;
   std::uint64_t text_offset_ = 0;
 };
