@@ -35,11 +35,13 @@ std::string Cause(int error_number, const std::string& path) {
 }
 
 // A piece of text for the writer, and where it came from: the input offset
-// of its first unit while no step stands between input and output.
+// of its first unit while no step stands between input and output. On the
+// UTF-8 path, output bytes come before the text.
 struct Piece {
   Text text;
   bool last = false;
   std::uint64_t input_offset = 0;
+  Bytes utf8;
 };
 
 constexpr std::uint64_t kNoInputOffset = static_cast<std::uint64_t>(-1);
@@ -73,22 +75,23 @@ class Writer {
     }
   }
 
-  // An empty text whose buffer a written chunk left behind, so that chunk
+  // An empty piece whose buffers a written chunk left behind, so that chunk
   // after chunk reuses the same few buffers.
-  Text Spare() {
+  Piece Spare() {
     std::lock_guard lock(mutex_);
-    if (spare_.empty()) return Text();
-    Text text = std::move(spare_.back());
+    if (spare_.empty()) return Piece();
+    Piece piece = std::move(spare_.back());
     spare_.pop_back();
-    text.clear();
-    return text;
+    piece.text.clear();
+    piece.utf8.clear();
+    return piece;
   }
 
   // False when encoding or writing has failed (Finish tells which).
   bool Put(Piece piece) {
     if (!thread_.joinable()) {
       const bool written = Write(piece);
-      spare_.push_back(std::move(piece.text));
+      spare_.push_back(std::move(piece));
       return written;
     }
     std::unique_lock lock(mutex_);
@@ -117,6 +120,20 @@ class Writer {
 
  private:
   bool Write(const Piece& piece) {
+    if (!piece.utf8.empty()) {
+      // Bytes of the UTF-8 path, after the byte order mark the encoder
+      // writes first, if any.
+      if (!encoder_.Encode(TextView(), false, bytes_)) {
+        error_ = -1;
+        return false;
+      }
+      int error = sink_.Write(bytes_);
+      if (error == 0) error = sink_.Write(piece.utf8);
+      if (error != 0) {
+        error_ = error;
+        return false;
+      }
+    }
     // A step on the whole text gives it all at once; it is encoded in pieces
     // of a chunk's size all the same.
     const Text& text = piece.text;
@@ -170,7 +187,7 @@ class Writer {
         changed_.notify_all();
         return;
       }
-      if (spare_.size() < kQueued + 1) spare_.push_back(std::move(piece.text));
+      if (spare_.size() < kQueued + 1) spare_.push_back(std::move(piece));
     }
   }
 
@@ -184,7 +201,7 @@ class Writer {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Piece> queue_;
-  std::vector<Text> spare_;
+  std::vector<Piece> spare_;
   bool done_ = false;
   bool failed_ = false;
 };
@@ -291,14 +308,24 @@ int ConvertOne(const RunPlan& plan, const std::string& input, const std::string&
     Report(shown_in + ": 转换 未成~ 转换器出错");
     return kExitFailed;
   };
-  Text text, next;
+  // UTF-8 in and out through one step that takes it: the step reads the
+  // input's bytes and gives the output's, without text in between.
+  const bool utf8_path = stages.size() == 1 && stages.front()->TakesUtf8() && decoder.ReadsUtf8() &&
+                         encoder.WritesUtf8();
+  Piece piece;
+  Text next;
   for (;;) {
-    bool converted = decoder.Decode(chunk, at_end, text);
-    const std::uint64_t offset = stages.empty() ? decoder.TextOffset() : kNoInputOffset;
-    for (auto& stage : stages) {
-      converted = converted && stage->Run(text, at_end, next);
-      text.swap(next);
+    bool converted = true;
+    if (utf8_path) {
+      converted = stages.front()->RunUtf8(decoder.Pass(chunk), at_end, piece.utf8, piece.text);
+    } else {
+      converted = decoder.Decode(chunk, at_end, piece.text);
+      for (auto& stage : stages) {
+        converted = converted && stage->Run(piece.text, at_end, next);
+        piece.text.swap(next);
+      }
     }
+    const std::uint64_t offset = stages.empty() ? decoder.TextOffset() : kNoInputOffset;
     if (!converted) {
       (void)writer.Finish();
       Report(shown_in + ": 转换 未成~ 转换器出错");
@@ -315,8 +342,10 @@ int ConvertOne(const RunPlan& plan, const std::string& input, const std::string&
         }
       }
     }
-    if (!writer.Put({std::move(text), at_end, offset})) return write_failed();
-    text = writer.Spare();
+    piece.last = at_end;
+    piece.input_offset = offset;
+    if (!writer.Put(std::move(piece))) return write_failed();
+    piece = writer.Spare();
     if (at_end) break;
     if (int error = source.Next(chunk, at_end); error != 0) {
       (void)writer.Finish();

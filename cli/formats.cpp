@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <charconv>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "cli/words.h"
 #include "codec/charset_conversion.h"
 #include "codec/charset_tables.h"
@@ -135,17 +139,63 @@ InputDecoder::InputDecoder(const FileEncoding& requested, std::int16_t detected)
     default: code_page_ = 1200; break;
   }
   name_ = requested.name.empty() ? ToUtf8(FileFormatName(used, true)) : requested.name;
+  ascii_as_is_ = code_page_ == 65001 || code_page_ == 936 || code_page_ == 54936 || code_page_ == 28591;
 }
+
+namespace {
+
+// Widens the ASCII bytes at the start of bytes into the empty out, NULs as
+// spaces, up to the first other byte; returns how many it took.
+std::size_t WidenAscii(BytesView bytes, Text& out) {
+  const std::size_t n = bytes.size();
+  out.resize(n);
+  const std::uint8_t* p = bytes.data();
+  char16_t* o = out.data();
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), space = _mm_set1_epi8(' ');
+  for (; i + 16 <= n; i += 16) {
+    __m128i sixteen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    if (_mm_movemask_epi8(sixteen) != 0) break;
+    sixteen = _mm_or_si128(sixteen, _mm_and_si128(_mm_cmpeq_epi8(sixteen, zero), space));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i), _mm_unpacklo_epi8(sixteen, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + i + 8), _mm_unpackhi_epi8(sixteen, zero));
+  }
+#endif
+  for (; i < n && p[i] < 0x80; ++i) o[i] = p[i] == 0 ? u' ' : p[i];
+  out.resize(i);
+  return i;
+}
+
+}  // namespace
 
 bool InputDecoder::Decode(BytesView chunk, bool last, Text& out) {
   out.clear();
   const std::size_t skipped = std::min(mark_left_, chunk.size());
   mark_left_ -= skipped;
-  text_offset_ = fed_ + skipped - charset_->PendingDecodeBytes();
+  const std::size_t pending = charset_->PendingDecodeBytes();
+  text_offset_ = fed_ + skipped - pending;
   fed_ += chunk.size();
-  if (!charset_->Decode(chunk.substr(skipped), last, out)) return false;
-  ReplaceNulBySpace(out);
+  BytesView bytes = chunk.substr(skipped);
+  // Where each ASCII byte is a character of its own and nothing waits, the
+  // chunk's ASCII start is widened in one pass, NULs as spaces at once; the
+  // converter takes the rest from there as it would have.
+  if (ascii_as_is_ && pending == 0) {
+    bytes.remove_prefix(WidenAscii(bytes, out));
+    if (bytes.empty() && !last) return true;
+  }
+  const std::size_t at = out.size();
+  if (!charset_->Decode(bytes, last, out)) return false;
+  for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
   return true;
+}
+
+BytesView InputDecoder::Pass(BytesView chunk) {
+  const std::size_t skipped = std::min(mark_left_, chunk.size());
+  mark_left_ -= skipped;
+  text_offset_ = fed_ + skipped;
+  fed_ += chunk.size();
+  return chunk.substr(skipped);
 }
 
 std::uint64_t InputDecoder::InputBytesOf(TextView text) const {
@@ -156,9 +206,11 @@ std::uint64_t InputDecoder::InputBytesOf(TextView text) const {
 OutputEncoder::OutputEncoder(const FileEncoding& encoding, const EncodeRules& rules) {
   if (encoding.format == 0) {
     charset_ = CharsetStream::ByCodePage(encoding.code_page, rules);
+    utf8_ = encoding.code_page == 65001;
   } else {
     charset_ = CharsetOfFormat(encoding.format, rules);
     mark_pending_ = HasMark(encoding.format);
+    utf8_ = encoding.format == kFormatUtf8 || encoding.format == kFormatUtf8Bom;
   }
 }
 

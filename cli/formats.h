@@ -71,11 +71,22 @@ class InputDecoder {
   // format's ("GBK", "UTF-8", ...).
   [[nodiscard]] const std::string& Name() const { return name_; }
 
+  // Whether the input is read as UTF-8: each ASCII byte is then a character
+  // of its own, and no other character has an ASCII byte, so a step that
+  // reads ASCII may take the bytes as they come (Pass).
+  [[nodiscard]] bool ReadsUtf8() const { return code_page_ == 65001; }
+  // The next chunk for such a step instead of Decode: its bytes, without
+  // what is left of the byte order mark that Decode drops.
+  [[nodiscard]] BytesView Pass(BytesView chunk);
+
  private:
   std::unique_ptr<CharsetStream> charset_;
   std::int32_t code_page_ = 0;  // for InputBytesOf; 1200 for both UTF-16 orders
   std::string name_;
   std::size_t mark_left_ = 0;  // bytes of the byte order mark still to drop
+  // UTF-8, GBK, GB18030 and Latin-1: without states, each ASCII byte a
+  // character of its own.
+  bool ascii_as_is_ = false;
   std::uint64_t fed_ = 0;
   std::uint64_t text_offset_ = 0;
 };
@@ -91,9 +102,15 @@ class OutputEncoder {
   [[nodiscard]] bool Encode(TextView chunk, bool last, Bytes& out);
   [[nodiscard]] const EncodeProblem* Problem() const { return charset_->Problem(); }
 
+  // Whether the output is UTF-8 (with or without a byte order mark): valid
+  // UTF-8 is then the bytes the encoder would write for its text, whatever
+  // the rules.
+  [[nodiscard]] bool WritesUtf8() const { return utf8_; }
+
  private:
   std::unique_ptr<CharsetStream> charset_;
   bool mark_pending_ = false;
+  bool utf8_ = false;
 };
 
 }  // namespace mok::cli

@@ -1,3 +1,4 @@
+#include <cstring>
 #include <utility>
 
 #include "cli/steps.h"
@@ -83,9 +84,40 @@ class TransferStage : public Stage {
 
   bool Unchanged() const override { return !produced_; }
 
+ protected:
+  Decoder& decoder() { return *decoder_; }
+  void Produced(bool something) { produced_ = produced_ || something; }
+
  private:
   std::unique_ptr<Decoder> decoder_;
   bool produced_ = false;
+};
+
+// Base64 whose bytes are UTF-8 takes the UTF-8 path: the input's Base64
+// decodes straight to the output's bytes.
+class Base64Utf8Stage : public TransferStage<Base64StreamDecoder> {
+ public:
+  explicit Base64Utf8Stage(std::unique_ptr<Base64StreamDecoder> decoder)
+      : TransferStage(std::move(decoder)) {}
+
+  bool TakesUtf8() const override { return true; }
+
+  bool RunUtf8(BytesView chunk, bool last, Bytes& utf8, Text& text) override {
+    utf8.clear();
+    text.clear();
+    if (std::memchr(chunk.data(), 0, chunk.size()) != nullptr) {
+      // NULs are spaces in the input's text: blanks, which Base64 skips.
+      spaced_.assign(chunk.data(), chunk.size());
+      for (std::uint8_t& byte : spaced_) byte = byte == 0 ? ' ' : byte;
+      chunk = spaced_;
+    }
+    if (!decoder().DecodeToUtf8(chunk, last, utf8, text)) return false;
+    Produced(!utf8.empty() || !text.empty());
+    return true;
+  }
+
+ private:
+  Bytes spaced_;
 };
 
 }  // namespace
@@ -103,6 +135,7 @@ std::unique_ptr<Stage> Base64Stage(std::int32_t code, std::int16_t mode) {
   if (!decoder->Usable()) {
     return std::make_unique<WholeStage>([code, mode](Text& text) { DecodeBase64Text(text, code, mode); });
   }
+  if (decoder->DecodesUtf8()) return std::make_unique<Base64Utf8Stage>(std::move(decoder));
   return std::make_unique<TransferStage<Base64StreamDecoder>>(std::move(decoder));
 }
 

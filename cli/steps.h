@@ -35,6 +35,19 @@ class Stage {
   // After the last chunk: the step gave the empty text ("未经改动"), so the
   // input has no result.
   [[nodiscard]] virtual bool Unchanged() const = 0;
+
+  // The UTF-8 path, for an input read as UTF-8 and an output written in
+  // UTF-8: a step that takes it reads the input's bytes as they come (NULs
+  // as spaces, as the input's text has them) and gives the output's bytes
+  // while they are the UTF-8 of its result, without the text in between;
+  // from where they would not be, it gives the text instead, for the output
+  // to write by its rules. The result is the same as Run's, written.
+  [[nodiscard]] virtual bool TakesUtf8() const { return false; }
+  // Appends the next chunk's result, its UTF-8 to utf8 and then its text to
+  // text; last marks the end. Not to be mixed with Run.
+  [[nodiscard]] virtual bool RunUtf8(BytesView /*chunk*/, bool /*last*/, Bytes& /*utf8*/, Text& /*text*/) {
+    return false;
+  }
 };
 
 struct Step {

@@ -57,11 +57,32 @@ class Base64StreamDecoder {
   // Appends the text of the next chunk to out; last marks the end.
   [[nodiscard]] bool Decode(TextView chunk, bool last, Text& out);
 
+  // Whether the decoded bytes are read as UTF-8 (language code -4, code
+  // page 65001), so that DecodeToUtf8 serves.
+  [[nodiscard]] bool DecodesUtf8() const { return utf8_; }
+
+  // Decode for a caller that writes UTF-8, without the text in between. The
+  // chunk's bytes stand for the characters U+0000..U+00FF. While the decoded
+  // bytes are valid UTF-8, the UTF-8 of the text (their own bytes, NUL as a
+  // space) is appended to utf8, a character cut by the chunk's end held back
+  // for the next. From the first chunk whose bytes are not (a malformed
+  // sequence, or one cut by the end), the text is appended to text instead,
+  // exactly as Decode gives it, to the end: for a caller whose output treats
+  // such text by its own rules. Not to be mixed with Decode.
+  [[nodiscard]] bool DecodeToUtf8(BytesView chunk, bool last, Bytes& utf8, Text& text);
+
+  // False once DecodeToUtf8 has turned to text.
+  [[nodiscard]] bool PassesUtf8() const { return passes_utf8_; }
+
  private:
   std::int16_t variant_;
   std::uint32_t acc_ = 0;
   int pending_ = 0;       // characters of the unfinished group
   bool stopped_ = false;  // a character outside the alphabet came: the rest is ignored
+  bool utf8_ = false;
+  bool passes_utf8_ = true;
+  std::uint8_t cut_[4] = {};  // DecodeToUtf8: a character cut by the last chunk's end
+  std::size_t cut_size_ = 0;
   Bytes bytes_;
   std::unique_ptr<CharsetStream> charset_;
 };
@@ -86,8 +107,13 @@ std::size_t DecodeRun(const char16_t* chars, std::size_t count, std::int16_t var
 // unfinished group, stopped is set at the first character outside the
 // alphabet (blanks are skipped). Returns the bytes written, at most
 // MaxDecodedSize(count) + 3; a final unfinished group is not written (see
-// FinishRun).
+// FinishRun). Groups are stored four bytes at once: out needs room for
+// MaxDecodedSize(count) + 8 bytes.
 std::size_t ResumeRun(const char16_t* chars, std::size_t count, std::int16_t variant, std::uint32_t& acc,
+                      int& pending, bool& stopped, std::uint8_t* out) noexcept;
+// The same over bytes standing for the characters U+0000..U+00FF, eight at
+// a time where it can.
+std::size_t ResumeRun(const std::uint8_t* chars, std::size_t count, std::int16_t variant, std::uint32_t& acc,
                       int& pending, bool& stopped, std::uint8_t* out) noexcept;
 
 // The bytes of an unfinished group at the end, as DecodeRun writes them.
@@ -98,6 +124,19 @@ extern const std::array<std::int8_t, 128> kStandardValues;
 
 // Value of a character in the standard alphabet, or -1.
 [[nodiscard]] inline int StandardValue(char16_t c) noexcept { return c < 128 ? kStandardValues[c] : -1; }
+
+// For each place in a group of four characters of the standard alphabet,
+// each character's (below 256) bits where they land in the group's three
+// bytes, the first byte lowest; a character outside it sets kNotInGroup.
+inline constexpr std::uint32_t kNotInGroup = 0x01000000;
+extern const std::array<std::array<std::uint32_t, 256>, 4> kStandardGroups;
+
+// The three bytes of a group of four characters below 256 (first byte
+// lowest), or a value with kNotInGroup set when one is outside the alphabet.
+template <typename Unit>
+[[nodiscard]] inline std::uint32_t StandardGroup(const Unit* c) noexcept {
+  return (kStandardGroups[0][c[0]] | kStandardGroups[1][c[1]]) | (kStandardGroups[2][c[2]] | kStandardGroups[3][c[3]]);
+}
 
 }  // namespace base64_detail
 

@@ -7,6 +7,10 @@
 
 #include <iconv.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "codec/charset_stream.h"
 #include "codec/charset_tables.h"
 #include "codec/conversion_core.h"
@@ -19,6 +23,7 @@
 #include <bit>
 #include <charconv>
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace mok {
@@ -661,13 +666,36 @@ bool HasSurrogate(TextView text) {
   return found != 0;
 }
 
+#if defined(__SSE2__)
+// The UTF-8 of four units (none a surrogate) in 32-bit lanes: each lane the
+// unit's bytes, first byte lowest, and its length in bytes.
+inline void Utf8Lanes(__m128i units, __m128i& words, __m128i& lengths) {
+  const __m128i two_or_more = _mm_cmpgt_epi32(units, _mm_set1_epi32(0x7F));
+  const __m128i three = _mm_cmpgt_epi32(units, _mm_set1_epi32(0x7FF));
+  const __m128i low = _mm_and_si128(units, _mm_set1_epi32(0x3F));
+  const __m128i middle = _mm_and_si128(_mm_srli_epi32(units, 6), _mm_set1_epi32(0x3F));
+  const __m128i three_bytes =
+      _mm_or_si128(_mm_or_si128(_mm_set1_epi32(0x8080E0), _mm_srli_epi32(units, 12)),
+                   _mm_or_si128(_mm_slli_epi32(middle, 8), _mm_slli_epi32(low, 16)));
+  const __m128i two_bytes =
+      _mm_or_si128(_mm_or_si128(_mm_set1_epi32(0x80C0), _mm_srli_epi32(units, 6)), _mm_slli_epi32(low, 8));
+  const __m128i one_or_two = _mm_or_si128(_mm_and_si128(two_or_more, two_bytes), _mm_andnot_si128(two_or_more, units));
+  words = _mm_or_si128(_mm_and_si128(three, three_bytes), _mm_andnot_si128(three, one_or_two));
+  lengths = _mm_sub_epi32(_mm_sub_epi32(_mm_set1_epi32(1), two_or_more), three);
+}
+#endif
+
 // UTF-8 of text without surrogates: what the UTF-8 converter writes for it,
 // at a fraction of its cost (converted text is mostly written as UTF-8).
-// Chinese text comes in runs of three-byte characters and ASCII in runs of
-// one-byte ones, so four units of either kind go at once, without branches.
+// A character's bytes are stored four at once, the extra ones written over
+// by the next character (hence one byte of room more). With SSE2, eight
+// units go at a time: ASCII narrowed at once, anything else as eight lanes
+// of bytes and lengths worked out side by side, so that Chinese text mixed
+// with ASCII words takes no branch per character. Without it, and for the
+// last few units, runs of three-byte characters and of ASCII go four at once.
 void AppendUtf8(TextView text, Bytes& out) {
   const std::size_t at = out.size();
-  out.resize(at + 3 * text.size() + 1);  // one byte more: a character's bytes are stored four at once
+  out.resize(at + 3 * text.size() + 1);
   std::uint8_t* o = out.data() + at;
   const char16_t* p = text.data();
   const char16_t* const end = p + text.size();
@@ -685,6 +713,29 @@ void AppendUtf8(TextView text, Bytes& out) {
     }
     o += 3;
   };
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i non_ascii = _mm_set1_epi16(static_cast<short>(0xFF80));
+  while (end - p >= 8) {
+    const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    p += 8;
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(units, non_ascii), zero)) == 0xFFFF) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o), _mm_packus_epi16(units, units));
+      o += 8;
+      continue;
+    }
+    __m128i words[2], lengths[2];
+    Utf8Lanes(_mm_unpacklo_epi16(units, zero), words[0], lengths[0]);
+    Utf8Lanes(_mm_unpackhi_epi16(units, zero), words[1], lengths[1]);
+    alignas(16) std::uint32_t word[8], length[8];
+    std::memcpy(word, words, sizeof word);
+    std::memcpy(length, lengths, sizeof length);
+    for (int k = 0; k < 8; ++k) {  // x86: the first byte is the lowest
+      std::memcpy(o, &word[k], 4);
+      o += length[k];
+    }
+  }
+#endif
   while (p != end) {
     if (end - p >= 4) {
       const std::uint32_t a = p[0], b = p[1], c = p[2], d = p[3];
@@ -808,8 +859,6 @@ bool IconvEncodeChunk(iconv_t cd, Text& carry, TextView chunk, bool last, Bytes&
 
 }  // namespace
 
-namespace {
-
 // The characters of a stateless code page of one- and two-byte characters,
 // read once from its converter, so that a large input decodes by table
 // lookup: ICU's general decoder takes several times as long per byte. Only
@@ -821,6 +870,8 @@ struct DoubleByteTable {
   std::vector<char16_t> pairs;         // [(lead - 0x80) * 256 + trail]; 0: not a character
   std::uint8_t lowest_trail = 0xFF;    // a byte below it always ends a character
 };
+
+namespace {
 
 std::unique_ptr<DoubleByteTable> ReadDoubleByteTable(UConverter* converter) {
   const UConverterType type = ucnv_getType(converter);
@@ -882,10 +933,10 @@ std::unique_ptr<DoubleByteTable> ReadDoubleByteTable(UConverter* converter) {
 // Decodes the regular characters at the start of bytes by table; returns how
 // many bytes it took. It stops at anything else, and before a lead byte whose
 // trail byte is not in bytes.
-std::size_t DecodeByTable(const DoubleByteTable& table, BytesView bytes, Text& out) {
-  const std::size_t at = out.size();
-  out.resize(at + bytes.size());
-  char16_t* o = out.data() + at;
+// The same into room for bytes.size() units at out; units tells how many
+// it wrote.
+std::size_t DecodeByTable(const DoubleByteTable& table, BytesView bytes, char16_t* out, std::size_t& units) noexcept {
+  char16_t* o = out;
   std::size_t i = 0;
   const std::size_t n = bytes.size();
   while (i < n) {
@@ -903,8 +954,17 @@ std::size_t DecodeByTable(const DoubleByteTable& table, BytesView bytes, Text& o
       break;
     }
   }
-  out.resize(static_cast<std::size_t>(o - out.data()));
+  units = static_cast<std::size_t>(o - out);
   return i;
+}
+
+std::size_t DecodeByTable(const DoubleByteTable& table, BytesView bytes, Text& out) {
+  const std::size_t at = out.size();
+  out.resize(at + bytes.size());
+  std::size_t units = 0;
+  const std::size_t taken = DecodeByTable(table, bytes, out.data() + at, units);
+  out.resize(at + units);
+  return taken;
 }
 
 // Inputs smaller than this are decoded by the converter alone: reading the
@@ -1256,26 +1316,43 @@ std::size_t CodePageStream::PendingDecodeBytes() const {
   return impl_->byte_carry.size();
 }
 
-bool AppendRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+const DoubleByteTable* RegularCharacterTable(std::int32_t code_page) {
+  const CodePageName* entry = FindCodePage(code_page);
+  if (entry == nullptr || entry->icu_name == nullptr) return nullptr;
+  const auto slot = static_cast<std::size_t>(entry - kCodePageNames);
+  // One table per code page for the whole process, read when first asked
+  // for (with the asking thread's converter) and never changed afterwards.
+  static std::array<std::unique_ptr<DoubleByteTable>, kCodePageCount> tables;
+  static std::array<std::once_flag, kCodePageCount> read;
+  std::call_once(read[slot], [&] {
+    UConverter* converter = Cache().Icu(*entry);
+    if (converter != nullptr && IsAsciiTransparent(converter)) tables[slot] = ReadDoubleByteTable(converter);
+  });
+  return tables[slot].get();
+}
+
+bool AppendRegularCharacters(const DoubleByteTable& table, BytesView bytes, Text& out) {
   const std::size_t at = out.size();
   try {
-    // One table per code page and thread, read when first asked for.
-    thread_local std::array<std::unique_ptr<DoubleByteTable>, kCodePageCount> tables;
-    thread_local std::array<bool, kCodePageCount> tried{};
-    const CodePageName* entry = FindCodePage(code_page);
-    if (entry == nullptr || entry->icu_name == nullptr) return false;
-    const std::size_t slot = static_cast<std::size_t>(entry - kCodePageNames);
-    if (!tried[slot]) {
-      tried[slot] = true;
-      UConverter* converter = Cache().Icu(*entry);
-      if (converter != nullptr && IsAsciiTransparent(converter)) tables[slot] = ReadDoubleByteTable(converter);
-    }
-    if (!tables[slot]) return false;
-    if (DecodeByTable(*tables[slot], bytes, out) == bytes.size()) return true;
+    if (DecodeByTable(table, bytes, out) == bytes.size()) return true;
     out.resize(at);
     return false;
   } catch (...) {
     out.resize(at);
+    return false;
+  }
+}
+
+std::size_t DecodeRegularCharacters(const DoubleByteTable& table, BytesView bytes, char16_t* out) noexcept {
+  std::size_t units = 0;
+  return DecodeByTable(table, bytes, out, units) == bytes.size() ? units : static_cast<std::size_t>(-1);
+}
+
+bool AppendRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out) {
+  try {
+    const DoubleByteTable* table = RegularCharacterTable(code_page);
+    return table != nullptr && AppendRegularCharacters(*table, bytes, out);
+  } catch (...) {
     return false;
   }
 }

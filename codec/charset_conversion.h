@@ -45,6 +45,20 @@ namespace mok {
 // The same, appending to out (which is unchanged when it declines).
 [[nodiscard]] bool AppendRegularCharacters(BytesView bytes, std::int32_t code_page, Text& out);
 
+// The table those two read, for a caller that decodes many short runs of
+// one code page: looked up once, read on first use and kept, shared by all
+// threads, for the life of the process. nullptr for a code page without one.
+// May throw std::bad_alloc.
+struct DoubleByteTable;
+[[nodiscard]] const DoubleByteTable* RegularCharacterTable(std::int32_t code_page);
+// AppendRegularCharacters by such a table.
+[[nodiscard]] bool AppendRegularCharacters(const DoubleByteTable& table, BytesView bytes, Text& out);
+// The same into room for bytes.size() units at out, for short runs decoded
+// without growing a text twice: the number of units written, or
+// static_cast<std::size_t>(-1) when it declines.
+[[nodiscard]] std::size_t DecodeRegularCharacters(const DoubleByteTable& table, BytesView bytes,
+                                                  char16_t* out) noexcept;
+
 // The code page of the code-page table that a character-set name stands for,
 // as users of iconv and uconv write it ("utf-8", "big5", "cp950", "shift_jis",
 // "euc-jp", "iso-8859-1", "utf-16le", "windows-1252", "koi8-r", ...), or 0.

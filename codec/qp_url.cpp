@@ -279,6 +279,7 @@ QpUrlStreamDecoder::QpUrlStreamDecoder(std::int32_t code, std::int16_t mode)
     run_ = std::make_unique_for_overwrite<std::uint8_t[]>(kRunHeld);
     const std::int32_t code_page = by_code_page_ ? code : code >= 0 ? AnsiCodePageOfLocale(code) : -1;
     if (code_page > 0 && code_page != 1200) table_code_page_ = code_page;
+    table_looked_up_ = table_code_page_ == 0;
   } catch (...) {
     usable_ = false;
   }
@@ -303,8 +304,25 @@ void QpUrlStreamDecoder::EndRun(Text& out) {
   if (run_stream_) {
     failed_ = failed_ || !run_stream_->Decode(run, true, out);
     run_stream_.reset();
-  } else if (!run.empty() && !(table_code_page_ > 0 && AppendRegularCharacters(run, table_code_page_, out))) {
-    out += DecodeRun(run, code_, by_code_page_);
+  } else if (!run.empty()) {
+    if (!table_looked_up_) {  // the first run: the table is read now, not for inputs that have none
+      table_looked_up_ = true;
+      table_ = RegularCharacterTable(table_code_page_);
+    }
+    // Runs are short and many: a short one decodes on the stack and joins
+    // the text in one go.
+    constexpr std::size_t kShort = 512;
+    if (table_ != nullptr && run.size() <= kShort) {
+      char16_t units[kShort];
+      const std::size_t count = DecodeRegularCharacters(*table_, run, units);
+      if (count != static_cast<std::size_t>(-1)) {
+        for (std::size_t k = 0; k < count; ++k) units[k] = units[k] == 0 ? u' ' : units[k];
+        out.append(units, count);
+        run_size_ = 0;
+        return;
+      }
+    }
+    if (!(table_ != nullptr && AppendRegularCharacters(*table_, run, out))) out += DecodeRun(run, code_, by_code_page_);
   }
   run_size_ = 0;
   for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
@@ -433,34 +451,73 @@ void QpUrlStreamDecoder::Filter(char16_t c, Text& out) {
 // the character at i needs the single steps.
 bool QpUrlStreamDecoder::Fast(TextView chunk, std::size_t& i, Text& out) {
   const std::size_t n = chunk.size();
+  const char16_t* const in = chunk.data();
   const char16_t plus = url_ ? u'+' : 0;
+  const char16_t escape = escape_;
   for (;;) {
     if (held_ || i >= n) return i < n;
-    const char16_t c = chunk[i];
-    if (c == escape_) {
-      if (!url_ && i + 1 < n && chunk[i + 1] == u'\n') {  // "=" LF
+    const char16_t c = in[i];
+    if (c == escape) {
+      if (!url_ && i + 1 < n && in[i + 1] == u'\n') {  // "=" LF
         i += 2;
         continue;
       }
-      if (!url_ && i + 2 < n && chunk[i + 1] == u'\r' && chunk[i + 2] == u'\n') {  // "=" CR LF
+      if (!url_ && i + 2 < n && in[i + 1] == u'\r' && in[i + 2] == u'\n') {  // "=" CR LF
         i += 3;
         continue;
       }
       const bool after_run = state_ == State::AfterEscaped || state_ == State::AfterLiteral;
       if ((state_ != State::Text && !after_run) || i + 2 >= n) return true;
-      const int high = HexValue(chunk[i + 1]), low = HexValue(chunk[i + 2]);
-      if (high < 0 || low < 0) return true;
-      PushByte(static_cast<std::uint8_t>(high * 16 + low), out);
-      i += 3;
-      state_ = State::AfterEscaped;
+      int high = HexValue(in[i + 1]), low = HexValue(in[i + 2]);
+      if ((high | low) < 0) return true;
+      // The run goes on as long as escapes follow, each with its optional
+      // printable byte; a soft line break, an incomplete escape or the
+      // chunk's end hand it back to the loop above with its state.
+      std::uint8_t* const run = run_.get();
+      std::size_t size = run_size_;
+      std::size_t k = i;
+      State state = State::AfterEscaped;
+      for (;;) {
+        run[size++] = static_cast<std::uint8_t>(high * 16 + low);
+        k += 3;
+        state = State::AfterEscaped;
+        if (size == kRunHeld) {
+          run_size_ = size;
+          FlushRun(out);
+          size = 0;
+        }
+        if (k >= n) break;
+        char16_t next = in[k];
+        if (next != escape) {
+          if (!IsPrintable(next) || next == plus) break;  // ends the run, as the loop above finds
+          run[size++] = static_cast<std::uint8_t>(next);  // the printable second byte of a pair
+          ++k;
+          state = State::AfterLiteral;
+          if (size == kRunHeld) {
+            run_size_ = size;
+            FlushRun(out);
+            size = 0;
+          }
+          if (k >= n || in[k] != escape) break;  // a second printable character ends the run
+        }
+        if (k + 2 >= n) break;
+        const char16_t digits = in[k + 1] | in[k + 2];
+        if (digits >= 128) break;
+        high = kHexDigitValues.value[in[k + 1]];
+        low = kHexDigitValues.value[in[k + 2]];
+        if ((high | low) < 0) break;
+      }
+      run_size_ = size;
+      state_ = state;
+      i = k;
       continue;
     }
     switch (state_) {
       case State::Text: {
         std::size_t end = i;
-        while (end < n && chunk[end] != escape_) ++end;
+        while (end < n && in[end] != escape) ++end;
         const std::size_t at = out.size();
-        out.append(chunk.substr(i, end - i));
+        out.append(in + i, end - i);
         for (std::size_t k = at; k < out.size(); ++k) out[k] = (out[k] == 0 || out[k] == plus) ? u' ' : out[k];
         i = end;
         continue;

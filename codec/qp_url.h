@@ -54,6 +54,7 @@ inline constexpr std::size_t kMaxSoftBreakPadding = 998;
 void EncodeQpUrl(Text& text, std::int16_t charset_index);
 
 class CharsetStream;
+struct DoubleByteTable;
 
 // DecodeQpUrl fed chunk by chunk in bounded memory, for input of any size:
 // the texts of the chunks joined equal DecodeQpUrl of the chunks joined. A
@@ -108,6 +109,8 @@ class QpUrlStreamDecoder {
   std::unique_ptr<std::uint8_t[]> run_;
   std::size_t run_size_ = 0;
   std::int32_t table_code_page_ = 0;  // decodes short runs by table, or 0
+  bool table_looked_up_ = false;
+  const DoubleByteTable* table_ = nullptr;  // its table, once looked up
   std::unique_ptr<CharsetStream> run_stream_;  // a run too long to hold whole
 };
 

@@ -169,18 +169,57 @@ void RemoveContinuations(Text& text, TextView pattern) {
 // Decodes eight alphabet characters (48 bits) into three UTF-16BE units. Returns
 // false, writing nothing, if one of them is outside the alphabet.
 inline bool DecodeEightToUnits(const char16_t* in, char16_t* out) noexcept {
-  std::uint64_t bits = 0;
-  int bad = 0;
-  for (int k = 0; k < 8; ++k) {
-    const int v = base64_detail::StandardValue(in[k]);
-    bad |= v;
-    bits = (bits << 6) | static_cast<std::uint64_t>(v & 63);
-  }
-  if (bad < 0) return false;
-  out[0] = static_cast<char16_t>(bits >> 32);
-  out[1] = static_cast<char16_t>(bits >> 16);
-  out[2] = static_cast<char16_t>(bits);
+  unsigned wide = 0;
+  for (int k = 0; k < 8; ++k) wide |= in[k];
+  if (wide >= 256) return false;
+  // Two groups of three bytes, each with its first byte lowest.
+  const std::uint32_t first = base64_detail::StandardGroup(in), second = base64_detail::StandardGroup(in + 4);
+  if ((first | second) >= base64_detail::kNotInGroup) return false;
+  out[0] = static_cast<char16_t>(((first & 0xFF) << 8) | ((first >> 8) & 0xFF));
+  out[1] = static_cast<char16_t>(((first >> 8) & 0xFF00) | (second & 0xFF));
+  out[2] = static_cast<char16_t>((second & 0xFF00) | ((second >> 16) & 0xFF));
   return true;
+}
+
+// The bytes of the last characters of a run, fewer than eight, all in the
+// alphabet, as DecodeRun gives them: three per group of four, then one for a
+// single character (its own value), one for two and two for three.
+inline std::size_t DecodeTail(const char16_t* in, std::size_t count, std::uint8_t* out) noexcept {
+  std::size_t o = 0;
+  if (count >= 4) {
+    std::uint32_t group = 0;
+    for (int k = 0; k < 4; ++k) group = (group << 6) | static_cast<std::uint32_t>(base64_detail::kStandardValues[in[k]]);
+    out[0] = static_cast<std::uint8_t>(group >> 16);
+    out[1] = static_cast<std::uint8_t>(group >> 8);
+    out[2] = static_cast<std::uint8_t>(group);
+    o = 3;
+    in += 4;
+    count -= 4;
+  }
+  std::uint32_t acc = 0;
+  for (std::size_t k = 0; k < count; ++k) acc = (acc << 6) | static_cast<std::uint32_t>(base64_detail::kStandardValues[in[k]]);
+  return o + base64_detail::FinishRun(acc, static_cast<int>(count), out + o);
+}
+
+// Copies text up to the first "+" or the end, NULs as spaces; returns where
+// it stopped. Four units are looked at together where they hold neither.
+inline std::size_t CopyUpToPlus(const char16_t* in, std::size_t i, std::size_t n, char16_t*& o) noexcept {
+  constexpr std::uint64_t kOnes = 0x0001000100010001ull, kHigh = 0x8000800080008000ull;
+  constexpr std::uint64_t kPluses = 0x002B002B002B002Bull;
+  char16_t* w = o;
+  while (i + 4 <= n) {
+    std::uint64_t four;
+    std::memcpy(&four, in + i, 8);
+    const std::uint64_t plus = four ^ kPluses;
+    // A unit that is zero, or "+" (zero after the exclusive or), sets its high bit.
+    if (((four - kOnes) & ~four & kHigh) | ((plus - kOnes) & ~plus & kHigh)) break;
+    std::memcpy(w, in + i, 8);
+    w += 4;
+    i += 4;
+  }
+  for (; i < n && in[i] != u'+'; ++i) *w++ = in[i] == 0 ? u' ' : in[i];
+  o = w;
+  return i;
 }
 
 }  // namespace
@@ -342,38 +381,33 @@ void EncodeHzGb(Text& text) {
 // (its first two characters, its unfinished group and byte), and in HZ a
 // continuation's beginning and a tilde that "~{" may take back.
 
-// Three or more Base64 characters of a run, all of it: whole blocks of eight
-// give three units each, the rest its bytes (an odd byte forms no unit).
-void Utf7StreamDecoder::AppendRun(TextView run, Text& out) {
-  const std::size_t blocks = run.size() / 8;
-  const std::size_t at = out.size();
-  out.resize(at + 3 * blocks + (run.size() % 8 * 6 / 8 + 3) / 2);
-  char16_t* o = out.data() + at;
-  for (std::size_t b = 0; b < blocks; ++b, o += 3) (void)DecodeEightToUnits(run.data() + 8 * b, o);
-  std::uint8_t rest[8];
-  const std::size_t bytes = base64_detail::DecodeRun(run.data() + 8 * blocks, run.size() % 8, 0, false, rest);
-  for (std::size_t k = 0; k + 1 < bytes; k += 2) *o++ = static_cast<char16_t>((rest[k] << 8) | rest[k + 1]);
-  out.resize(static_cast<std::size_t>(o - out.data()));
-  for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
+void Utf7StreamDecoder::Byte(std::uint8_t byte) {
+  if (odd_byte_ < 0) {
+    odd_byte_ = byte;
+  } else {
+    Emit(static_cast<char16_t>((odd_byte_ << 8) | byte));
+    odd_byte_ = -1;
+  }
 }
 
-void Utf7StreamDecoder::EndRun(Text& out) {
-  if (count_ == 0) {
-    out += u'+';
-  } else if (count_ <= 2) {  // too short to be a run: kept as written
-    out += u'+';
-    for (std::size_t k = 0; k < count_; ++k) out += first_[k];
+void Utf7StreamDecoder::Feed(int value) {
+  acc_ = (acc_ << 6) | static_cast<std::uint32_t>(value);
+  if (++pending_ < 4) return;
+  Byte(static_cast<std::uint8_t>(acc_ >> 16));
+  Byte(static_cast<std::uint8_t>(acc_ >> 8));
+  Byte(static_cast<std::uint8_t>(acc_));
+  acc_ = 0;
+  pending_ = 0;
+}
+
+void Utf7StreamDecoder::EndRun() {
+  if (count_ <= 2) {  // "+" alone, or too short to be a run: kept as written
+    *o_++ = u'+';
+    for (std::size_t k = 0; k < count_; ++k) *o_++ = first_[k];
   } else {
     std::uint8_t tail[2];
     const std::size_t n = base64_detail::FinishRun(acc_, pending_, tail);
-    for (std::size_t k = 0; k < n; ++k) {
-      if (odd_byte_ < 0) {
-        odd_byte_ = tail[k];
-      } else {
-        Emit(static_cast<char16_t>((odd_byte_ << 8) | tail[k]), out);
-        odd_byte_ = -1;
-      }
-    }
+    for (std::size_t k = 0; k < n; ++k) Byte(tail[k]);
   }
   in_run_ = false;
   count_ = 0;
@@ -385,93 +419,102 @@ void Utf7StreamDecoder::EndRun(Text& out) {
 bool Utf7StreamDecoder::Decode(TextView chunk, bool last, Text& out) {
   try {
     const std::size_t n = chunk.size();
+    const char16_t* const in = chunk.data();
+    // Text gives a unit per character and a run three per eight, so a chunk
+    // gives at most a unit per character, plus the "+" and the two
+    // characters an earlier chunk held back: room for that is made once.
+    const std::size_t at = out.size();
+    out.resize(at + n + 8);
+    o_ = out.data() + at;
     std::size_t i = 0;
-    auto feed = [&](int value) {
-      acc_ = (acc_ << 6) | static_cast<std::uint32_t>(value);
-      if (++pending_ < 4) return;
-      const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(acc_ >> 16), static_cast<std::uint8_t>(acc_ >> 8),
-                                     static_cast<std::uint8_t>(acc_)};
-      for (const std::uint8_t b : bytes) {
-        if (odd_byte_ < 0) {
-          odd_byte_ = b;
-        } else {
-          Emit(static_cast<char16_t>((odd_byte_ << 8) | b), out);
-          odd_byte_ = -1;
-        }
-      }
-      acc_ = 0;
-      pending_ = 0;
-    };
     while (i < n) {
       if (!in_run_) {
-        const char16_t* found = std::char_traits<char16_t>::find(chunk.data() + i, n - i, u'+');
-        const std::size_t plus = found == nullptr ? n : static_cast<std::size_t>(found - chunk.data());
-        const std::size_t at = out.size();
-        out.append(chunk.substr(i, plus - i));
-        for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
-        if (plus == n) break;
-        i = plus + 1;
-        // A run that ends within the chunk decodes at once, as the whole-text
-        // decoder does it.
-        std::size_t end = i;
-        while (end < n && base64_detail::StandardValue(chunk[end]) >= 0) ++end;
-        if (end < n && end - i >= 3) {
-          AppendRun(chunk.substr(i, end - i), out);
-          i = chunk[end] == u'-' ? end + 1 : end;
-          continue;
+        char16_t* o = o_;
+        i = CopyUpToPlus(in, i, n, o);
+        if (i == n) {
+          o_ = o;
+          break;
         }
-        in_run_ = true;
-        continue;
-      }
-      // Eight characters of a run that decodes give three whole units, as
-      // long as no byte waits for its pair.
-      if (count_ >= 3 && pending_ == 0 && odd_byte_ < 0) {
-        std::size_t end = i;
-        while (end < n && base64_detail::StandardValue(chunk[end]) >= 0) ++end;
-        const std::size_t blocks = (end - i) / 8;
-        const std::size_t at = out.size();
-        out.resize(at + 3 * blocks);
-        char16_t* o = out.data() + at;
-        for (std::size_t b = 0; b < blocks; ++b, o += 3, i += 8) {
-          (void)DecodeEightToUnits(chunk.data() + i, o);
+        // A run: whole blocks of eight characters first, as the whole-text
+        // decoder takes them, then the rest if the run ends in this chunk.
+        const std::size_t from = ++i;
+        for (; i + 8 <= n && DecodeEightToUnits(in + i, o); i += 8, o += 3) {
           for (int k = 0; k < 3; ++k) o[k] = o[k] == 0 ? u' ' : o[k];
         }
-        count_ += 8 * blocks;
+        std::size_t end = i;
+        while (end < n && base64_detail::StandardValue(in[end]) >= 0) ++end;
+        if (end == n) {  // it may go on in the next chunk: the single steps take it
+          o_ = o;
+          in_run_ = true;
+          count_ = i - from;
+          continue;
+        }
+        const std::size_t run = end - from;
+        if (run <= 2) {  // "+" alone, or too short to be a run: kept as written
+          *o++ = u'+';
+          for (std::size_t k = from; k < end; ++k) *o++ = in[k];
+        } else {
+          // The last characters' bytes, paired into units; an odd byte and
+          // leftover bits are lost.
+          std::uint8_t bytes[8];
+          const std::size_t count = DecodeTail(in + i, end - i, bytes);
+          for (std::size_t k = 0; k + 1 < count; k += 2) {
+            const auto unit = static_cast<char16_t>((bytes[k] << 8) | bytes[k + 1]);
+            *o++ = unit == 0 ? u' ' : unit;
+          }
+        }
+        o_ = o;
+        // A "-" ending the run is absorbed after "+" alone and after a
+        // decoded run, never after one or two characters.
+        i = end + (in[end] == u'-' && run != 1 && run != 2 ? 1 : 0);
+        continue;
+      }
+      // Eight characters of a run that decodes, or that begins with them,
+      // give three whole units, as long as no bits or byte wait for more.
+      if ((count_ == 0 || count_ >= 3) && pending_ == 0 && odd_byte_ < 0) {
+        char16_t* o = o_;
+        const std::size_t from = i;
+        for (; i + 8 <= n && DecodeEightToUnits(in + i, o); i += 8, o += 3) {
+          for (int k = 0; k < 3; ++k) o[k] = o[k] == 0 ? u' ' : o[k];
+        }
+        o_ = o;
+        count_ += i - from;
       }
       // Whole groups of a run that decodes, four characters at a time.
       if (count_ >= 3 && pending_ == 0) {
         while (i + 4 <= n) {
-          const int v0 = base64_detail::StandardValue(chunk[i]), v1 = base64_detail::StandardValue(chunk[i + 1]),
-                    v2 = base64_detail::StandardValue(chunk[i + 2]), v3 = base64_detail::StandardValue(chunk[i + 3]);
+          const int v0 = base64_detail::StandardValue(in[i]), v1 = base64_detail::StandardValue(in[i + 1]),
+                    v2 = base64_detail::StandardValue(in[i + 2]), v3 = base64_detail::StandardValue(in[i + 3]);
           if ((v0 | v1 | v2 | v3) < 0) break;
-          feed(v0);
-          feed(v1);
-          feed(v2);
-          feed(v3);
+          Feed(v0);
+          Feed(v1);
+          Feed(v2);
+          Feed(v3);
           count_ += 4;
           i += 4;
         }
         if (i >= n) break;
       }
-      const char16_t c = chunk[i];
+      const char16_t c = in[i];
       const int value = base64_detail::StandardValue(c);
       if (value >= 0) {
         if (count_ < 2) first_[count_] = c;
         if (++count_ == 3) {
-          feed(base64_detail::StandardValue(first_[0]));
-          feed(base64_detail::StandardValue(first_[1]));
+          Feed(base64_detail::StandardValue(first_[0]));
+          Feed(base64_detail::StandardValue(first_[1]));
         }
-        if (count_ >= 3) feed(value);
+        if (count_ >= 3) Feed(value);
         ++i;
         continue;
       }
       // The character that ends the run: a "-" is absorbed after "+" alone
       // and after a decoded run, never after one or two characters.
       const bool absorb = c == u'-' && count_ != 1 && count_ != 2;
-      EndRun(out);
+      EndRun();
       if (absorb) ++i;
     }
-    if (last && in_run_) EndRun(out);
+    if (last && in_run_) EndRun();
+    out.resize(static_cast<std::size_t>(o_ - out.data()));
     return true;
   } catch (...) {
     return false;
@@ -493,15 +536,17 @@ struct HzStreamDecoder::Machine {
   bool gb = false;
   int previous = -1;  // outside GB the last character, inside a pending first half
   bool tilde_held = false;  // a "~" written outside GB that "~{" may take back
+  // Where the next unit goes, in the room Decode made in its output.
+  char16_t* o = nullptr;
 
-  void Emit(char16_t c, Text& out) { out += c == 0 ? u' ' : c; }
+  void Emit(char16_t c) { *o++ = c == 0 ? u' ' : c; }
 
-  void Flush(Text& out) {
-    if (tilde_held) out += u'~';
+  void Flush() {
+    if (tilde_held) *o++ = u'~';
     tilde_held = false;
   }
 
-  void Decode(char16_t c, Text& out) {
+  void Decode(char16_t c) {
     if (gb) {
       if (c <= 0x20 || c > 0x7E) {
         gb = false;  // the section ends here; a pending half is dropped
@@ -512,7 +557,7 @@ struct HzStreamDecoder::Machine {
         return;
       } else if (previous != -1) {
         const GbChars& chars = (*table)[static_cast<std::size_t>((previous - 0x21) * kGbRows + (c - 0x21))];
-        for (std::uint8_t k = 0; k < chars.count; ++k) Emit(chars.unit[k], out);
+        for (std::uint8_t k = 0; k < chars.count; ++k) Emit(chars.unit[k]);
         previous = -1;
         return;
       } else {
@@ -527,32 +572,32 @@ struct HzStreamDecoder::Machine {
       return;
     }
     if (previous == u'~' && c == u'~') {
-      Flush(out);  // "~~" is one "~"
+      Flush();  // "~~" is one "~"
       previous = -1;
       return;
     }
-    Flush(out);
+    Flush();
     if (c == u'~') {
       tilde_held = true;
     } else {
-      Emit(c, out);
+      Emit(c);
     }
     previous = c;
   }
 
-  void Pass(int level, char16_t c, Text& out) {
+  void Pass(int level, char16_t c) {
     if (level == 3) {
-      Decode(c, out);
+      Decode(c);
       return;
     }
     Removal& r = removals[level];
     r.odd = c == u'~' ? !r.odd : false;
-    Push(level + 1, c, out);
+    Push(level + 1, c);
   }
 
-  void Push(int level, char16_t c, Text& out) {
+  void Push(int level, char16_t c) {
     if (level == 3) {
-      Decode(c, out);
+      Decode(c);
       return;
     }
     Removal& r = removals[level];
@@ -561,93 +606,143 @@ struct HzStreamDecoder::Machine {
         if (++r.held == r.pattern.size()) {
           r.held = 0;
           if (r.odd_at_start) {  // the "~" closes an escaped "~~": kept, as is the rest
-            for (const char16_t kept : r.pattern) Pass(level, kept, out);
+            for (const char16_t kept : r.pattern) Pass(level, kept);
           }
         }
         return;
       }
       const std::size_t held = r.held;
       r.held = 0;
-      for (std::size_t k = 0; k < held; ++k) Pass(level, r.pattern[k], out);
+      for (std::size_t k = 0; k < held; ++k) Pass(level, r.pattern[k]);
     }
     if (c == u'~') {
       r.held = 1;
       r.odd_at_start = r.odd;
       return;
     }
-    Pass(level, c, out);
+    Pass(level, c);
   }
 
   bool Idle() const { return removals[0].held == 0 && removals[1].held == 0 && removals[2].held == 0; }
 
-  void Finish(Text& out) {
+  void Finish() {
     for (int level = 0; level < 3; ++level) {
       Removal& r = removals[level];
       const std::size_t held = r.held;
       r.held = 0;
-      for (std::size_t k = 0; k < held; ++k) Pass(level, r.pattern[k], out);
+      for (std::size_t k = 0; k < held; ++k) Pass(level, r.pattern[k]);
     }
-    Flush(out);
+    Flush();
   }
 };
 
 HzStreamDecoder::HzStreamDecoder() : machine_(std::make_unique<Machine>()) {}
 HzStreamDecoder::~HzStreamDecoder() = default;
 
+namespace {
+
+// A character that is half of a GB pair and nothing else: printable ASCII
+// other than "~", which may begin a shift or a line continuation.
+[[nodiscard]] inline bool PlainHalf(char16_t c) noexcept { return c >= 0x21 && c <= 0x7E && c != u'~'; }
+
+// Text, shifts and whole pairs from in[i] on, where nothing is held back, up
+// to anything else (a "~" that may begin a line continuation, a pair cut by
+// the end, ...); returns where it stopped. A function of its own, so that
+// its few values stay in registers.
+[[gnu::noinline]] std::size_t DecodeHzText(const char16_t* in, std::size_t i, std::size_t n, const GbDecodeTable& table, bool& in_gb,
+                         int& last, char16_t*& out) noexcept {
+  bool gb = in_gb;
+  int previous = last;
+  char16_t* o = out;
+  for (;;) {
+    if (gb) {
+      while (i + 1 < n && PlainHalf(in[i]) && PlainHalf(in[i + 1])) {
+        const GbChars& chars = table[static_cast<std::size_t>((in[i] - 0x21) * kGbRows + (in[i + 1] - 0x21))];
+        o[0] = chars.unit[0];
+        o[1] = chars.unit[1];
+        o += chars.count;
+        i += 2;
+      }
+      if (i + 1 < n && in[i] == u'~' && in[i + 1] == u'}') {
+        gb = false;
+        previous = u'}';
+        i += 2;
+        continue;
+      }
+      if (i < n && (in[i] <= 0x20 || in[i] > 0x7E)) {
+        gb = false;  // ends the section and is text itself
+        continue;
+      }
+      break;
+    }
+    const std::size_t run = i;
+    for (; i < n && in[i] != u'~'; ++i) *o++ = in[i] == 0 ? u' ' : in[i];
+    if (i > run) previous = in[i - 1];
+    if (i + 1 < n && in[i + 1] == u'{') {  // in[i] is "~"
+      gb = true;
+      previous = -1;
+      i += 2;
+      continue;
+    }
+    break;
+  }
+  in_gb = gb;
+  last = previous;
+  out = o;
+  return i;
+}
+
+}  // namespace
+
 bool HzStreamDecoder::Decode(TextView chunk, bool last, Text& out) {
   try {
     Machine& m = *machine_;
     const std::size_t n = chunk.size();
-    out.reserve(out.size() + n + 8);  // a chunk never gives more units than it has
+    const char16_t* const in = chunk.data();
+    // A chunk gives at most one unit per character (a pair gives one or two),
+    // plus the few characters earlier chunks held back; the units are written
+    // into room made once, which grows should the single steps ever need more.
+    constexpr std::size_t kSlack = 32;
+    const std::size_t at = out.size();
+    out.resize(at + n + kSlack);
+    m.o = out.data() + at;
+    auto room_for = [&](std::size_t units) {
+      const auto written = static_cast<std::size_t>(m.o - out.data());
+      if (out.size() - written < units) {
+        out.resize(written + units);
+        m.o = out.data() + written;
+      }
+    };
+    const GbDecodeTable& table = *m.table;
     std::size_t i = 0;
     while (i < n) {
-      // "~{" and "~}" where nothing is held back: the shifts, which the
-      // removals of continuations pass on unchanged.
-      if (chunk[i] == u'~' && i + 1 < n && m.Idle() && !m.tilde_held) {
-        const bool opens = !m.gb && chunk[i + 1] == u'{';
-        const bool closes = m.gb && m.previous == -1 && chunk[i + 1] == u'}';
-        if (opens || closes) {
-          m.gb = opens;
-          m.previous = opens ? -1 : u'}';
-          for (auto& r : m.removals) r.odd = false;
-          i += 2;
-          continue;
-        }
-      }
-      if (m.gb && m.previous == -1 && m.Idle()) {
-        // Pairs in a GB section; a "~" goes the long way, as it may begin a
-        // line continuation or end the section.
+      if (!m.tilde_held && m.Idle() && (!m.gb || m.previous == -1)) {
+        // Nothing is held back: text, shifts and whole pairs go without the
+        // single steps, up to anything else (a "~" that may begin a line
+        // continuation, a pair cut by the chunk's end, ...). None of them
+        // passes a "~" on to the removals other than in a shift, after
+        // which no tilde is pending, so they all stand as after a non-tilde.
+        bool gb = m.gb;
+        int previous = m.previous;
+        char16_t* o = m.o;
         const std::size_t from = i;
-        std::size_t end = i;
-        while (end < n && chunk[end] >= 0x21 && chunk[end] <= 0x7E && chunk[end] != u'~') ++end;
-        const std::size_t pairs = (end - i) / 2;
-        for (std::size_t p = 0; p < pairs; ++p, i += 2) {  // within the capacity reserved above
-          const GbChars& chars = (*m.table)[static_cast<std::size_t>((chunk[i] - 0x21) * kGbRows + (chunk[i + 1] - 0x21))];
-          out.push_back(chars.unit[0]);
-          if (chars.count == 2) out.push_back(chars.unit[1]);
-        }
+        i = DecodeHzText(in, i, n, table, gb, previous, o);
+        m.gb = gb;
+        m.previous = previous;
+        m.o = o;
         if (i > from) {
           for (auto& r : m.removals) r.odd = false;
           continue;
         }
       }
-      if (!m.gb && !m.tilde_held && m.Idle()) {
-        // Up to the next "~" nothing is held back or taken back.
-        std::size_t end = i;
-        while (end < n && chunk[end] != u'~') ++end;
-        if (end > i) {
-          const std::size_t at = out.size();
-          out.append(chunk.substr(i, end - i));
-          for (std::size_t k = at; k < out.size(); ++k) out[k] = out[k] == 0 ? u' ' : out[k];
-          m.previous = chunk[end - 1];
-          for (auto& r : m.removals) r.odd = false;
-          i = end;
-          continue;
-        }
-      }
-      m.Push(0, chunk[i++], out);
+      room_for(n - i + kSlack);
+      m.Push(0, in[i++]);
     }
-    if (last) m.Finish(out);
+    if (last) {
+      room_for(kSlack);
+      m.Finish();
+    }
+    out.resize(static_cast<std::size_t>(m.o - out.data()));
     return true;
   } catch (...) {
     return false;

@@ -35,10 +35,12 @@ class Utf7StreamDecoder {
   [[nodiscard]] bool Decode(TextView chunk, bool last, Text& out);
 
  private:
-  void EndRun(Text& out);
-  void AppendRun(TextView run, Text& out);
-  void Emit(char16_t c, Text& out) { out += c == 0 ? u' ' : c; }
+  void EndRun();
+  void Feed(int value);
+  void Byte(std::uint8_t byte);
+  void Emit(char16_t c) { *o_++ = c == 0 ? u' ' : c; }
 
+  char16_t* o_ = nullptr;  // where the next unit goes, in the room Decode made
   bool in_run_ = false;  // after a "+"
   std::size_t count_ = 0;  // Base64 characters after it so far
   char16_t first_[2] = {};  // the first two, kept while the run may be too short to decode

@@ -1,6 +1,7 @@
 // Base64 core and text wrappers on arbitrary UTF-16 input.
 // Input: one selector byte, then UTF-16LE code units.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -43,6 +44,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     mok::Text joined;
     Check(mok::fuzz::DecodeInPieces(stream, input, selector, joined));
     Check(joined == text);
+  }
+
+  // Decoding to UTF-8 (the fuzz bytes as Base64, and as the bytes that
+  // Base64 stands for) gives the text's UTF-8 while it can, then the text.
+  for (const mok::Text& latin1 : {mok::Latin1BytesToText(raw), base64}) {
+    const bool by_code_page = selector & 0x40;
+    const auto utf8_mode = static_cast<std::int16_t>((by_code_page ? 128 : 0) + selector % 8);
+    const std::int32_t code = by_code_page ? 65001 : -4;
+    mok::Text whole = latin1;
+    mok::DecodeBase64Text(whole, code, utf8_mode);
+    mok::Base64StreamDecoder stream(code, utf8_mode);
+    const mok::Bytes chars = mok::TextToLatin1Bytes(latin1);
+    mok::Bytes utf8;
+    mok::Text rest;
+    std::uint32_t state = selector * 2654435761u + 7;
+    for (std::size_t at = 0;;) {
+      state = state * 1103515245u + 12345u;
+      const std::size_t n = std::min<std::size_t>((state >> 16) % 97, chars.size() - at);
+      const bool last = at + n == chars.size();
+      Check(stream.DecodeToUtf8(mok::BytesView(chars).substr(at, n), last, utf8, rest));
+      at += n;
+      if (last) break;
+    }
+    if (stream.PassesUtf8()) {
+      Check(rest.empty() && utf8 == mok::TextToCpBytes(whole, 65001));
+    } else {
+      Check(mok::CpBytesToText(utf8, 65001) + rest == whole);
+    }
   }
 
   // Encoding then decoding with the same code page equals a plain round trip

@@ -9,7 +9,9 @@
   3. mok decode QP-GBK, URL-GBK, Base64-Utf8, Utf7 and HZ-GB on 64 MB each
      against Python's standard library (quopri, urllib.parse.unquote_to_bytes,
      base64, the utf-7 and hz codecs), writing the text as UTF-8; Base64 also
-     against coreutils' base64 -d.
+     against coreutils' base64 -d. Ratios of wall time and of processor time
+     (user and system, every thread), the latter less disturbed by a busy
+     machine.
   4. Each of those decoders on 1 GB fed through a pipe: peak memory.
 
 Usage: scripts/bench-cli.py [build dir with a Release mok, default build-bench] [--startup | --decoders-only]
@@ -74,24 +76,27 @@ def sized(block, size):
 
 
 def run(argv, memory):
-    """Wall seconds and, with memory, the peak RSS in KB of one process. The
-    peak comes from GNU time, which forks from a small process: a child that
-    Python spawns shares its memory until exec and would report Python's."""
+    """Wall seconds, processor seconds (user and system, every thread) and,
+    with memory, the peak RSS in KB of one process. The peak comes from GNU
+    time, which forks from a small process: a child that Python spawns shares
+    its memory until exec and would report Python's."""
     with tempfile.NamedTemporaryFile() as report, open(os.devnull, "wb") as out:
         if memory:
             argv = ["/usr/bin/time", "-f", "%M", "-o", report.name] + argv
         start = time.perf_counter()
         pid = os.posix_spawn(argv[0], argv, os.environ, file_actions=[(os.POSIX_SPAWN_DUP2, out.fileno(), 1)])
-        _, status = os.waitpid(pid, 0)
+        _, status, usage = os.wait4(pid, 0)  # the usage includes what GNU time waited for
         wall = time.perf_counter() - start
         if os.waitstatus_to_exitcode(status) != 0:
             sys.exit("bench-cli: failed: " + " ".join(argv))
-        return wall, int(open(report.name).read().split()[-1]) if memory else 0
+        rss = int(open(report.name).read().split()[-1]) if memory else 0
+        return wall, rss, usage.ru_utime + usage.ru_stime
 
 
 def compare(title, commands, runs, size=None):
     """Runs the commands alternately; prints medians, and ratios to the first.
-    The short runs are timed bare; the long ones also report peak memory."""
+    The short runs are timed bare; the long ones also report peak memory and
+    processor time, which a busy machine disturbs less than wall time."""
     memory = size is not None
     results = {name: [] for name, _ in commands}
     for name, argv in commands:
@@ -100,13 +105,15 @@ def compare(title, commands, runs, size=None):
         for name, argv in commands:
             results[name].append(run(argv, memory))
     print(f"\n{title} ({runs} runs each, alternating, medians)")
-    base = statistics.median(w for w, _ in results[commands[0][0]])
+    base = statistics.median(r[0] for r in results[commands[0][0]])
     for name, _ in commands:
-        wall = statistics.median(w for w, _ in results[name])
-        rss = statistics.median(r for _, r in results[name])
-        extra = f"{size / MB / wall:8.1f} MB/s {rss / 1024:7.1f} MB peak" if memory else ""
+        wall = statistics.median(r[0] for r in results[name])
+        rss = statistics.median(r[1] for r in results[name])
+        cpu = statistics.median(r[2] for r in results[name])
+        extra = f"{size / MB / wall:8.1f} MB/s {rss / 1024:7.1f} MB peak {cpu * 1000:7.0f} ms cpu" if memory else ""
         print(f"  {name:34s} {wall * 1000:9.2f} ms {extra}   time x{wall / base:.2f}")
-    return {name: statistics.median(w for w, _ in results[name]) for name, _ in commands}
+    return {name: (statistics.median(r[0] for r in results[name]), statistics.median(r[2] for r in results[name]))
+            for name, _ in commands}
 
 
 def main():
@@ -185,15 +192,16 @@ def decoders(mok, tmp, block, qp, b64):
         times = compare(f"64 MB of {title}",
                         [(f"mok decode {step}", [mok, "decode", step, path]), (name, argv + [path])] + extra,
                         5, os.path.getsize(path))
-        ratios[step] = {other: times[other] / times[f"mok decode {step}"] for other in times}
+        mine = times[f"mok decode {step}"]
+        ratios[step] = {other: (times[other][0] / mine[0], times[other][1] / mine[1]) for other in times}
 
     print("\n1 GB through a pipe (peak memory of mok)")
     for step, path in [("QP-GBK", qp), ("URL-GBK", url), ("Base64-Utf8", b64), ("Utf7", utf7), ("HZ-GB", hz)]:
         print(f"  mok decode {step:12s} {piped_peak(mok, step, path, 1024 * MB) / 1024:7.1f} MB peak")
 
-    print("\nspeed of mok against each reference (reference time / mok time)")
+    print("\nspeed of mok against each reference (reference time / mok time: wall, processor)")
     for step, row in ratios.items():
-        print(f"  {step:12s} " + "  ".join(f"{name}: x{ratio:.2f}" for name, ratio in row.items()
+        print(f"  {step:12s} " + "  ".join(f"{name}: x{wall:.2f}, x{cpu:.2f}" for name, (wall, cpu) in row.items()
                                               if not name.startswith("mok")))
 
 

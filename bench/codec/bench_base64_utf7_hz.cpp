@@ -29,6 +29,7 @@
 #include "codec/conversion_core.h"
 #include "codec/utf7_hz.h"
 #include "bench/support/icu_reference.h"
+#include "bench/support/plain_base64.h"
 #include "bench/support/prose.h"
 
 namespace {
@@ -110,33 +111,8 @@ const Text& Clean(std::size_t size) {
 // ---------------------------------------------------------------------------
 // Plain Base64 loops: no variants, no quirks, blanks and padding skipped.
 
-constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-struct DecodeTable {
-  std::int8_t value[128];
-  DecodeTable() {
-    std::memset(value, -1, sizeof value);
-    for (int i = 0; i < 64; ++i) value[static_cast<int>(kAlphabet[i])] = static_cast<std::int8_t>(i);
-  }
-};
-
-std::size_t PlainBase64Decode(const Text& in, std::uint8_t* out) {
-  static const DecodeTable table;
-  std::uint32_t acc = 0;
-  int bits = 0;
-  std::size_t o = 0;
-  for (const char16_t c : in) {
-    const int v = c < 128 ? table.value[c] : -1;
-    if (v < 0) continue;
-    acc = (acc << 6) | static_cast<std::uint32_t>(v);
-    bits += 6;
-    if (bits >= 8) {
-      bits -= 8;
-      out[o++] = static_cast<std::uint8_t>(acc >> bits);
-    }
-  }
-  return o;
-}
+using mok::bench::PlainBase64Decode;
+constexpr const char* kAlphabet = mok::bench::kBase64Alphabet;
 
 std::size_t PlainBase64Encode(const std::uint8_t* in, std::size_t n, char16_t* out) {
   std::size_t o = 0;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <thread>
 
+#include "codec/base64.h"
 #include "tests/cli/mok_runner.h"
 
 namespace mok::testing {
@@ -76,6 +77,55 @@ TEST_F(MokOutput, TheOffsetCountsAcrossChunksAndCharactersTheyCut) {
   const std::string utf16("\xFF\xFE" "a\0\x2D\x4E", 6);
   const MokResult wide = Run({"convert", "-t", "latin1"}, utf16);
   EXPECT_EQ(wide.err, "mok: 标准输入: 转换 未成~ 字节偏移 4 处的字符 U+4E2D “中” 不能用 latin1 写出\n");
+}
+
+// Base64 of UTF-8 read as UTF-8 and written as UTF-8 goes from bytes to
+// bytes; what it writes and where it stops must be what the text gives.
+TEST_F(MokOutput, Base64OfUtf8GivesWhatItsTextGivesAcrossChunks) {
+  // Chinese and ASCII lines over several chunks, so that characters are cut
+  // by the chunks' ends; then what follows in each case.
+  std::string clean;
+  for (int i = 0; clean.size() < 220000; ++i) clean += i % 5 ? "\xE4\xB8\xAD\xE6\x96\x87 " : "ASCII words, \n";
+  const auto base64 = [](const std::string& bytes) {
+    Text text = BytesToBase64(ToBytes(bytes));
+    for (std::size_t at = 76; at < text.size(); at += 78) text.insert(at, u"\r\n");
+    return std::string(text.begin(), text.end());
+  };
+  // The window's whole-text decoding of the same input, written as UTF-8.
+  const auto expected = [](const std::string& input) {
+    Text text(input.begin(), input.end());
+    ReplaceNulBySpace(text);
+    DecodeBase64Text(text, -4, 0);
+    return text;
+  };
+  const std::string input = base64(clean);
+  const MokResult plain = Run({"decode", "Base64-Utf8"}, input);
+  EXPECT_EQ(plain.status, 0) << plain.err;
+  EXPECT_TRUE(plain.out == Utf8Of(expected(input)));
+  // A NUL in the input is a blank; a decoded NUL a space; a mark in front is dropped.
+  const std::string with_nul = input.substr(0, 1000) + std::string(1, '\0') + base64("a") + "\n";
+  EXPECT_EQ(Run({"decode", "Base64-Utf8", "-f", "utf8"}, with_nul).out, Utf8Of(expected(with_nul)));
+  EXPECT_EQ(Run({"decode", "Base64-Utf8"}, base64(std::string("a\0b", 3))).out, "a b");
+  EXPECT_TRUE(Run({"decode", "Base64-Utf8"}, "\xEF\xBB\xBF" + input).out == plain.out);
+  EXPECT_TRUE(Run({"decode", "Base64-Utf8", "-t", "utf8-bom"}, input).out == "\xEF\xBB\xBF" + plain.out);
+
+  // An encoded surrogate far into the input: the tolerant decoder reads it
+  // as U+D800, which UTF-8 cannot hold; and U+DC80, an undecodable byte.
+  const std::string surrogate = base64(clean + "\xED\xA0\x80" + "tail");
+  const std::string written = Utf8Of(expected(base64(clean)));
+  const MokResult stopped = Run({"decode", "Base64-Utf8"}, surrogate);
+  EXPECT_EQ(stopped.status, 1);
+  EXPECT_TRUE(stopped.out == written);
+  EXPECT_EQ(stopped.err, "mok: 标准输入: 转换 未成~ 结果的字节偏移 " + std::to_string(written.size()) +
+                             " 处的字符 U+D800 不能用 utf8 写出\n");
+  EXPECT_TRUE(Run({"decode", "Base64-Utf8", "-c"}, surrogate).out == written + "tail");
+  EXPECT_TRUE(Run({"decode", "Base64-Utf8", "--replace"}, surrogate).out == written + "\xEF\xBF\xBDtail");
+  const std::string escaped = base64(clean + "\xED\xB2\x80" + "tail");
+  EXPECT_TRUE(Run({"decode", "Base64-Utf8", "--keep"}, escaped).out == written + "\x80tail");
+  // The same ways out for a character cut by the end of the input.
+  const MokResult cut = Run({"decode", "Base64-Utf8", "--replace"}, base64(clean + "\xE4\xB8"));
+  EXPECT_EQ(cut.status, 0);
+  EXPECT_TRUE(cut.out == Utf8Of(expected(base64(clean + "\xE4\xB8"))));
 }
 
 TEST_F(MokOutput, AStoppedInputLeavesNoFileAndTheOldOneAsItWas) {

@@ -109,6 +109,41 @@ TEST(FileEncodings, ReadAndWriteAsTheWindowsOpenAndSave) {
   }
 }
 
+TEST(FileEncodings, LongAsciiRunsReadAsTheWindowReadsThem) {
+  // ASCII runs of every length with NULs, between characters of the format
+  // (cut by the pieces' ends too) and bytes it cannot decode, in pieces of up
+  // to a hundred bytes: the ASCII the reader widens itself must join what
+  // the converter reads exactly.
+  std::mt19937 rng(8);
+  for (const std::int16_t format : {kFormatUtf8, kFormatGbk, kFormatGb18030, kFormatLatin1, kFormatUtf8Bom}) {
+    for (int round = 0; round < 60; ++round) {
+      Text text;
+      for (int part = rng() % 8; part >= 0; --part) {
+        for (int i = rng() % 40; i > 0; --i) text += rng() % 9 == 0 ? u'\0' : static_cast<char16_t>(0x20 + rng() % 95);
+        text += rng() % 2 ? u"\u4E2D\u6587" : u"\u00E9";
+      }
+      std::int16_t saved_as = format;
+      Bytes bytes;
+      ASSERT_TRUE(EncodeFileText(text, saved_as, bytes));
+      if (round % 3 == 0) bytes.insert(bytes.begin() + static_cast<std::ptrdiff_t>(rng() % (bytes.size() + 1)), 0xFF);
+      std::int16_t used = format;
+      Text whole;
+      ASSERT_TRUE(DecodeFileBytes(bytes, used, whole));
+      InputDecoder decoder(FileEncoding{format, 0}, DetectFileFormat(BytesView(bytes).substr(0, 3)));
+      Text streamed, piece;
+      for (std::size_t at = 0; at < bytes.size() || at == 0;) {
+        const std::size_t n = std::min<std::size_t>(rng() % 100, bytes.size() - at);
+        const bool last = at + n == bytes.size();
+        ASSERT_TRUE(decoder.Decode(BytesView(bytes).substr(at, n), last, piece));
+        streamed += piece;
+        at += n;
+        if (last) break;
+      }
+      ASSERT_EQ(Hex(streamed), Hex(whole)) << "format " << format << " on " << Hex(bytes);
+    }
+  }
+}
+
 TEST(FileEncodings, DetectionReadsShortUtf8AsUtf8) {
   struct Case {
     const char* bytes;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "codec/charset_conversion.h"
@@ -139,6 +140,28 @@ TEST(DecodeRegularCharacters, EqualsTheConverterOrDeclines) {
     }
   }
   EXPECT_GT(taken, 200);  // GBK, Big5, Shift-JIS, UHC and the single-byte pages take most
+}
+
+TEST(RegularCharacterTable, OnePerCodePageSharedByEveryThread) {
+  // A decoder may be made in one thread and used in another: the table it
+  // looked up stays valid and decodes alike everywhere.
+  const DoubleByteTable* gbk = RegularCharacterTable(936);
+  ASSERT_NE(gbk, nullptr);
+  const Bytes bytes = ToBytes("\xD6\xD0\xCE\xC4A\x80");
+  const DoubleByteTable* elsewhere = nullptr;
+  Text there;
+  std::thread([&] {
+    elsewhere = RegularCharacterTable(936);
+    EXPECT_TRUE(AppendRegularCharacters(*gbk, bytes, there));
+  }).join();
+  EXPECT_EQ(elsewhere, gbk);
+  EXPECT_EQ(Hex(there), Hex(CpBytesToText(bytes, 936)));
+  Text declined = u"x";
+  EXPECT_FALSE(AppendRegularCharacters(*gbk, ToBytes("\xD6"), declined));  // cut short: the converter's part
+  EXPECT_EQ(declined, u"x");
+  EXPECT_EQ(RegularCharacterTable(65001), nullptr);
+  EXPECT_EQ(RegularCharacterTable(50220), nullptr);
+  EXPECT_EQ(RegularCharacterTable(4242), nullptr);
 }
 
 TEST(CodePageStream, OneStreamEncodesAndDecodesIndependently) {
@@ -314,6 +337,27 @@ TEST(EncodeRules, FallbacksOnlyWhenAskedFor) {
   EXPECT_EQ(Hex(result.bytes), Hex(ToBytes("\x81\x60\x81\x61\x81\x7C\x81\x91\x81\x92\x81\xCA")));
   fallbacks.fallbacks = false;
   EXPECT_EQ(EncodeByRules(932, fallbacks, text, {text.size()}).stopped_at, 0u);
+}
+
+TEST(CodePageStream, Utf8OfEveryKindOfCharacterEqualsTheConverters) {
+  // Runs of one-, two- and three-byte characters of every length, their
+  // edges included, so that blocks of units of one kind and of mixed kinds
+  // both occur; without surrogates the encoder writes the bytes itself.
+  const char16_t edges[][4] = {{0x00, 0x41, 0x7F, 0x20},     {0x80, 0xE9, 0x7FF, 0x416},
+                               {0x800, 0x4E2D, 0xD7FF, 0x3002}, {0xE000, 0xFEFF, 0xFFFD, 0xFFFF}};
+  std::mt19937 rng(31);
+  for (int round = 0; round < 2000; ++round) {
+    Text text;
+    for (int run = rng() % 6; run >= 0; --run) {
+      const auto& kind = edges[rng() % std::size(edges)];
+      for (int i = rng() % 12; i >= 0; --i) text += kind[rng() % 4];
+    }
+    CodePageStream stream(65001, EncodeRules{InvalidAction::Stop, InvalidAction::Stop, false});
+    Bytes streamed;
+    ASSERT_TRUE(Stream(TextView(text), Cuts(rng, text.size(), false), streamed,
+                       [&](TextView piece, bool last, Bytes& out) { return stream.Encode(piece, last, out); }));
+    ASSERT_EQ(Hex(streamed), Hex(TextToCpBytes(text, 65001))) << Hex(text);
+  }
 }
 
 TEST(CharsetStream, PendingBytesAreThoseOfACutCharacter) {
