@@ -107,8 +107,31 @@ struct LanguageTables {
   std::vector<std::uint16_t> blocks;
   std::vector<std::uint16_t> chars;  // per row
 
+  // The bigrams again, by a << 16 | b in open addressing: one probe where a
+  // binary search of the row's followers took a dozen dependent reads.
+  struct PairEntry {
+    std::uint32_t key;
+    std::uint32_t cost;
+  };
+  static constexpr std::uint32_t kNoPair = 0xFFFFFFFF;  // an empty slot
+  std::vector<PairEntry> pairs;
+  unsigned pair_shift = 32;
+  // The pair whose key is kNoPair (U+FFFF twice), when the language has it.
+  std::optional<std::uint8_t> last_pair_cost;
+
   unsigned RowOf(char16_t c) const { return blocks[std::size_t{page[c >> 8]} * 256 + (c & 0xFF)]; }
   void IndexRows();
+  void IndexPairs();
+  // The bigram cost of a followed by b, nullopt when a's row lacks b.
+  [[nodiscard]] std::optional<unsigned> BigramOf(char16_t a, char16_t b) const {
+    const std::uint32_t key = std::uint32_t{a} << 16 | b;
+    if (key == kNoPair) return last_pair_cost;
+    const std::size_t mask = pairs.size() - 1;
+    for (std::size_t slot = (key * 0x9E3779B1u) >> pair_shift;; slot = (slot + 1) & mask) {
+      if (pairs[slot].key == key) return pairs[slot].cost;
+      if (pairs[slot].key == kNoPair) return std::nullopt;
+    }
+  }
 };
 
 // Fills page and blocks from chars.
@@ -122,6 +145,31 @@ void LanguageTables::IndexRows() {
       blocks.resize(blocks.size() + 256, 0);
     }
     blocks[std::size_t{page[c >> 8]} * 256 + (c & 0xFF)] = static_cast<std::uint16_t>(row + 1);
+  }
+}
+
+// Fills pairs from the rows; where a row names a follower twice, the first
+// counts, as the binary search found it.
+void LanguageTables::IndexPairs() {
+  std::size_t size = 64;
+  pair_shift = 32 - 6;
+  while (size < 2 * followers.size()) {
+    size *= 2;
+    --pair_shift;
+  }
+  pairs.assign(size, PairEntry{kNoPair, 0});
+  last_pair_cost.reset();
+  for (std::size_t row = 0; row < chars.size(); ++row) {
+    for (std::uint32_t e = row_start[row]; e < row_start[row + 1]; ++e) {
+      const std::uint32_t key = std::uint32_t{chars[row]} << 16 | followers[e];
+      if (key == kNoPair) {
+        if (!last_pair_cost) last_pair_cost = bigram[e];
+        continue;
+      }
+      std::size_t slot = (key * 0x9E3779B1u) >> pair_shift;
+      while (pairs[slot].key != kNoPair && pairs[slot].key != key) slot = (slot + 1) & (size - 1);
+      if (pairs[slot].key == kNoPair) pairs[slot] = PairEntry{key, bigram[e]};
+    }
   }
 }
 
@@ -257,6 +305,7 @@ bool ReadLanguage(Reader& in, std::string_view code, std::size_t floor_count, La
   }
   t.chars = std::move(chars);
   t.IndexRows();
+  t.IndexPairs();
   return true;
 }
 
@@ -403,11 +452,8 @@ inline unsigned PairCost(const LanguageTables& t, const Pair& p, unsigned row_a,
   const unsigned b_in_class = row_b != 0 ? t.in_class[row_b - 1] : t.unseen_in_class[p.class_b];
   const unsigned back = t.transition[std::size_t{p.class_a} * kClassCount + p.class_b] + b_in_class;
   if (row_a == 0) return back;
-  const auto first = t.followers.begin() + t.row_start[row_a - 1];
-  const auto end = t.followers.begin() + t.row_start[row_a];
-  const auto found = std::lower_bound(first, end, p.b);
-  return found != end && *found == p.b ? t.bigram[static_cast<std::size_t>(found - t.followers.begin())]
-                                       : t.backoff[row_a - 1] + back;
+  const std::optional<unsigned> bigram = t.BigramOf(p.a, p.b);
+  return bigram ? *bigram : t.backoff[row_a - 1] + back;
 }
 
 // Cost of the pairs in one language, or a sum above limit once the pairs
