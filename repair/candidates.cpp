@@ -439,7 +439,10 @@ namespace {
 std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
   CandidateSet set(exact);
   // The text as it is is always scored.
-  set.Offer(Text(stretch), {}, 0, -std::numeric_limits<double>::infinity());
+  const Candidate* as_is = set.Offer(Text(stretch), {}, 0, -std::numeric_limits<double>::infinity());
+  // Clean text as it is grows no chains unless a step beats it (below): the
+  // single steps need not be ranked among themselves for seeds then.
+  const bool as_is_clean = as_is != nullptr && as_is->clean;
   bool has_non_ascii = false;
   bool has_dollar_or_escape = false;
   for (const char16_t c : stretch) {
@@ -461,7 +464,7 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
   }
   TopScores best_singles(kChainSeeds);
   set.OfferAll(
-      offers, [&] { return std::min(set.Threshold(), best_singles.Threshold()); },
+      offers, [&] { return as_is_clean ? set.Threshold() : std::min(set.Threshold(), best_singles.Threshold()); },
       [&](std::size_t hash, double score) { best_singles.Add(hash, score); });
 
   // The seeds: the best distinct single steps, copied (offering chains grows the set).

@@ -5,6 +5,7 @@
 #include <unicode/ucnv_err.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -194,10 +195,16 @@ bool EncodeWithHoles(UConverter* converter, TextView text, EncodedText& out) {
 // no copy of a long text outlives the call.
 constexpr std::size_t kKeptEncoding = 16 * 1024;
 
+// Whether two texts hold the same units; by memcmp, which the library
+// vectorises, where the traits of char16_t compare unit by unit.
+bool SameUnits(TextView x, TextView y) {
+  return x.size() == y.size() && std::memcmp(x.data(), y.data(), x.size() * sizeof(char16_t)) == 0;
+}
+
 const EncodedText& EncodeOnce(TextView text, std::int32_t code_page, bool lossy, EncodedText& scratch) {
   thread_local EncodedText kept;
   EncodedText& last = text.size() <= kKeptEncoding ? kept : scratch;
-  if (last.code_page == code_page && last.lossy == lossy && last.text == text) return last;
+  if (last.code_page == code_page && last.lossy == lossy && SameUnits(last.text, text)) return last;
   last.text.assign(text);
   last.code_page = code_page;
   last.lossy = lossy;
@@ -438,7 +445,10 @@ std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOption
   if (!Decode(decoder, encoded.bytes, !options.cut, result.text, pending, error)) return std::nullopt;
   Bytes again;
   const BytesView used = BytesView(encoded.bytes).substr(0, encoded.bytes.size() - pending);
-  if (!Encode(decoder, result.text, again) || BytesView(again) != used) return std::nullopt;
+  if (!Encode(decoder, result.text, again) || again.size() != used.size() ||
+      std::memcmp(again.data(), used.data(), used.size()) != 0) {
+    return std::nullopt;
+  }
   return result;
 }
 
