@@ -1,6 +1,7 @@
 // SuggestRepairs on short strings (file names, mail subjects): every sample of
 // the benchmark corpus of 20 to 200 code units among its short and medium
-// samples, of every group, garbled and clean ones apart and together. One
+// samples, of every group, garbled and clean ones apart and together, and
+// those of file-name length (20 to 60 units) apart. One
 // iteration calls SuggestRepairs once on each string of its set, for one row
 // as mokrin.repair asks and for five as the dialog does, so items_per_second
 // is calls per second and per_call the mean CPU time of a call.
@@ -28,11 +29,12 @@ namespace {
 
 using mok::Text;
 
-enum class Set { kAll, kGarbled, kClean };
+// kUpTo60: the strings of file-name length (20 to 60 units), garbled and clean.
+enum class Set { kAll, kGarbled, kClean, kUpTo60 };
 
 const std::vector<Text>& Samples(Set set) {
   static const auto sets = [] {
-    std::vector<Text> all, garbled, clean;
+    std::vector<Text> all, garbled, clean, up_to_60;
     const auto records = mok::corpus::ReadFile(MOK_REPAIR_CORPUS);
     if (!records) std::abort();
     for (const auto& record : *records) {
@@ -41,9 +43,10 @@ const std::vector<Text>& Samples(Set set) {
       if (cls == u"long" || input.size() < 20 || input.size() > 200) continue;
       all.push_back(input);
       (record.at("group") == u"clean" ? clean : garbled).push_back(input);
+      if (input.size() <= 60) up_to_60.push_back(input);
     }
     if (garbled.empty() || clean.empty()) std::abort();
-    return std::vector{std::move(all), std::move(garbled), std::move(clean)};
+    return std::vector{std::move(all), std::move(garbled), std::move(clean), std::move(up_to_60)};
   }();
   return sets[static_cast<std::size_t>(set)];
 }
@@ -89,9 +92,11 @@ void BM_RawIcuPassShort(benchmark::State& state, Set set) {
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, all, Set::kAll, 1)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, garbled, Set::kGarbled, 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, clean, Set::kClean, 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_SuggestRepairsShort, up_to_60, Set::kUpTo60, 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, all_5_rows, Set::kAll, 5)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK_CAPTURE(BM_RawIcuPassShort, all, Set::kAll)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_RawIcuPassShort, garbled, Set::kGarbled)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_RawIcuPassShort, clean, Set::kClean)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_RawIcuPassShort, up_to_60, Set::kUpTo60)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
