@@ -143,14 +143,16 @@ class NameRun {
     const std::string named = shown.empty() ? "." : shown;
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0) {
-      Fail(named + ": 读 未成~ " + Cause(errno, path));
+      const int error = errno;
+      Fail(named + ": 打开 未成~ " + Cause(error, path));
       return;
     }
     struct stat target;
     if (S_ISDIR(st.st_mode) || (S_ISLNK(st.st_mode) && ::stat(path.c_str(), &target) == 0 && S_ISDIR(target.st_mode))) {
       const FileDescriptor folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
       if (folder.get() < 0) {
-        Fail(named + ": 读文件夹 未成~ " + Cause(errno, path));
+        const int error = errno;
+        Fail(named + ": 打开文件夹 未成~ " + Cause(error, path));
         return;
       }
       Folder(folder.get(), shown, Absolute(path));
@@ -163,7 +165,8 @@ class NameRun {
     }
     const FileDescriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0) {
-      Fail(named + ": 读文件夹 未成~ " + Cause(errno, parent));
+      const int error = errno;
+      Fail(named + ": 打开文件夹 未成~ " + Cause(error, parent));
       return;
     }
     const std::string shown_parent = path.find('/') == std::string::npos ? std::string() : EscapedName(parent);
@@ -186,7 +189,8 @@ class NameRun {
         const FileDescriptor child(
             ::openat(folder_fd, entry.name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (child.get() < 0) {
-          Fail(shown_child + ": 读文件夹 未成~ " + Cause(errno, Join(absolute, entry.name)));
+          const int error = errno;
+          Fail(shown_child + ": 打开文件夹 未成~ " + Cause(error, Join(absolute, entry.name)));
           continue;
         }
         Folder(child.get(), shown_child, Join(absolute, entry.name));
