@@ -55,6 +55,33 @@ TEST(NameEscapes, EveryByteNameMakesOnePrintableLineAndComesBack) {
   }
 }
 
+// Names of bytes that stress both: controls, "\\", "x", hex digits, bytes of
+// GBK and UTF-8, cut sequences.
+TEST(NameEscapes, AnyBytesRoundTripAndRepairOnlyToValidNames) {
+  const std::string alphabet = std::string("\x01\t\n\x1B\\x4F/.") + "\x80\xA1\xC2\xD6\xE4\xB8\xAD\xED\xFF" + Gbk(u"中");
+  std::uint32_t seed = 12345;
+  auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+  for (int round = 0; round < 400; ++round) {
+    std::string name;
+    for (std::uint32_t length = next() % 10; length > 0; --length) name += alphabet[(next() >> 8) % alphabet.size()];
+    const std::string line = cli::EscapedName(name);
+    EXPECT_EQ(cli::UnescapedName(line), name) << line;
+    for (const char c : line) EXPECT_TRUE(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) << line;
+    if (name.empty() || name.find('/') != std::string::npos) continue;
+    const cli::NameRepair repair = cli::RepairName(name);
+    if (repair.verdict != cli::NameVerdict::Repaired) continue;
+    EXPECT_FALSE(repair.repaired.empty()) << line;
+    EXPECT_EQ(repair.repaired.find_first_of(std::string("/\0", 2)), std::string::npos) << line;
+    // Valid UTF-8: every byte decodes (no lone U+DC00 + byte).
+    const Text text = TextOfNativePath(repair.repaired);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const bool high = text[i] >= 0xD800 && text[i] <= 0xDBFF;
+      if (high && i + 1 < text.size()) ++i;
+      else EXPECT_FALSE(text[i] >= 0xD800 && text[i] <= 0xDFFF) << line;
+    }
+  }
+}
+
 TEST(NameRepair, RenamesOnlyWhatTheLibraryIsClearAbout) {
   struct Case {
     std::string name;
