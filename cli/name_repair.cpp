@@ -70,6 +70,10 @@ NameRepair RepairName(std::string_view name) {
   result.lost = best.lost;
   const TextView repaired = best.text;
   if (best.confidence != Confidence::Clear) {
+    // A valid UTF-8 name the library is unsure of is as likely an unusual
+    // clean name ("培训", "Ærø") as a garbled one: passed over in silence.
+    // One that is not UTF-8 is garbled for certain, and the user is told.
+    if (valid_utf8) return NameRepair{};
     result.verdict = NameVerdict::Unsure;
     result.confidence = Text(ConfidenceName(best.confidence));
     result.repaired = NameOf(repaired);

@@ -15,7 +15,7 @@ namespace mok::cli {
 enum class NameVerdict {
   Clean,         // nothing to repair: left alone without a word
   Repaired,      // `repaired` holds the new name's bytes
-  Unsure,        // the best repair is not clear ("难分", "仍像乱码")
+  Unsure,        // a name that is not UTF-8 whose best repair is not clear ("难分", "仍像乱码")
   Lossy,         // the best repair could not recover every character
   StillInvalid,  // the repair still holds bytes that are not UTF-8
   BadName,       // the repair is empty, ".", "..", or holds "/" or NUL
@@ -33,7 +33,8 @@ struct NameRepair {
 // Repairs a name (its bytes, no "/") with the same ranking as the window's
 // 自动解读. The bytes are read as UTF-8, each byte that does not decode kept
 // as U+DC00 + byte, so the repair library sees every byte; only a repair it
-// is clear about that changes the name and gives a valid name renames.
+// is clear about that changes the name and gives a valid name renames. A
+// valid UTF-8 name it is not clear about counts as clean.
 [[nodiscard]] NameRepair RepairName(std::string_view name);
 
 // A name's bytes as one line: valid UTF-8 as it is, except "\" as "\\", and

@@ -96,6 +96,9 @@ TEST(NameRepair, RenamesOnlyWhatTheLibraryIsClearAbout) {
       {"report.txt", cli::NameVerdict::Clean, ""},
       {Utf8Of(u"中文报告.txt"), cli::NameVerdict::Clean, ""},
       {Utf8Of(u"データ.txt"), cli::NameVerdict::Clean, ""},
+      // Unusual but clean, or garbled: the library cannot tell, so silence.
+      {Utf8Of(u"µs"), cli::NameVerdict::Clean, ""},
+      {Utf8Of(u"培训.pdf"), cli::NameVerdict::Clean, ""},
       // A byte alone could be many things: not renamed, and the guess said.
       {"\xFF\xFE.txt", cli::NameVerdict::Unsure, Utf8Of(u"яю.txt")},
   };
