@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/file_runs.h"
+#include "cli/names.h"
 #include "cli/options.h"
 #include "cli/steps.h"
 #include "cli/suggest.h"
@@ -32,6 +33,12 @@ constexpr std::string_view kHelp = R"(用法: mok [选项] 命令 [参数…] [-
                           逐段修复的位置；解读后的开头（一行）
   suggest --apply [文件…] 不列出，写出最可信的解读；最可信的是不改动时未经改动
   list [名字]             列出可用的名字、编号、别名和格式；给了名字时只列出含有它的行
+  names [-r] [文件夹|文件…]
+                          修复乱码的文件名（文件夹：改它里面的名字；文件：改它自己的名字；
+                          默认为当前文件夹）。像“自动解读”一样解读，只改解读明确的名字；
+                          默认只列出“原名 → 新名”和原来怎样读错了，加 --apply 才改名；
+                          从不覆盖已有的名字（同名的跳过并报告）
+  names --undo 记录       按改名记录把名字改回去，后改的先改回
 
 选项:
   -f, --input-format 格式   输入文件的编码：gbk gb18030 latin1 utf16le-bom utf16be-bom
@@ -50,13 +57,18 @@ constexpr std::string_view kHelp = R"(用法: mok [选项] 命令 [参数…] [-
   -j, --jobs N              同时处理的文件数，默认为处理器核数
       --then 命令           接着做下一步，可以多次
       --format, --cp, --lcid  前一个命令的参数（见上）
-      --apply               suggest 写出最可信的解读，而不是列出
+      --apply               suggest 写出最可信的解读，而不是列出；names 真的改名
+  -r, --recursive           names 也改各层子文件夹里的名字（先改里面的，再改文件夹自己的）
+      --log 文件            names --apply 的改名记录写到这个文件（改名之前写好）；
+                            默认为当前文件夹里的 mok-names-日期-时间.log
+      --undo 记录           names 按改名记录改回
   -h, --help                显示本说明
       --version             显示版本
 
 退出状态: 0 成功；1 某一步未经改动（结果为空，或 suggest 没有可做的解读），或遇到不能解码的
           字节、写不出的字符（标准错误写明字节偏移）；这个输入不写结果；
           2 用法不对，或文件读不了、写不了。
+          names：0 改了（或会改）名字；1 没有要改的名字；2 有名字改不成（如已有同名的）或文件夹读不了。
 convert、a2b、lcid、cp、QP、URL、Base64、UTF-7、HZ 的解读和 suggest --apply 分块流式处理，
 文件多大都只占少量内存（suggest --apply 在开头一段上选出解读）；其他命令一次读入一个文件。
 )";
@@ -96,6 +108,9 @@ int main(int argc, char** argv) {
         Print(listing);
         return kExitOk;
       }
+      case Action::Names:
+        if (call.undo_log) return UndoNames(*call.undo_log);
+        return RunNames({call.inputs, call.recursive, call.apply, call.log_file});
       case Action::Suggest: plan.steps.push_back(SuggestStep(call.apply)); break;
       case Action::Run:
         for (const StepRequest& request : call.steps) {

@@ -1,6 +1,8 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <charconv>
+#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -23,7 +25,13 @@ constexpr KnownOption kOptions[] = {
     {0, "lcid", true},           {0, "apply", false},
     {'c', "omit-invalid", false}, {0, "replace", false},
     {0, "keep", false},          {0, "force", false},
+    {'r', "recursive", false},   {0, "log", true},
+    {0, "undo", true},
 };
+
+// The options of names; every other option is refused there, and these are
+// refused elsewhere (but --apply, which suggest takes too).
+constexpr std::string_view kNamesOptions[] = {"recursive", "apply", "log", "undo", "help", "version"};
 
 // "-4": a negative language code, never an option (no option starts with a digit).
 bool IsNegativeNumber(std::string_view word) {
@@ -42,7 +50,8 @@ struct OtherCommand {
   bool reads_inputs;  // takes input files (or standard input)
 };
 
-constexpr OtherCommand kOtherCommands[] = {{"list", Action::List, false}, {"suggest", Action::Suggest, true}};
+constexpr OtherCommand kOtherCommands[] = {
+    {"list", Action::List, false}, {"suggest", Action::Suggest, true}, {"names", Action::Names, true}};
 
 class Parser {
  public:
@@ -54,6 +63,7 @@ class Parser {
   bool Option(std::string_view word, std::string& error);
   bool Apply(const KnownOption& known, const std::string& value, std::string& error);
   bool Positional(const std::string& word, std::string& error);
+  bool CheckNames(std::string& error) const;
   bool StepValue(std::optional<std::string>& slot, std::string_view option, const std::string& value,
                  std::string& error);
 
@@ -64,6 +74,7 @@ class Parser {
   const OtherCommand* other_ = nullptr;  // the first command when it is no step
   bool want_command_ = false;            // after --then
   bool seen_omit_ = false, seen_replace_ = false;
+  std::vector<std::pair<std::string, std::string_view>> seen_;  // each option as given, and its long name
 };
 
 bool Parser::Run(std::string& error) {
@@ -97,8 +108,9 @@ bool Parser::Run(std::string& error) {
     error = "-c 和 --replace 只能用一个";
     return false;
   }
-  if (call_.apply && call_.action != Action::Suggest) {
-    error = "--apply 只用于 suggest";
+  if (!CheckNames(error)) return false;
+  if (call_.apply && call_.action != Action::Suggest && call_.action != Action::Names) {
+    error = "--apply 只用于 suggest 和 names";
     return false;
   }
   if (call_.action == Action::Suggest && !call_.apply && call_.inputs.size() > 1) {
@@ -124,6 +136,31 @@ bool Parser::Run(std::string& error) {
         return false;
       }
     }
+  }
+  return true;
+}
+
+bool Parser::CheckNames(std::string& error) const {
+  const bool names = call_.action == Action::Names;
+  for (const auto& [option, name] : seen_) {
+    const bool for_names = std::find(std::begin(kNamesOptions), std::end(kNamesOptions), name) != std::end(kNamesOptions);
+    if (names && !for_names) {
+      error = "names 不用选项 " + option;
+      return false;
+    }
+    if (!names && for_names && name != "apply" && name != "help" && name != "version") {
+      error = "选项 " + option + " 只用于 names";
+      return false;
+    }
+  }
+  if (!names) return true;
+  if (call_.undo_log && (!call_.inputs.empty() || call_.recursive || call_.apply || !call_.log_file.empty())) {
+    error = "--undo 只带改名记录，不和文件、-r、--apply、--log 一起用";
+    return false;
+  }
+  if (!call_.log_file.empty() && !call_.apply) {
+    error = "--log 只用于 --apply";
+    return false;
   }
   return true;
 }
@@ -155,6 +192,8 @@ bool Parser::Option(std::string_view word, std::string& error) {
     error = "未知的选项 “" + std::string(word) + "”";
     return false;
   }
+  seen_.emplace_back(word.substr(0, 2) == "--" ? "--" + std::string(known->long_name) : std::string(word.substr(0, 2)),
+                     known->long_name);
   if (known->takes_value && !value) {
     if (at_ + 1 >= words_.size()) {
       error = "选项 " + std::string(word) + " 缺少值";
@@ -186,6 +225,12 @@ bool Parser::Apply(const KnownOption& known, const std::string& value, std::stri
     call_.keep = true;
   } else if (name == "force") {
     call_.force = true;
+  } else if (name == "recursive") {
+    call_.recursive = true;
+  } else if (name == "log") {
+    call_.log_file = value;
+  } else if (name == "undo") {
+    call_.undo_log = value;
   } else if (name == "then") {
     if (other_ != nullptr) {
       error = command_ + " 后面不能接 --then";

@@ -3,6 +3,7 @@
 // The command line of mok: a command with its operands, more steps after
 // --then, options anywhere, and the input files.
 
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -12,7 +13,7 @@
 
 namespace mok::cli {
 
-enum class Action { Run, List, Suggest, Help, Version };
+enum class Action { Run, List, Suggest, Names, Help, Version };
 
 // What becomes of a byte that cannot be decoded and of a character the output
 // encoding cannot hold.
@@ -25,7 +26,10 @@ enum class Invalid {
 struct Invocation {
   Action action = Action::Run;
   std::vector<StepRequest> steps;   // in order; "convert" adds none
-  bool apply = false;               // --apply: suggest writes the best repair
+  bool apply = false;               // --apply: suggest writes the best repair, names renames
+  bool recursive = false;           // -r: names goes into folders
+  std::string log_file;             // --log: where names --apply keeps its undo log
+  std::optional<std::string> undo_log;  // --undo: names puts back what this log records
   FileEncoding input;               // detection unless -f
   FileEncoding output{9, 0, false, "utf8"};  // utf8 unless -t
   std::string output_file;          // -o

@@ -226,7 +226,8 @@ TEST_F(Mok, HelpAndList) {
   EXPECT_EQ(help.status, 0);
   for (const char* option :
        {"--input-format", "--output-format", "--output", "--output-dir", "--jobs", "--then", "suggest --apply",
-        "--omit-invalid", "--replace", "--keep", "--force", "list [名字]"}) {
+        "--omit-invalid", "--replace", "--keep", "--force", "list [名字]", "names [-r]", "names --undo", "--recursive",
+        "--log", "--undo"}) {
     EXPECT_NE(help.out.find(option), std::string::npos) << option;
   }
   const MokResult list = Run({"list"});
