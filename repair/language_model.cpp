@@ -505,6 +505,10 @@ void ForEachSymbol(TextView text, Visit visit) {
       c = kAstralSymbol;
       ++i;
     }
+    // Full-width Latin letters and digits are ASCII's in another width (a
+    // name typed with a CJK input method): they read as ASCII, so that text
+    // of them alone is not taken for garbled text the models never saw.
+    if ((c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF3A) || (c >= 0xFF41 && c <= 0xFF5A)) c -= 0xFEE0;
     visit(c);
   }
 }

@@ -99,7 +99,10 @@ TEST(SuggestRepairsTest, CleanTextIsBestLeftAloneAndSaysSo) {
        {Text(u"Hello"), Text(u"这是一段正常的中文文字。"), Text(u"日本語の文章です。"), Text(u"정상적인 한국어 문장"),
         Text(u"Обычный русский текст."), Text(u"Ein ganz normaler Satz für Sie."), Text(u"Plain English text."),
         Text(u"Οδηγός εγκατάστασης του Debian"), Text(u"دليل تثبيت دبيان"), Text(u"מדריך ההתקנה של דביאן"),
-        Text(u"Podręcznik instalacji systemu Debian"), Text(u"คู่มือการติดตั้งเดเบียน")}) {
+        Text(u"Podręcznik instalacji systemu Debian"), Text(u"คู่มือการติดตั้งเดเบียน"),
+        // Full-width letters and digits read as ASCII (alone, they once came
+        // out as Chinese by two steps, marked 明确).
+        Text(u"ＡＢＣ.txt"), Text(u"ｗｉｎｄｏｗｓ１０.iso"), Text(u"２０２６年")}) {
     SCOPED_TRACE(Hex(clean));
     const auto suggestions = SuggestRepairs(clean);
     ASSERT_FALSE(suggestions.empty());
