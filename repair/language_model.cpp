@@ -521,7 +521,7 @@ struct Scores {
 
 // The text read into what every language scores: the cost of its pairs of two
 // ASCII characters under the shared table, its other pairs, and the script
-// classes it holds. The pairs live in a buffer of the thread's, reused.
+// classes it holds. The pairs of a sample live in a buffer of the thread's, reused.
 struct Reading {
   std::span<const Pair> pairs;
   std::uint64_t shared = 0;
@@ -529,8 +529,14 @@ struct Reading {
   std::uint32_t classes = 0;
 };
 
-Reading Read(const Model& m, TextView text) {
-  thread_local std::vector<Pair> buffer;
+// Texts up to this many units (the search's samples) read into a buffer of
+// the thread's, kept for the next; a longer one into `own`, the caller's, so
+// that no copy of a long text outlives the call.
+constexpr std::size_t kKeptReading = 1 << 16;
+
+Reading Read(const Model& m, TextView text, std::vector<Pair>& own) {
+  thread_local std::vector<Pair> kept;
+  std::vector<Pair>& buffer = text.size() <= kKeptReading ? kept : own;
   buffer.clear();
   buffer.reserve(text.size());
   Reading reading;
@@ -603,7 +609,8 @@ Bounds BoundsFor(const Model& m, const std::array<bool, kLanguageCount>& chosen)
 Scores Score(const Model& m, TextView text, const std::array<bool, kLanguageCount>& chosen) {
   // The pairs of two ASCII characters are scored once by the shared table, the
   // others by every chosen language.
-  const Reading reading = Read(m, text);
+  std::vector<Pair> own;
+  const Reading reading = Read(m, text, own);
   Scores scores;
   scores.scored = chosen;
   scores.characters = reading.characters;
@@ -716,7 +723,8 @@ double ScoreCeiling(TextView text) {
 std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least) {
   const Model* m = TheModel();
   if (m == nullptr) return at_least <= 0 ? std::optional<LanguageScore>(LanguageScore{0, Language::English, 0}) : std::nullopt;
-  const Reading reading = Read(*m, text);
+  std::vector<Pair> own;
+  const Reading reading = Read(*m, text, own);
   // The costs, in the model's steps, at which the log-probability is still at
   // least at_least, with a step to spare against rounding.
   const double limit = std::floor(-at_least / m->step) - static_cast<double>(reading.shared) + 1;
@@ -724,14 +732,21 @@ std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least) {
   const std::uint64_t cost_limit = limit >= 1e18 ? UINT64_MAX : static_cast<std::uint64_t>(limit);
   const std::array<bool, kLanguageCount> chosen = LanguagesFor(*m, reading.classes);
   const Bounds bounds = BoundsFor(*m, chosen);
+  // The least costs of the rest of the text let a language be given up
+  // early; a long text (a passage of many lines) is scored without them, so
+  // that scoring takes no memory that grows with the text beyond its pairs.
+  constexpr std::size_t kRestBoundPairs = kKeptReading;
   thread_local std::array<std::vector<std::uint32_t>, 2> rests;
-  bool within = false;
-  for (std::size_t t = 0; t < bounds.count; ++t) {
+  std::array<std::vector<std::uint32_t>, 2> none;
+  const bool bounded = reading.pairs.size() <= kRestBoundPairs;
+  bool within = !bounded;
+  for (std::size_t t = 0; bounded && t < bounds.count; ++t) {
     RestCosts(*bounds.tables[t], reading.pairs, rests[t]);
     within = within || rests[t][0] <= cost_limit;
   }
   if (!within) return std::nullopt;
-  std::optional<LanguageScore> best = BestWithin(*m, reading, chosen, cost_limit, bounds, rests);
+  std::optional<LanguageScore> best =
+      BestWithin(*m, reading, chosen, cost_limit, bounds, bounded ? std::span(rests) : std::span(none));
   if (best && best->log_probability < at_least) return std::nullopt;
   return best;
 }
