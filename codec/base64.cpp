@@ -80,6 +80,20 @@ inline std::uint32_t GroupBits(const GroupTable& table, const Unit* c) noexcept 
 
 // Stores a group's three bytes, and on little-endian machines a fourth that
 // what follows writes over.
+// Adds one character's six bits to the group being filled; a full group
+// gives its three bytes.
+inline void TakeSextet(int value, std::uint32_t& acc, int& pending, std::uint8_t* out, std::size_t& o) noexcept {
+  acc = (acc << 6) | static_cast<std::uint32_t>(value);
+  if (++pending == 4) {
+    out[o] = static_cast<std::uint8_t>(acc >> 16);
+    out[o + 1] = static_cast<std::uint8_t>(acc >> 8);
+    out[o + 2] = static_cast<std::uint8_t>(acc);
+    o += 3;
+    acc = 0;
+    pending = 0;
+  }
+}
+
 inline void StoreGroup(std::uint8_t* out, std::uint32_t bits) noexcept {
   if constexpr (std::endian::native == std::endian::little) {
     std::memcpy(out, &bits, 4);
@@ -162,15 +176,7 @@ std::size_t DecodeRun(const char16_t* chars, std::size_t count, std::int16_t var
       if (value == kBlank && skip_blanks) continue;
       break;
     }
-    acc = (acc << 6) | static_cast<std::uint32_t>(value);
-    if (++pending == 4) {
-      out[o] = static_cast<std::uint8_t>(acc >> 16);
-      out[o + 1] = static_cast<std::uint8_t>(acc >> 8);
-      out[o + 2] = static_cast<std::uint8_t>(acc);
-      o += 3;
-      acc = 0;
-      pending = 0;
-    }
+    TakeSextet(value, acc, pending, out, o);
   }
   switch (pending) {
     case 1:  // a lone character keeps its own value as a byte
@@ -233,15 +239,7 @@ std::size_t ResumeRunOf(const Unit* chars, std::size_t count, std::int16_t varia
       stopped = true;
       break;
     }
-    acc = (acc << 6) | static_cast<std::uint32_t>(value);
-    if (++pending == 4) {
-      out[o] = static_cast<std::uint8_t>(acc >> 16);
-      out[o + 1] = static_cast<std::uint8_t>(acc >> 8);
-      out[o + 2] = static_cast<std::uint8_t>(acc);
-      o += 3;
-      acc = 0;
-      pending = 0;
-    }
+    TakeSextet(value, acc, pending, out, o);
   }
   return o;
 }

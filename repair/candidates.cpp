@@ -372,42 +372,33 @@ namespace {
 
 bool IsPrivateUse(char16_t c) { return c >= 0xE000 && c <= 0xF8FF; }
 
+// Scores the text without the marks of lost characters and private-use
+// characters (which the penalty prices instead), copying it only when it
+// holds any.
+template <typename Scorer>
+auto ScoreKept(TextView text, Scorer score) {
+  auto dropped = [](char16_t c) { return c == kLostMark || IsPrivateUse(c); };
+  if (std::none_of(text.begin(), text.end(), dropped)) return score(text);
+  Text kept;
+  kept.reserve(text.size());
+  for (const char16_t c : text) {
+    if (!dropped(c)) kept += c;
+  }
+  return score(TextView(kept));
+}
+
 }  // namespace
 
 LanguageScore ScoreRepair(TextView text) {
-  if (std::none_of(text.begin(), text.end(), [](char16_t c) { return c == kLostMark || IsPrivateUse(c); })) {
-    return ScoreText(text);
-  }
-  Text kept;
-  kept.reserve(text.size());
-  for (const char16_t c : text) {
-    if (c != kLostMark && !IsPrivateUse(c)) kept += c;
-  }
-  return ScoreText(kept);
+  return ScoreKept(text, [](TextView t) { return ScoreText(t); });
 }
 
 double ScoreRepairCeiling(TextView text) {
-  if (std::none_of(text.begin(), text.end(), [](char16_t c) { return c == kLostMark || IsPrivateUse(c); })) {
-    return ScoreCeiling(text);
-  }
-  Text kept;
-  kept.reserve(text.size());
-  for (const char16_t c : text) {
-    if (c != kLostMark && !IsPrivateUse(c)) kept += c;
-  }
-  return ScoreCeiling(kept);
+  return ScoreKept(text, [](TextView t) { return ScoreCeiling(t); });
 }
 
 std::optional<LanguageScore> ScoreRepairAtLeast(TextView text, double at_least) {
-  if (std::none_of(text.begin(), text.end(), [](char16_t c) { return c == kLostMark || IsPrivateUse(c); })) {
-    return ScoreTextAtLeast(text, at_least);
-  }
-  Text kept;
-  kept.reserve(text.size());
-  for (const char16_t c : text) {
-    if (c != kLostMark && !IsPrivateUse(c)) kept += c;
-  }
-  return ScoreTextAtLeast(kept, at_least);
+  return ScoreKept(text, [at_least](TextView t) { return ScoreTextAtLeast(t, at_least); });
 }
 
 double Penalty(TextView text, std::size_t steps) {

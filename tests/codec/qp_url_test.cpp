@@ -10,6 +10,7 @@
 #include "codec/conversion_core.h"
 #include "tests/codec/literal_refs_qp.h"
 #include "tests/support/hex.h"
+#include "tests/support/streamed.h"
 
 namespace mok {
 namespace {
@@ -294,18 +295,7 @@ TEST(DecodeQpUrl, LongInputIsLinear) {
 namespace mok {
 namespace {
 
-// Feeds text to the stream decoder in pieces cut at random (empty ones too).
-Text Streamed(QpUrlStreamDecoder& decoder, TextView text, std::mt19937& rng, std::size_t largest) {
-  Text out;
-  std::size_t at = 0;
-  for (;;) {
-    const std::size_t n = std::min<std::size_t>(rng() % (largest + 1), text.size() - at);
-    const bool last = at + n == text.size() && rng() % 3 != 0;
-    EXPECT_TRUE(decoder.Decode(text.substr(at, n), last, out));
-    at += n;
-    if (last) return out;
-  }
-}
+using mok::testing::Streamed;
 
 TEST(QpUrlStreamDecoder, EqualsTheWholeTextDecoderForAnySplit) {
   struct Setting {

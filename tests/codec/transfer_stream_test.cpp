@@ -11,6 +11,7 @@
 #include "codec/conversion_core.h"
 #include "codec/utf7_hz.h"
 #include "tests/support/hex.h"
+#include "tests/support/streamed.h"
 
 namespace mok {
 namespace {
@@ -30,18 +31,7 @@ Text RandomText(std::mt19937& rng, std::size_t pieces) {
   return text;
 }
 
-template <typename Decoder>
-Text Streamed(Decoder& decoder, TextView text, std::mt19937& rng, std::size_t largest) {
-  Text out;
-  std::size_t at = 0;
-  for (;;) {
-    const std::size_t n = std::min<std::size_t>(rng() % (largest + 1), text.size() - at);
-    const bool last = at + n == text.size() && rng() % 3 != 0;
-    EXPECT_TRUE(decoder.Decode(text.substr(at, n), last, out));
-    at += n;
-    if (last) return out;
-  }
-}
+using mok::testing::Streamed;
 
 TEST(TransferStreams, EqualTheWholeTextDecodersForAnySplit) {
   struct Setting {
