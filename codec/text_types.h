@@ -21,6 +21,16 @@ inline Bytes ToBytes(std::string_view s) {
   return Bytes(reinterpret_cast<const std::uint8_t*>(s.data()), s.size());
 }
 
+// Appends one code point (up to U+10FFFF) as one unit or a surrogate pair.
+inline void AppendCodePoint(Text& text, char32_t c) {
+  if (c < 0x10000) {
+    text += static_cast<char16_t>(c);
+  } else {
+    text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+    text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+  }
+}
+
 // Every decoder that returns text turns U+0000 into a space.
 inline void ReplaceNulBySpace(Text& text) {
   // Written without a branch so the compiler vectorizes it.

@@ -40,13 +40,7 @@ Text TextOfStr(PyObject* str) {
       const auto* points = static_cast<const Py_UCS4*>(data);
       text.reserve(static_cast<std::size_t>(length) + 16);
       for (Py_ssize_t i = 0; i < length; ++i) {
-        const Py_UCS4 c = points[i];
-        if (c < 0x10000) {
-          text += static_cast<char16_t>(c);
-        } else {
-          text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-          text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-        }
+        AppendCodePoint(text, points[i]);
       }
     }
   }

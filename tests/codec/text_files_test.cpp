@@ -542,12 +542,7 @@ Text RandomText(std::int16_t format, std::mt19937& random, size_t length) {
         default: c = 0x10000 + random() % 0x100000; break;
       }
       if (c >= 0xD800 && c <= 0xDFFF) continue;
-      if (c < 0x10000) {
-        text += static_cast<char16_t>(c);
-      } else {
-        text += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-        text += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-      }
+      AppendCodePoint(text, c);
     }
   }
   return text;
