@@ -699,14 +699,23 @@ LanguageScore ScoreText(TextView text) {
   return Best(Score(*m, text, LanguagesFor(*m, text)));
 }
 
-double ScoreCeiling(TextView text) {
+double ScoreCeiling(TextView text, double at_least) {
   const Model* m = TheModel();
   if (m == nullptr) return 0;
   const Bounds bounds = BoundsFor(*m, LanguagesFor(*m, text));
+  // The cost, in the model's steps, beyond which the ceiling is below
+  // at_least: the pass stops there (most results of a search are garbage
+  // that shows it within a few characters).
+  const double limit = std::floor(-at_least / m->step) + 1;
+  const std::uint64_t cost_limit = !(limit < 1e18) ? UINT64_MAX : limit < 0 ? 0 : static_cast<std::uint64_t>(limit);
   std::uint64_t shared = 0;
   std::array<std::uint64_t, 2> costs{};
+  costs[1] = bounds.count == 2 ? 0 : UINT64_MAX / 2;
   char16_t previous = u'\n';
+  std::size_t symbols = 0;
+  bool below = false;
   ForEachSymbol(text, [&](char16_t c) {
+    if (below) return;
     if (previous < kAscii && c < kAscii) {
       shared += m->ascii[previous * kAscii + c];
     } else {
@@ -715,8 +724,10 @@ double ScoreCeiling(TextView text) {
       }
     }
     previous = c;
+    below = (++symbols & 7) == 0 && shared + std::min(costs[0], costs[1]) > cost_limit;
   });
-  std::uint64_t least = bounds.count == 2 ? std::min(costs[0], costs[1]) : costs[0];
+  const std::uint64_t least = std::min(costs[0], costs[1]);
+  if (below) return -std::numeric_limits<double>::infinity();
   return -static_cast<double>(shared + least) * m->step;
 }
 

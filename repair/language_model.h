@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string_view>
 
@@ -79,8 +80,10 @@ struct LanguageScore {
 [[nodiscard]] std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least);
 
 // A log-probability that ScoreText's is never above, found in one quick pass:
-// each pair costed at the least any language costs it.
-[[nodiscard]] double ScoreCeiling(TextView text);
+// each pair costed at the least any language costs it. The pass may stop as
+// soon as the ceiling is known to be below at_least: it then returns
+// -infinity.
+[[nodiscard]] double ScoreCeiling(TextView text, double at_least = -std::numeric_limits<double>::infinity());
 
 // The log-probability per character that clean text of the language scores at
 // least, 99 times in 100, at this length (characters as LanguageScore counts

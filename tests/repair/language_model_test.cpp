@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <set>
 #include <string>
 
@@ -102,6 +103,30 @@ TEST(LanguageModelTest, ScoringOnlyTheTextsScriptsLosesNoBestLanguage) {
     const LanguageScore best = ScoreText(text);
     EXPECT_EQ(every[static_cast<std::size_t>(best.language)], best.log_probability) << Hex(text);
   }
+}
+
+// The ceiling bounds the score from above; asked to stop below a bar, it
+// stops only when the whole ceiling is below it, and says so by -infinity.
+TEST(LanguageModelTest, TheCeilingBoundsTheScoreAndStopsOnlyBelowItsBar) {
+  std::vector<Text> texts = {u"a\r\nb", u"Русский text 中文 ελληνικά", u"\xD83D\xDE00 emoji"};
+  for (const Sample& sample : kSamples) {
+    texts.push_back(sample.text);
+    texts.push_back(ReadAs(sample.text, 65001, 1252));
+    texts.push_back(ReadAs(sample.text, 65001, 936));
+  }
+  constexpr double kNone = -std::numeric_limits<double>::infinity();
+  for (const Text& text : texts) {
+    SCOPED_TRACE(Hex(text));
+    const double ceiling = ScoreCeiling(text);
+    EXPECT_GE(ceiling, ScoreText(text).log_probability);
+    for (const double bar : {ceiling - 40, ceiling - 0.5, ceiling, kNone}) EXPECT_EQ(ScoreCeiling(text, bar), ceiling);
+    for (const double bar : {ceiling + 0.5, ceiling + 40, ceiling * 0.5, 0.0}) {
+      const double cut = ScoreCeiling(text, bar);
+      EXPECT_TRUE(cut == ceiling || cut == kNone) << bar;
+    }
+  }
+  // A long garbled text stops well before its end.
+  EXPECT_EQ(ScoreCeiling(ReadAs(Text(200, u'中'), 65001, 1252), -10), kNone);
 }
 
 TEST(LanguageModelTest, CountsCharactersAsTheyAreScored) {
