@@ -162,13 +162,13 @@ py::list Suggest(py::handle text_object, py::handle max_object) {
 
 py::object Repair(py::handle text_object) {
   const Text text = TextArgument(text_object, "text");
-  std::vector<RepairSuggestion> rows;
+  std::optional<Text> repaired;
   {
     py::gil_scoped_release release;
-    rows = SuggestRepairs(text, 1);
+    repaired = BestRepair(text);
   }
-  if (rows.empty() || !rows.front().ChangesText()) return py::reinterpret_borrow<py::object>(text_object);
-  return StrResult(rows.front().text);
+  if (!repaired) return py::reinterpret_borrow<py::object>(text_object);
+  return StrResult(*repaired);
 }
 
 // ---- reinterpretation, menu items, bytes --------------------------------------

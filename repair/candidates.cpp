@@ -4,6 +4,7 @@
 #include <functional>
 #include <limits>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "repair/explain.h"
 #include "repair/suggest.h"
@@ -17,6 +18,8 @@ constexpr std::size_t kChainSeeds = 3;
 // many units outside ASCII; this many of the best are then scored on all of it.
 constexpr std::size_t kPreviewNonAscii = 160;
 constexpr std::size_t kFinalists = 12;
+// Units of a result's start that tell which result to score first.
+constexpr std::size_t kProbeUnits = 24;
 
 struct PairGroup {
   std::int32_t a;                       // the code page the text was wrongly read with
@@ -135,6 +138,10 @@ class TopScores {
     std::stable_sort(best_.begin(), best_.end(), [](const auto& x, const auto& y) { return x.second > y.second; });
   }
 
+  // The i-th best distinct result so far (i < Size()), as (hash, score).
+  [[nodiscard]] std::size_t Size() const { return best_.size(); }
+  [[nodiscard]] const std::pair<std::size_t, double>& operator[](std::size_t i) const { return best_[i]; }
+
   // The least score of the best count, -infinity while there are fewer.
   [[nodiscard]] double Threshold() const {
     return count_ > 0 && best_.size() == count_ ? best_.back().second : -std::numeric_limits<double>::infinity();
@@ -187,9 +194,12 @@ class CandidateSet {
   // keeping the same candidates in the same order, but the most promising are
   // scored first: each result's score has a ceiling found in one quick pass,
   // the results are scored by falling ceiling, and once a ceiling is below the
-  // bar (bar(), which rises as results are scored: at least Threshold()) that
-  // result and all after it are left out unscored. scored(hash, score) hears
-  // of every candidate kept, in no set order.
+  // bar (bar(): at least Threshold(), never below what it is before any
+  // result is scored) that result and all after it are left out unscored. The
+  // bar may fall as results are scored: a result refused at a higher bar is
+  // then scored again. scored(hash, score, clean, lossless) hears of every
+  // candidate kept, in no set order (lossless: one of the ways to it lost
+  // nothing).
   template <typename Bar, typename Heard>
   void OfferAll(std::vector<Offered>& offers, Bar bar, Heard scored) {
     struct Job {
@@ -197,6 +207,8 @@ class CandidateSet {
       double penalty;     // the least of its offers'
       double ceiling = 0;
       std::optional<LanguageScore> language;
+      bool lossless = false;  // one of its offers lost nothing
+      double refused_at = std::numeric_limits<double>::infinity();  // the least bar it fell short of
     };
     std::vector<std::size_t> hashes(offers.size());
     std::vector<double> penalties(offers.size());
@@ -208,36 +220,90 @@ class CandidateSet {
       penalties[i] = Penalty(offers[i].text, offers[i].steps.size());
       const auto seen = seen_.find(hashes[i]);
       if (seen != seen_.end() && seen->second.index != kLeftOut) {
-        const double score = candidates_[seen->second.index].language.log_probability - penalties[i];
+        const Candidate& first = candidates_[seen->second.index];
+        const double score = first.language.log_probability - penalties[i];
         top_.Add(hashes[i], score);
-        scored(hashes[i], score);
+        scored(hashes[i], score, first.clean, offers[i].lost == 0);
         continue;
       }
       if (seen != seen_.end() && penalties[i] >= seen->second.penalty) continue;
       const auto [at, added] = job_by_hash.emplace(hashes[i], jobs.size());
       if (added) {
-        jobs.push_back({i, penalties[i], 0, std::nullopt});
+        jobs.push_back({i, penalties[i], 0, std::nullopt, offers[i].lost == 0});
       } else {
         jobs[at->second].penalty = std::min(jobs[at->second].penalty, penalties[i]);
+        jobs[at->second].lossless = jobs[at->second].lossless || offers[i].lost == 0;
       }
       job_of[i] = at->second;
     }
-    std::vector<std::size_t> order(jobs.size());
-    for (std::size_t j = 0; j < jobs.size(); ++j) {
-      jobs[j].ceiling = ScoreRepairCeiling(offers[jobs[j].first].text) - jobs[j].penalty;
-      order[j] = j;
-    }
-    std::stable_sort(order.begin(), order.end(),
-                     [&](std::size_t x, std::size_t y) { return jobs[x].ceiling > jobs[y].ceiling; });
-    for (const std::size_t j : order) {
-      Job& job = jobs[j];
-      const double at_least = bar();
-      if (job.ceiling < at_least) break;
+    auto score = [&](Job& job, double at_least) {
       job.language = ScoreRepairAtLeast(offers[job.first].text, at_least + job.penalty);
-      if (!job.language) continue;
-      const double score = job.language->log_probability - job.penalty;
-      top_.Add(hashes[job.first], score);
-      scored(hashes[job.first], score);
+      if (!job.language) {
+        job.refused_at = at_least;
+        return false;
+      }
+      const double result = job.language->log_probability - job.penalty;
+      top_.Add(hashes[job.first], result);
+      scored(hashes[job.first], result, LooksClean(*job.language), job.lossless);
+      return true;
+    };
+    // With no bar yet, the result whose start reads best is scored first: it
+    // is most often the best, and its score gives the ceilings a bar.
+    if (bar() == -std::numeric_limits<double>::infinity() && jobs.size() > 1) {
+      std::size_t probe = 0;
+      double best_start = -std::numeric_limits<double>::infinity();
+      for (std::size_t j = 0; j < jobs.size(); ++j) {
+        const TextView text = offers[jobs[j].first].text;
+        const double start = ScoreRepairCeiling(text.substr(0, kProbeUnits)) - jobs[j].penalty;
+        if (start > best_start) {
+          best_start = start;
+          probe = j;
+        }
+      }
+      score(jobs[probe], bar());
+    }
+    // Each ceiling's pass stops once it is below the bar as it stands (its
+    // floor); should the bar fall below a floor later, the ceilings cut short
+    // there are found whole.
+    std::vector<double> floors(jobs.size(), std::numeric_limits<double>::infinity());
+    std::vector<std::size_t> order;
+    for (bool again = true; again;) {
+      again = false;
+      const double floor = bar();
+      bool found = false;
+      for (std::size_t j = 0; j < jobs.size(); ++j) {
+        Job& job = jobs[j];
+        if (job.language || floors[j] <= floor) continue;
+        if (floors[j] != std::numeric_limits<double>::infinity() && job.ceiling != -std::numeric_limits<double>::infinity()) {
+          continue;
+        }
+        job.ceiling = ScoreRepairCeiling(offers[job.first].text, floor + job.penalty) - job.penalty;
+        floors[j] = floor;
+        found = true;
+      }
+      if (found || order.empty()) {
+        order.clear();
+        for (std::size_t j = 0; j < jobs.size(); ++j) {
+          if (!jobs[j].language) order.push_back(j);
+        }
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t x, std::size_t y) { return jobs[x].ceiling > jobs[y].ceiling; });
+      }
+      for (const std::size_t j : order) {
+        Job& job = jobs[j];
+        if (job.language) continue;
+        const double at_least = bar();
+        if (job.ceiling < at_least) break;
+        if (job.refused_at <= at_least) continue;
+        again = score(job, at_least) || again;
+      }
+      // A bar fallen below a floor: the passes cut short there are needed.
+      if (!again) {
+        const double now = bar();
+        for (std::size_t j = 0; j < jobs.size() && !again; ++j) {
+          again = !jobs[j].language && jobs[j].ceiling == -std::numeric_limits<double>::infinity() && floors[j] > now;
+        }
+      }
     }
     // Kept in the order offered; a result is first the candidate of its first
     // offer, then the twin of it.
@@ -393,8 +459,8 @@ LanguageScore ScoreRepair(TextView text) {
   return ScoreKept(text, [](TextView t) { return ScoreText(t); });
 }
 
-double ScoreRepairCeiling(TextView text) {
-  return ScoreKept(text, [](TextView t) { return ScoreCeiling(t); });
+double ScoreRepairCeiling(TextView text, double at_least) {
+  return ScoreKept(text, [at_least](TextView t) { return ScoreCeiling(t, at_least); });
 }
 
 std::optional<LanguageScore> ScoreRepairAtLeast(TextView text, double at_least) {
@@ -427,7 +493,7 @@ namespace {
 
 // Every step and chain on one stretch, scored; of the results below the best
 // `exact` distinct ones, some are left out.
-std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
+std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact, std::size_t seed_depth) {
   CandidateSet set(exact);
   // The text as it is is always scored.
   const Candidate* as_is = set.Offer(Text(stretch), {}, 0, -std::numeric_limits<double>::infinity());
@@ -453,10 +519,33 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
     if (!MayApply(step, has_non_ascii, has_dollar_or_escape)) continue;
     if (auto result = apply(stretch, step)) offers.push_back({std::move(result->text), {step}, result->lost});
   }
+  // The seeds need the exact scores of the best kChainSeeds distinct single
+  // steps, unless the best one looks clean, beats the text as it is and is
+  // clearly ahead of every other: it is then the only seed (below), and the
+  // others need only be known to be that far behind.
   TopScores best_singles(kChainSeeds);
+  std::unordered_set<std::size_t> clean_singles;  // clean, and lossless one way at least
+  const double as_is_score = as_is != nullptr ? as_is->score : -std::numeric_limits<double>::infinity();
+  auto seeds_bar = [&] {
+    if (best_singles.Size() > 0) {
+      const auto [hash, score] = best_singles[0];
+      const bool alone = best_singles.Size() < 2 || score - best_singles[1].second >= kClearMargin;
+      if (alone && score >= as_is_score && clean_singles.contains(hash)) return score - kClearMargin;
+    }
+    return best_singles.Threshold();
+  };
+  // When the text as it is looks clean, the singles are ranked only as deep
+  // as the results asked for (the seeds are then fewer), or as deep as
+  // seed_depth results when that is deeper.
+  TopScores ranked(std::max(exact, seed_depth));
+  if (as_is != nullptr) ranked.Add(as_is->hash, as_is->score);
   set.OfferAll(
-      offers, [&] { return as_is_clean ? set.Threshold() : std::min(set.Threshold(), best_singles.Threshold()); },
-      [&](std::size_t hash, double score) { best_singles.Add(hash, score); });
+      offers, [&] { return std::min(set.Threshold(), as_is_clean ? ranked.Threshold() : seeds_bar()); },
+      [&](std::size_t hash, double score, bool clean, bool lossless) {
+        best_singles.Add(hash, score);
+        ranked.Add(hash, score);
+        if (clean && lossless) clean_singles.insert(hash);
+      });
 
   // The seeds: the best distinct single steps, copied (offering chains grows the set).
   std::vector<Candidate> singles;
@@ -505,7 +594,7 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
       }
     }
   }
-  set.OfferAll(offers, [&] { return set.Threshold(); }, [](std::size_t, double) {});
+  set.OfferAll(offers, [&] { return set.Threshold(); }, [](std::size_t, double, bool, bool) {});
 
   std::vector<Candidate>& all = set.All();
   std::stable_sort(all.begin(), all.end(), Better);
@@ -524,13 +613,13 @@ std::size_t PreviewEnd(TextView stretch) {
 
 }  // namespace
 
-std::vector<Candidate> RankCandidates(TextView stretch, bool cut, std::size_t exact) {
+std::vector<Candidate> RankCandidates(TextView stretch, bool cut, std::size_t exact, std::size_t seed_depth) {
   if (stretch.empty()) return {};
   // Scoring is most of the cost: every candidate is scored on the start of the
   // stretch, and only the best of them on all of it.
   const std::size_t preview_end = PreviewEnd(stretch);
-  if (preview_end >= stretch.size()) return Search(stretch, cut, exact);
-  const std::vector<Candidate> preview = Search(stretch.substr(0, preview_end), true, kFinalists);
+  if (preview_end >= stretch.size()) return Search(stretch, cut, exact, seed_depth);
+  const std::vector<Candidate> preview = Search(stretch.substr(0, preview_end), true, kFinalists, seed_depth);
   // The best distinct previews go on, each with every way that gave it (the
   // ways may part on the rest of the stretch).
   std::vector<std::size_t> taken;

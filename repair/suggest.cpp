@@ -103,30 +103,39 @@ Row PassagesRow(PassageRepairs repairs, double as_is) {
 
 bool Better(const Row& x, const Row& y) { return x.suggestion.score > y.suggestion.score; }
 
-std::vector<RepairSuggestion> Suggest(TextView text, std::size_t max_results) {
-  if (text.empty() || max_results == 0 || !LanguageModelLoaded()) return {};
+// The rows of a text, best first: the best max_results, and with margins one
+// more, whose score gives the last of them its margin; more may follow.
+struct RankedRows {
+  std::vector<Row> rows;
+  bool garbled_left = false;  // a passage still looks garbled
+};
+
+RankedRows Rank(TextView text, std::size_t max_results, bool margins) {
   const Sample sample = SampleOf(text);
   const bool cut = sample.end < text.size();
-  // The rows below need the best max_results + 1 distinct results (the last
-  // for the margin of the row before it) and the text as it is; made again
-  // from the whole text, the first max_results + kTwins of them at most.
-  const std::size_t exact = sample.Whole(text) ? max_results + 1
+  // A cut text's rows are made from as many candidates either way: steps whose
+  // samples agree may part on the rest of the text.
+  const std::size_t wanted = margins || cut ? max_results + 1 : max_results;
+  // The rows below need the best `wanted` distinct results and the text as
+  // it is; made again from the whole text, the first max_results + kTwins of
+  // them at most.
+  const std::size_t exact = sample.Whole(text) ? wanted
                             : max_results > SIZE_MAX - kTwins ? SIZE_MAX
                                                                : max_results + kTwins;
   const std::vector<Candidate> ranked =
-      RankCandidates(text.substr(sample.begin, sample.end - sample.begin), cut, exact);
+      RankCandidates(text.substr(sample.begin, sample.end - sample.begin), cut, exact, max_results + 1);
 
   // The best candidates that hold on the whole text, one per distinct
-  // result, and one more, whose score gives the last row shown its margin;
-  // ranked again by how their whole texts score.
+  // result (with margins, one more); ranked again by how their whole texts
+  // score.
   std::vector<Row> rows;
   std::unordered_set<std::size_t> emitted;
   bool has_as_is = false;
   int failures = 0;
   std::size_t made = 0;
   for (const Candidate& c : ranked) {
-    if (rows.size() > max_results && has_as_is) break;
-    if (!c.steps.empty() && (rows.size() > max_results || made >= max_results + kTwins || failures >= kVerifyFailures)) {
+    if (rows.size() >= wanted && has_as_is) break;
+    if (!c.steps.empty() && (rows.size() >= wanted || made >= max_results + kTwins || failures >= kVerifyFailures)) {
       continue;
     }
     std::optional<Row> row = RowOf(text, sample, c);
@@ -164,6 +173,12 @@ std::vector<RepairSuggestion> Suggest(TextView text, std::size_t max_results) {
       }
     }
   }
+  return {std::move(rows), garbled_left};
+}
+
+std::vector<RepairSuggestion> Suggest(TextView text, std::size_t max_results) {
+  if (text.empty() || max_results == 0 || !LanguageModelLoaded()) return {};
+  auto [rows, garbled_left] = Rank(text, max_results, true);
 
   const double after_last =
       rows.size() > max_results ? rows[max_results].suggestion.score : -std::numeric_limits<double>::infinity();
@@ -189,6 +204,17 @@ std::vector<RepairSuggestion> Suggest(TextView text, std::size_t max_results) {
 }  // namespace
 
 std::span<const RepairStep> CandidateSteps() { return SearchSteps(); }
+
+std::optional<Text> BestRepair(TextView text) {
+  try {
+    if (text.empty() || !LanguageModelLoaded()) return std::nullopt;
+    RankedRows ranked = Rank(text, 1, false);
+    if (ranked.rows.empty() || !ranked.rows.front().suggestion.ChangesText()) return std::nullopt;
+    return std::move(ranked.rows.front().suggestion.text);
+  } catch (...) {
+    return std::nullopt;
+  }
+}
 
 std::vector<RepairSuggestion> SuggestRepairs(TextView text, std::size_t max_results) {
   try {

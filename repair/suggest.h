@@ -77,4 +77,10 @@ inline constexpr double kStepPenalty = 5.0;
 // and when no candidate can be scored; never throws.
 [[nodiscard]] std::vector<RepairSuggestion> SuggestRepairs(TextView text, std::size_t max_results = 5);
 
+// The text of SuggestRepairs(text, 1)'s row when that row changes the text,
+// found without what only the list needs (the next row, for the margin; the
+// explanation): nullopt when the best is to leave the text as it is, for the
+// empty text and when nothing can be scored. Never throws.
+[[nodiscard]] std::optional<Text> BestRepair(TextView text);
+
 }  // namespace mok

@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <regex>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "codec/charset_conversion.h"
 #include "codec/conversion_core.h"
 #include "repair/language_model.h"
+#include "repair/suggest.h"
 #include "repair/tools/corpus.h"
 
 namespace mok::testing {
@@ -82,6 +86,43 @@ TEST(RepairAccuracyTest, BenchmarkThresholdsHold) {
     EXPECT_GE(found->second.samples, 150) << row;
     EXPECT_LE(corpus::Rate(found->second.changed, found->second.samples), 0.02) << row << "\n" << printed;
   }
+}
+
+// mokrin.repair's call gives the first row of the list whenever that row
+// changes the text, and nothing otherwise: on every seventh sample and on
+// the lines of 20 to 200 units in them (file names, mail subjects).
+TEST(RepairAccuracyTest, TheBestRepairIsTheFirstRowOfTheList) {
+  const auto samples = corpus::ReadFile(MOK_REPAIR_CORPUS);
+  ASSERT_TRUE(samples.has_value());
+  std::vector<Text> texts;
+  for (std::size_t i = 0; i < samples->size(); i += 7) {
+    const Text& input = (*samples)[i].at("input");
+    texts.push_back(input);
+    for (std::size_t start = 0, end = 0; start < input.size(); start = end + 1) {
+      end = std::min(input.find(u'\n', start), input.size());
+      if (end - start >= 20 && end - start <= 200 && end - start < input.size()) {
+        texts.push_back(input.substr(start, end - start));
+      }
+    }
+  }
+  ASSERT_GT(texts.size(), 2000u);
+  std::size_t changed = 0;
+  for (const Text& text : texts) {
+    const auto rows = SuggestRepairs(text, 1);
+    const std::optional<Text> best = BestRepair(text);
+    ASSERT_FALSE(rows.empty());
+    SCOPED_TRACE(corpus::ToUtf8(text.substr(0, 60)));
+    if (rows.front().ChangesText()) {
+      ++changed;
+      ASSERT_TRUE(best.has_value());
+      EXPECT_EQ(*best, rows.front().text);
+    } else {
+      EXPECT_FALSE(best.has_value());
+    }
+  }
+  EXPECT_GT(changed, 1000u);
+  EXPECT_FALSE(BestRepair(u"").has_value());
+  EXPECT_FALSE(BestRepair(u"plain text").has_value());
 }
 
 // Every sample says what it is, and says it truly: the steps it names, made
