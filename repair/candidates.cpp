@@ -493,7 +493,7 @@ namespace {
 
 // Every step and chain on one stretch, scored; of the results below the best
 // `exact` distinct ones, some are left out.
-std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact, std::size_t seed_depth) {
+std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
   CandidateSet set(exact);
   // The text as it is is always scored.
   const Candidate* as_is = set.Offer(Text(stretch), {}, 0, -std::numeric_limits<double>::infinity());
@@ -534,23 +534,21 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact, std
     }
     return best_singles.Threshold();
   };
-  // When the text as it is looks clean, the singles are ranked only as deep
-  // as the results asked for (the seeds are then fewer), or as deep as
-  // seed_depth results when that is deeper.
-  TopScores ranked(std::max(exact, seed_depth));
-  if (as_is != nullptr) ranked.Add(as_is->hash, as_is->score);
+  // When the text as it is looks clean, only the single steps that score at
+  // least as well need their scores: the seeds are among them. Either way
+  // the seeds, and so the best row, do not depend on how many rows are asked
+  // for.
   set.OfferAll(
-      offers, [&] { return std::min(set.Threshold(), as_is_clean ? ranked.Threshold() : seeds_bar()); },
+      offers, [&] { return std::min(set.Threshold(), as_is_clean ? as_is_score : seeds_bar()); },
       [&](std::size_t hash, double score, bool clean, bool lossless) {
         best_singles.Add(hash, score);
-        ranked.Add(hash, score);
         if (clean && lossless) clean_singles.insert(hash);
       });
 
   // The seeds: the best distinct single steps, copied (offering chains grows the set).
   std::vector<Candidate> singles;
   for (const Candidate& candidate : set.All()) {
-    if (candidate.steps.size() == 1) singles.push_back(candidate);
+    if (candidate.steps.size() == 1 && (!as_is_clean || candidate.score >= as_is_score)) singles.push_back(candidate);
   }
   std::stable_sort(singles.begin(), singles.end(), Better);
   // Chains grow from fewer seeds when a reading already looks clean: none
@@ -613,13 +611,13 @@ std::size_t PreviewEnd(TextView stretch) {
 
 }  // namespace
 
-std::vector<Candidate> RankCandidates(TextView stretch, bool cut, std::size_t exact, std::size_t seed_depth) {
+std::vector<Candidate> RankCandidates(TextView stretch, bool cut, std::size_t exact) {
   if (stretch.empty()) return {};
   // Scoring is most of the cost: every candidate is scored on the start of the
   // stretch, and only the best of them on all of it.
   const std::size_t preview_end = PreviewEnd(stretch);
-  if (preview_end >= stretch.size()) return Search(stretch, cut, exact, seed_depth);
-  const std::vector<Candidate> preview = Search(stretch.substr(0, preview_end), true, kFinalists, seed_depth);
+  if (preview_end >= stretch.size()) return Search(stretch, cut, exact);
+  const std::vector<Candidate> preview = Search(stretch.substr(0, preview_end), true, kFinalists);
   // The best distinct previews go on, each with every way that gave it (the
   // ways may part on the rest of the stretch).
   std::vector<std::size_t> taken;

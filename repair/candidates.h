@@ -88,12 +88,8 @@ inline constexpr double kPrivateUsePenalty = 20.0;
 // cut: the stretch is the start of a longer text. Only the first `exact`
 // distinct results (every way to each) and the text as it is are sure to be
 // there: results that score below those may be left out, as their scoring
-// stops as soon as it shows it. The chains grow from single steps ranked, when
-// the text as it is looks clean, among the best max(exact, seed_depth)
-// results: a search for the best result alone (exact 1) finds the same one
-// as a search for it and the next when seed_depth is 2.
+// stops as soon as it shows it. The best result does not depend on exact.
 [[nodiscard]] std::vector<Candidate> RankCandidates(TextView stretch, bool cut,
-                                                    std::size_t exact = static_cast<std::size_t>(-1),
-                                                    std::size_t seed_depth = 0);
+                                                    std::size_t exact = static_cast<std::size_t>(-1));
 
 }  // namespace mok

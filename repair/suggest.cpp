@@ -123,7 +123,7 @@ RankedRows Rank(TextView text, std::size_t max_results, bool margins) {
                             : max_results > SIZE_MAX - kTwins ? SIZE_MAX
                                                                : max_results + kTwins;
   const std::vector<Candidate> ranked =
-      RankCandidates(text.substr(sample.begin, sample.end - sample.begin), cut, exact, max_results + 1);
+      RankCandidates(text.substr(sample.begin, sample.end - sample.begin), cut, exact);
 
   // The best candidates that hold on the whole text, one per distinct
   // result (with margins, one more); ranked again by how their whole texts

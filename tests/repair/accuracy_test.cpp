@@ -89,8 +89,9 @@ TEST(RepairAccuracyTest, BenchmarkThresholdsHold) {
 }
 
 // mokrin.repair's call gives the first row of the list whenever that row
-// changes the text, and nothing otherwise: on every seventh sample and on
-// the lines of 20 to 200 units in them (file names, mail subjects).
+// changes the text, and nothing otherwise; and the first row is the same
+// however many rows are asked for: on every seventh sample and on the lines
+// of 20 to 200 units in them (file names, mail subjects).
 TEST(RepairAccuracyTest, TheBestRepairIsTheFirstRowOfTheList) {
   const auto samples = corpus::ReadFile(MOK_REPAIR_CORPUS);
   ASSERT_TRUE(samples.has_value());
@@ -98,6 +99,11 @@ TEST(RepairAccuracyTest, TheBestRepairIsTheFirstRowOfTheList) {
   for (std::size_t i = 0; i < samples->size(); i += 7) {
     const Text& input = (*samples)[i].at("input");
     texts.push_back(input);
+    const auto one = SuggestRepairs(input, 1);
+    const auto five = SuggestRepairs(input, 5);
+    ASSERT_FALSE(one.empty());
+    ASSERT_FALSE(five.empty());
+    EXPECT_EQ(one.front().text, five.front().text) << corpus::ToUtf8(input.substr(0, 60));
     for (std::size_t start = 0, end = 0; start < input.size(); start = end + 1) {
       end = std::min(input.find(u'\n', start), input.size());
       if (end - start >= 20 && end - start <= 200 && end - start < input.size()) {
