@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
-#include <unordered_map>
 #include <unordered_set>
 
 #include "repair/explain.h"
@@ -173,17 +172,17 @@ class CandidateSet {
                          std::optional<double> at_least = std::nullopt) {
     const std::size_t hash = std::hash<Text>{}(text);
     const double penalty = Penalty(text, steps.size());
-    const auto seen = seen_.find(hash);
-    if (seen != seen_.end() && seen->second.index != kLeftOut) {
-      Keep(Twin(seen->second.index, std::move(text), std::move(steps), lost, penalty));
+    const Seen* seen = seen_.Find(hash);
+    if (seen != nullptr && seen->index != kLeftOut) {
+      Keep(Twin(seen->index, std::move(text), std::move(steps), lost, penalty));
       return &candidates_.back();
     }
     // Left out before at no greater penalty: it scores no better now.
-    if (seen != seen_.end() && penalty >= seen->second.penalty) return nullptr;
+    if (seen != nullptr && penalty >= seen->penalty) return nullptr;
     const double bound = at_least ? *at_least : top_.Threshold();
     const std::optional<LanguageScore> language = ScoreRepairAtLeast(text, bound + penalty);
     if (!language) {
-      seen_.insert_or_assign(hash, Seen{kLeftOut, penalty});
+      seen_.Set(hash, Seen{kLeftOut, penalty});
       return nullptr;
     }
     Keep(Scored(*language, hash, std::move(text), std::move(steps), lost, penalty));
@@ -214,27 +213,29 @@ class CandidateSet {
     std::vector<double> penalties(offers.size());
     std::vector<std::size_t> job_of(offers.size(), kLeftOut);
     std::vector<Job> jobs;
-    std::unordered_map<std::size_t, std::size_t> job_by_hash;
+    std::vector<std::size_t> job_hashes;  // of each job, to find it by
     for (std::size_t i = 0; i < offers.size(); ++i) {
       hashes[i] = std::hash<Text>{}(offers[i].text);
       penalties[i] = Penalty(offers[i].text, offers[i].steps.size());
-      const auto seen = seen_.find(hashes[i]);
-      if (seen != seen_.end() && seen->second.index != kLeftOut) {
-        const Candidate& first = candidates_[seen->second.index];
+      const Seen* seen = seen_.Find(hashes[i]);
+      if (seen != nullptr && seen->index != kLeftOut) {
+        const Candidate& first = candidates_[seen->index];
         const double score = first.language.log_probability - penalties[i];
         top_.Add(hashes[i], score);
         scored(hashes[i], score, first.clean, offers[i].lost == 0);
         continue;
       }
-      if (seen != seen_.end() && penalties[i] >= seen->second.penalty) continue;
-      const auto [at, added] = job_by_hash.emplace(hashes[i], jobs.size());
-      if (added) {
+      if (seen != nullptr && penalties[i] >= seen->penalty) continue;
+      const std::size_t at =
+          static_cast<std::size_t>(std::find(job_hashes.begin(), job_hashes.end(), hashes[i]) - job_hashes.begin());
+      if (at == jobs.size()) {
         jobs.push_back({i, penalties[i], 0, std::nullopt, offers[i].lost == 0});
+        job_hashes.push_back(hashes[i]);
       } else {
-        jobs[at->second].penalty = std::min(jobs[at->second].penalty, penalties[i]);
-        jobs[at->second].lossless = jobs[at->second].lossless || offers[i].lost == 0;
+        jobs[at].penalty = std::min(jobs[at].penalty, penalties[i]);
+        jobs[at].lossless = jobs[at].lossless || offers[i].lost == 0;
       }
-      job_of[i] = at->second;
+      job_of[i] = at;
     }
     auto score = [&](Job& job, double at_least) {
       job.language = ScoreRepairAtLeast(offers[job.first].text, at_least + job.penalty);
@@ -308,16 +309,15 @@ class CandidateSet {
     // Kept in the order offered; a result is first the candidate of its first
     // offer, then the twin of it.
     for (std::size_t i = 0; i < offers.size(); ++i) {
-      const auto seen = seen_.find(hashes[i]);
-      if (seen != seen_.end() && seen->second.index != kLeftOut) {
-        Keep(Twin(seen->second.index, std::move(offers[i].text), std::move(offers[i].steps), offers[i].lost,
-                  penalties[i]));
+      const Seen* seen = seen_.Find(hashes[i]);
+      if (seen != nullptr && seen->index != kLeftOut) {
+        Keep(Twin(seen->index, std::move(offers[i].text), std::move(offers[i].steps), offers[i].lost, penalties[i]));
         continue;
       }
       if (job_of[i] == kLeftOut) continue;
       const Job& job = jobs[job_of[i]];
       if (!job.language) {
-        seen_.insert_or_assign(hashes[i], Seen{kLeftOut, job.penalty});
+        seen_.Set(hashes[i], Seen{kLeftOut, job.penalty});
         continue;
       }
       Keep(Scored(*job.language, hashes[i], std::move(offers[i].text), std::move(offers[i].steps), offers[i].lost,
@@ -364,13 +364,36 @@ class CandidateSet {
   // Keeps a candidate; the first kept with its result is the one its twins copy.
   void Keep(Candidate candidate) {
     top_.Add(candidate.hash, candidate.score);
-    const auto [at, added] = seen_.try_emplace(candidate.hash, Seen{candidates_.size(), 0});
-    if (!added && at->second.index == kLeftOut) at->second = Seen{candidates_.size(), 0};
+    const Seen* seen = seen_.Find(candidate.hash);
+    if (seen == nullptr || seen->index == kLeftOut) seen_.Set(candidate.hash, Seen{candidates_.size(), 0});
     candidates_.push_back(std::move(candidate));
   }
 
+  // The results met so far, by hash: a few dozen a search, found faster in a
+  // list than in a hash table that allocates a node each.
+  class SeenResults {
+   public:
+    [[nodiscard]] const Seen* Find(std::size_t hash) const {
+      const auto at = std::find(hashes_.begin(), hashes_.end(), hash);
+      return at == hashes_.end() ? nullptr : &seen_[static_cast<std::size_t>(at - hashes_.begin())];
+    }
+    void Set(std::size_t hash, Seen seen) {
+      const auto at = std::find(hashes_.begin(), hashes_.end(), hash);
+      if (at != hashes_.end()) {
+        seen_[static_cast<std::size_t>(at - hashes_.begin())] = seen;
+      } else {
+        hashes_.push_back(hash);
+        seen_.push_back(seen);
+      }
+    }
+
+   private:
+    std::vector<std::size_t> hashes_;
+    std::vector<Seen> seen_;
+  };
+
   TopScores top_;
-  std::unordered_map<std::size_t, Seen> seen_;
+  SeenResults seen_;
   std::vector<Candidate> candidates_;
 };
 
@@ -384,10 +407,10 @@ double BestScore(const std::vector<Candidate>& candidates) {
 
 // Whether the best of the single steps (sorted best first) scores a clear
 // margin above the next distinct result.
-bool ClearlyAhead(const std::vector<Candidate>& singles) {
+bool ClearlyAhead(const std::vector<const Candidate*>& singles) {
   if (singles.empty()) return false;
-  for (const Candidate& c : singles) {
-    if (c.hash != singles.front().hash) return singles.front().score - c.score >= kClearMargin;
+  for (const Candidate* c : singles) {
+    if (c->hash != singles.front()->hash) return singles.front()->score - c->score >= kClearMargin;
   }
   return true;
 }
@@ -436,7 +459,29 @@ std::optional<StepResult> ApplySteps(TextView text, std::span<const RepairStep> 
 
 namespace {
 
-bool IsPrivateUse(char16_t c) { return c >= 0xE000 && c <= 0xF8FF; }
+bool IsPrivateUse(char16_t c) { return static_cast<char16_t>(c - 0xE000) <= 0xF8FF - 0xE000; }
+
+// How many lost marks and private-use characters the text holds; counted
+// without branches, so that the loop is vectorised (it runs on every result).
+struct Marks {
+  std::size_t lost = 0, private_use = 0;
+};
+Marks CountMarks(TextView text) {
+  // 32-bit counts a block, which the loop keeps in vector lanes.
+  constexpr std::size_t kBlock = std::size_t{1} << 30;
+  Marks marks;
+  for (std::size_t at = 0; at < text.size(); at += kBlock) {
+    const TextView block = text.substr(at, kBlock);
+    std::uint32_t lost = 0, private_use = 0;
+    for (const char16_t c : block) {
+      lost += c == kLostMark ? 1u : 0u;
+      private_use += static_cast<std::uint32_t>(c) - 0xE000u <= 0xF8FFu - 0xE000u ? 1u : 0u;
+    }
+    marks.lost += lost;
+    marks.private_use += private_use;
+  }
+  return marks;
+}
 
 // Scores the text without the marks of lost characters and private-use
 // characters (which the penalty prices instead), copying it only when it
@@ -444,7 +489,8 @@ bool IsPrivateUse(char16_t c) { return c >= 0xE000 && c <= 0xF8FF; }
 template <typename Scorer>
 auto ScoreKept(TextView text, Scorer score) {
   auto dropped = [](char16_t c) { return c == kLostMark || IsPrivateUse(c); };
-  if (std::none_of(text.begin(), text.end(), dropped)) return score(text);
+  const Marks marks = CountMarks(text);
+  if (marks.lost == 0 && marks.private_use == 0) return score(text);
   Text kept;
   kept.reserve(text.size());
   for (const char16_t c : text) {
@@ -468,12 +514,9 @@ std::optional<LanguageScore> ScoreRepairAtLeast(TextView text, double at_least) 
 }
 
 double Penalty(TextView text, std::size_t steps) {
-  double penalty = kStepPenalty * static_cast<double>(steps);
-  for (const char16_t c : text) {
-    if (c == kLostMark) penalty += kLostPenalty;
-    if (IsPrivateUse(c)) penalty += kPrivateUsePenalty;
-  }
-  return penalty;
+  const Marks marks = CountMarks(text);
+  return kStepPenalty * static_cast<double>(steps) + kLostPenalty * static_cast<double>(marks.lost) +
+         kPrivateUsePenalty * static_cast<double>(marks.private_use);
 }
 
 Candidate ScoreCandidate(Text text, std::vector<RepairStep> steps, std::size_t lost) {
@@ -545,12 +588,12 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
         if (clean && lossless) clean_singles.insert(hash);
       });
 
-  // The seeds: the best distinct single steps, copied (offering chains grows the set).
-  std::vector<Candidate> singles;
+  // The seeds: the best distinct single steps.
+  std::vector<const Candidate*> singles;
   for (const Candidate& candidate : set.All()) {
-    if (candidate.steps.size() == 1 && (!as_is_clean || candidate.score >= as_is_score)) singles.push_back(candidate);
+    if (candidate.steps.size() == 1 && (!as_is_clean || candidate.score >= as_is_score)) singles.push_back(&candidate);
   }
-  std::stable_sort(singles.begin(), singles.end(), Better);
+  std::stable_sort(singles.begin(), singles.end(), [](const Candidate* x, const Candidate* y) { return Better(*x, *y); });
   // Chains grow from fewer seeds when a reading already looks clean: none
   // when it is the text as it is (another step reads clean text as garbled),
   // only the best single step's when that one is clearly ahead of the next
@@ -566,11 +609,12 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
       seed_count = 1;
     }
   }
+  // Copied: offering chains grows the set.
   std::vector<Candidate> seeds;
-  for (Candidate& single : singles) {
+  for (const Candidate* single : singles) {
     if (seeds.size() >= seed_count) break;
-    const bool twin = std::any_of(seeds.begin(), seeds.end(), [&](const Candidate& s) { return s.hash == single.hash; });
-    if (!twin) seeds.push_back(std::move(single));
+    const bool twin = std::any_of(seeds.begin(), seeds.end(), [&](const Candidate& s) { return s.hash == single->hash; });
+    if (!twin) seeds.push_back(*single);
   }
   offers.clear();
   for (const Candidate& seed : seeds) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 extern "C" const unsigned char mok_repair_model[];
@@ -197,6 +198,11 @@ struct LeastCosts {
   // table small enough to stay in the cache, without probing the keys.
   std::vector<std::uint64_t> filter;
   unsigned filter_shift = 32;
+  // The least any pair ending in a unit costs, whatever comes before it (ASCII
+  // pairs under the shared table included); 0 for the units the models do
+  // not read as themselves (line breaks, surrogates, full-width letters and
+  // digits). Their sum over a text bounds its ceiling in one lookup a unit.
+  std::vector<std::uint8_t> into;
 
   [[nodiscard]] static std::uint32_t Hash(std::uint32_t key) { return key * 0x9E3779B1u; }
   [[nodiscard]] bool MayHave(std::uint32_t hash) const {
@@ -358,6 +364,26 @@ LeastCosts BuildLeastCosts(const Model& m, std::size_t group) {
     least.backoff[c] = backoff;
     least.in_class[c] = in_class;
   }
+  // What a pair ending in each unit costs at least: backing off from any
+  // character before it, or one of the bigrams into it (below).
+  std::array<unsigned, kClassCount> least_backoff{};
+  least_backoff.fill(255);
+  for (std::size_t c = 0; c < 0x10000; ++c) {
+    least_backoff[m.class_of[c]] = std::min<unsigned>(least_backoff[m.class_of[c]], least.backoff[c]);
+  }
+  least.into.resize(0x10000);
+  for (std::size_t c = 0; c < 0x10000; ++c) {
+    unsigned back = 255;
+    for (std::size_t k = 0; k < kClassCount; ++k) {
+      back = std::min(back, least_backoff[k] + least.transition[k * kClassCount + m.class_of[c]] + least.in_class[c]);
+    }
+    least.into[c] = static_cast<std::uint8_t>(std::min(back, 255u));
+  }
+  for (std::size_t c = 0; c < kAscii; ++c) {
+    for (std::size_t before = 0; before < kAscii; ++before) {
+      least.into[c] = std::min(least.into[c], m.ascii[before * kAscii + c]);
+    }
+  }
   // Sorted by cost within a pair: the first of a pair is its least.
   std::sort(edges.begin(), edges.end());
   std::size_t distinct = 0;
@@ -368,6 +394,9 @@ LeastCosts BuildLeastCosts(const Model& m, std::size_t group) {
     size *= 2;
     --least.shift;
   }
+  for (const char16_t unread : {u'\n', u'\r', u'\uFFFF'}) least.into[unread] = 0;
+  std::fill(least.into.begin() + 0xD800, least.into.begin() + 0xE000, 0);
+  std::fill(least.into.begin() + 0xFF10, least.into.begin() + 0xFF5B, 0);
   least.keys.assign(size, LeastCosts::kEmpty);
   least.costs.assign(size, 0);
   // Eight bits a key (the keys' table has two slots a key at least).
@@ -381,6 +410,7 @@ LeastCosts BuildLeastCosts(const Model& m, std::size_t group) {
                           least.transition[std::size_t{m.class_of[a]} * kClassCount + m.class_of[b]] +
                           least.in_class[b];
     const auto cost = static_cast<std::uint8_t>(std::min<unsigned>(edges[i] & 0xFF, back));
+    least.into[b] = std::min(least.into[b], cost);
     const std::uint32_t key = std::uint32_t{a} << 16 | b;
     if (key == LeastCosts::kEmpty) {
       least.has_last_key = true;
@@ -489,7 +519,8 @@ void RestCosts(const LeastCosts& least, std::span<const Pair> pairs, std::vector
 }
 
 // The text as the models read it: a CR as a line break (an LF right after it
-// skipped), a surrogate pair as the one astral symbol.
+// skipped), a surrogate pair as the one astral symbol. A visit that returns
+// false stops the reading.
 template <typename Visit>
 void ForEachSymbol(TextView text, Visit visit) {
   bool after_cr = false;
@@ -509,7 +540,11 @@ void ForEachSymbol(TextView text, Visit visit) {
     // name typed with a CJK input method): they read as ASCII, so that text
     // of them alone is not taken for garbled text the models never saw.
     if ((c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF3A) || (c >= 0xFF41 && c <= 0xFF5A)) c -= 0xFEE0;
-    visit(c);
+    if constexpr (std::is_same_v<decltype(visit(c)), bool>) {
+      if (!visit(c)) return;
+    } else {
+      visit(c);
+    }
   }
 }
 
@@ -699,6 +734,32 @@ LanguageScore ScoreText(TextView text) {
   return Best(Score(*m, text, LanguagesFor(*m, text)));
 }
 
+// The ceiling's cost under one or two tables of least costs (Bounds), or
+// UINT64_MAX once it is above cost_limit.
+template <std::size_t kTables>
+std::uint64_t CeilingCost(const Model& m, const Bounds& bounds, TextView text, std::uint64_t cost_limit) {
+  std::uint64_t shared = 0;
+  std::array<std::uint64_t, kTables> costs{};
+  char16_t previous = u'\n';
+  std::uint8_t previous_class = m.class_of[previous];
+  std::size_t symbols = 0;
+  bool below = false;
+  ForEachSymbol(text, [&](char16_t c) {
+    const std::uint8_t c_class = m.class_of[c];
+    if (previous < kAscii && c < kAscii) {
+      shared += m.ascii[previous * kAscii + c];
+    } else {
+      for (std::size_t t = 0; t < kTables; ++t) costs[t] += bounds.tables[t]->Of(previous, c, previous_class, c_class);
+    }
+    previous = c;
+    previous_class = c_class;
+    if ((++symbols & 7) != 0) return true;
+    below = shared + *std::min_element(costs.begin(), costs.end()) > cost_limit;
+    return !below;
+  });
+  return below ? UINT64_MAX : shared + *std::min_element(costs.begin(), costs.end());
+}
+
 double ScoreCeiling(TextView text, double at_least) {
   const Model* m = TheModel();
   if (m == nullptr) return 0;
@@ -707,28 +768,22 @@ double ScoreCeiling(TextView text, double at_least) {
   // at_least: the pass stops there (most results of a search are garbage
   // that shows it within a few characters).
   const double limit = std::floor(-at_least / m->step) + 1;
-  const std::uint64_t cost_limit = !(limit < 1e18) ? UINT64_MAX : limit < 0 ? 0 : static_cast<std::uint64_t>(limit);
-  std::uint64_t shared = 0;
-  std::array<std::uint64_t, 2> costs{};
-  costs[1] = bounds.count == 2 ? 0 : UINT64_MAX / 2;
-  char16_t previous = u'\n';
-  std::size_t symbols = 0;
-  bool below = false;
-  ForEachSymbol(text, [&](char16_t c) {
-    if (below) return;
-    if (previous < kAscii && c < kAscii) {
-      shared += m->ascii[previous * kAscii + c];
+  const std::uint64_t cost_limit = !(limit < 1e18) ? UINT64_MAX - 1 : limit < 0 ? 0 : static_cast<std::uint64_t>(limit);
+  // Most results of a search are garbage whose characters alone cost more
+  // than the bar allows: told in one lookup a unit, before the pairs.
+  if (cost_limit < UINT64_MAX - 1) {
+    std::uint64_t least = 0;
+    if (bounds.count == 2) {
+      for (const char16_t c : text) least += std::min(bounds.tables[0]->into[c], bounds.tables[1]->into[c]);
     } else {
-      for (std::size_t t = 0; t < bounds.count; ++t) {
-        costs[t] += bounds.tables[t]->Of(previous, c, m->class_of[previous], m->class_of[c]);
-      }
+      for (const char16_t c : text) least += bounds.tables[0]->into[c];
     }
-    previous = c;
-    below = (++symbols & 7) == 0 && shared + std::min(costs[0], costs[1]) > cost_limit;
-  });
-  const std::uint64_t least = std::min(costs[0], costs[1]);
-  if (below) return -std::numeric_limits<double>::infinity();
-  return -static_cast<double>(shared + least) * m->step;
+    if (least > cost_limit) return -std::numeric_limits<double>::infinity();
+  }
+  const std::uint64_t cost = bounds.count == 2 ? CeilingCost<2>(*m, bounds, text, cost_limit)
+                                               : CeilingCost<1>(*m, bounds, text, cost_limit);
+  if (cost == UINT64_MAX) return -std::numeric_limits<double>::infinity();
+  return -static_cast<double>(cost) * m->step;
 }
 
 std::optional<LanguageScore> ScoreTextAtLeast(TextView text, double at_least) {
