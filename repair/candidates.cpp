@@ -18,7 +18,7 @@ constexpr std::size_t kChainSeeds = 3;
 constexpr std::size_t kPreviewNonAscii = 160;
 constexpr std::size_t kFinalists = 12;
 // Units of a result's start that tell which result to score first.
-constexpr std::size_t kProbeUnits = 24;
+constexpr std::size_t kProbeUnits = 12;
 
 struct PairGroup {
   std::int32_t a;                       // the code page the text was wrongly read with

@@ -1,12 +1,13 @@
 #!/usr/bin/python3
-"""mokrin.repair on short strings beside SuggestRepairs called from C++.
+"""mokrin.repair on short strings beside BestRepair, the call it makes, called from C++.
 
 Usage: /usr/bin/python3 scripts/bench-python.py [BUILD_DIR]   (default build-bench)
 
 BUILD_DIR is a Release build with -DMOK_BENCHMARKS=ON, built with
 `cmake --build BUILD_DIR --target python_bench _mokrin`. Both sides take the
 lines of 20 to 200 UTF-16 code units of the repair benchmark corpus, garbled
-and clean ones apart, by the same rule. Printed: calls per second and time
+and clean ones apart, by the same rule ("all": every line once, the two sets'
+figures weighed by their lines). Printed: calls per second and time
 per call on one core for C++ and for Python, the difference (the module's
 own cost per call; noisy, as it is the difference of two measurements), the
 calls per second of one and of two threads (the GIL is released during the
@@ -39,9 +40,9 @@ def short_lines():
     return sets
 
 
-def cpp_seconds_per_call():
+def cpp_seconds_per_call(function):
     out = subprocess.run(
-        [str(BUILD / "bench" / "python_bench"), "--benchmark_filter=BM_SuggestRepairsShort", "--benchmark_format=json"],
+        [str(BUILD / "bench" / "python_bench"), f"--benchmark_filter=BM_{function}Short", "--benchmark_format=json"],
         check=True, capture_output=True, text=True).stdout
     times = {}
     for entry in json.loads(out)["benchmarks"]:
@@ -90,18 +91,26 @@ def threaded_calls_per_second(lines, threads, seconds=3.0):
 
 def main():
     sets = short_lines()
-    cpp = cpp_seconds_per_call()
+    cpp = cpp_seconds_per_call("BestRepair")
+    listed = cpp_seconds_per_call("SuggestRepairs")
     print(f"lines of 20-200 code units: {len(sets[True])} garbled, {len(sets[False])} clean")
-    print("| strings | C++ SuggestRepairs | mokrin.repair | module's cost per call | 1 thread | 2 threads |")
-    print("|---|---:|---:|---:|---:|---:|")
+    print("| strings | C++ BestRepair | mokrin.repair | module's cost per call | 1 thread | 2 threads "
+          "| C++ SuggestRepairs(text, 1) |")
+    print("|---|---:|---:|---:|---:|---:|---:|")
+    rows = {}
     for garbled in (True, False):
         lines = sets[garbled]
-        py = python_seconds_per_call(lines)
-        one = threaded_calls_per_second(lines, 1)
-        two = threaded_calls_per_second(lines, 2)
-        print(f"| {'garbled' if garbled else 'clean'} | {cpp[garbled] * 1e6:.1f} µs ({1 / cpp[garbled]:,.0f}/s) "
-              f"| {py * 1e6:.1f} µs ({1 / py:,.0f}/s) | {(py - cpp[garbled]) * 1e6:+.2f} µs "
-              f"| {one:,.0f}/s | {two:,.0f}/s |")
+        rows[garbled] = (cpp[garbled], python_seconds_per_call(lines), threaded_calls_per_second(lines, 1),
+                         threaded_calls_per_second(lines, 2), listed[garbled])
+    # Every line once: each set's time per call weighed by its lines.
+    weights = {garbled: len(sets[garbled]) / (len(sets[True]) + len(sets[False])) for garbled in (True, False)}
+    rows[None] = tuple(sum(weights[g] * rows[g][i] for g in (True, False)) for i in (0, 1)) + tuple(
+        1 / sum(weights[g] / rows[g][i] for g in (True, False)) for i in (2, 3)) + (
+        sum(weights[g] * rows[g][4] for g in (True, False)),)
+    for garbled, name in ((True, "garbled"), (False, "clean"), (None, "all")):
+        c, py, one, two, suggest = rows[garbled]
+        print(f"| {name} | {c * 1e6:.1f} µs ({1 / c:,.0f}/s) | {py * 1e6:.1f} µs ({1 / py:,.0f}/s) "
+              f"| {(py - c) * 1e6:+.2f} µs | {one:,.0f}/s | {two:,.0f}/s | {suggest * 1e6:.1f} µs |")
     line = max(sets[True], key=len)
     print(f"mokrin.repair(''): {seconds_per_call(lambda: mokrin.repair('')) * 1e6:.2f} µs per call; "
           f"reinterpret of {len(line)} characters by the byte view: "

@@ -1,6 +1,7 @@
-// SuggestRepairs on short strings (file names, mail subjects: 20 to 200 code
+// BestRepair on short strings (file names, mail subjects: 20 to 200 code
 // units), the call mokrin.repair makes, so scripts/bench-python.py can set
-// the module's time per call beside it. The strings are the lines of that
+// the module's time per call beside it; and SuggestRepairs for one row, the
+// call of mokrin.suggest(text, 1). The strings are the lines of that
 // length in the benchmark corpus, garbled and clean ones apart, taken by the
 // same rule as the script takes them. The reference in the same run: one
 // reinterpretation of the same line (encode by GBK, decode by UTF-8).
@@ -41,6 +42,18 @@ const std::vector<Text>& ShortLines(bool garbled) {
   return garbled ? lines.second : lines.first;
 }
 
+void BM_BestRepairShort(benchmark::State& state, bool garbled) {
+  const std::vector<Text>& lines = ShortLines(garbled);
+  std::size_t next = 0;
+  for (auto _ : state) {
+    auto repaired = mok::BestRepair(lines[next]);
+    benchmark::DoNotOptimize(repaired);
+    next = next + 1 == lines.size() ? 0 : next + 1;
+  }
+  state.SetItemsProcessed(state.iterations());
+  state.counters["lines"] = static_cast<double>(lines.size());
+}
+
 void BM_SuggestRepairsShort(benchmark::State& state, bool garbled) {
   const std::vector<Text>& lines = ShortLines(garbled);
   std::size_t next = 0;
@@ -65,6 +78,8 @@ void BM_ReinterpretShort(benchmark::State& state, bool garbled) {
   state.SetItemsProcessed(state.iterations());
 }
 
+BENCHMARK_CAPTURE(BM_BestRepairShort, garbled, true)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_BestRepairShort, clean, false)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, garbled, true)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, clean, false)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_ReinterpretShort, garbled, true);

@@ -1,10 +1,11 @@
-// SuggestRepairs on short strings (file names, mail subjects): every sample of
+// The repairs of short strings (file names, mail subjects): every sample of
 // the benchmark corpus of 20 to 200 code units among its short and medium
 // samples, of every group, garbled and clean ones apart and together, and
-// those of file-name length (20 to 60 units) apart. One
-// iteration calls SuggestRepairs once on each string of its set, for one row
-// as mokrin.repair asks and for five as the dialog does, so items_per_second
-// is calls per second and per_call the mean CPU time of a call.
+// those of file-name length (20 to 60 units) apart. One iteration calls
+// BestRepair (mokrin.repair's call) or SuggestRepairs (for one row, and for
+// five as the dialog does) once on each string of its set, so
+// items_per_second is calls per second and per_call the mean CPU time of a
+// call.
 //
 // The reference in the same run: one raw ICU pass over the same strings
 // (encode by GBK, decode by UTF-8, with ICU's default callbacks, converters
@@ -70,6 +71,17 @@ void BM_SuggestRepairsShort(benchmark::State& state, Set set, std::size_t rows) 
   Count(state, samples.size());
 }
 
+void BM_BestRepairShort(benchmark::State& state, Set set) {
+  const std::vector<Text>& samples = Samples(set);
+  for (auto _ : state) {
+    for (const Text& text : samples) {
+      auto repaired = mok::BestRepair(text);
+      benchmark::DoNotOptimize(repaired);
+    }
+  }
+  Count(state, samples.size());
+}
+
 void BM_RawIcuPassShort(benchmark::State& state, Set set) {
   const std::vector<Text>& samples = Samples(set);
   UConverter* gbk = mok::bench::Converter(mok::IcuConverterName(936));
@@ -89,6 +101,10 @@ void BM_RawIcuPassShort(benchmark::State& state, Set set) {
   Count(state, samples.size());
 }
 
+BENCHMARK_CAPTURE(BM_BestRepairShort, all, Set::kAll)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_BestRepairShort, garbled, Set::kGarbled)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_BestRepairShort, clean, Set::kClean)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_BestRepairShort, up_to_60, Set::kUpTo60)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, all, Set::kAll, 1)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, garbled, Set::kGarbled, 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, clean, Set::kClean, 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
