@@ -20,6 +20,36 @@ constexpr std::size_t kFinalists = 12;
 // Units of a result's start that tell which result to score first.
 constexpr std::size_t kProbeUnits = 12;
 
+bool IsPrivateUse(char16_t c) { return static_cast<char16_t>(c - 0xE000) <= 0xF8FF - 0xE000; }
+
+// How many lost marks and private-use characters the text holds; counted
+// without branches, so that the loop is vectorised (it runs on every result).
+struct Marks {
+  std::size_t lost = 0, private_use = 0;
+};
+Marks CountMarks(TextView text) {
+  // 32-bit counts a block, which the loop keeps in vector lanes.
+  constexpr std::size_t kBlock = std::size_t{1} << 30;
+  Marks marks;
+  for (std::size_t at = 0; at < text.size(); at += kBlock) {
+    const TextView block = text.substr(at, kBlock);
+    std::uint32_t lost = 0, private_use = 0;
+    for (const char16_t c : block) {
+      lost += c == kLostMark ? 1u : 0u;
+      private_use += static_cast<std::uint32_t>(c) - 0xE000u <= 0xF8FFu - 0xE000u ? 1u : 0u;
+    }
+    marks.lost += lost;
+    marks.private_use += private_use;
+  }
+  return marks;
+}
+
+// The penalty of a result with so many marks.
+double PenaltyOf(const Marks& marks, std::size_t steps) {
+  return kStepPenalty * static_cast<double>(steps) + kLostPenalty * static_cast<double>(marks.lost) +
+         kPrivateUsePenalty * static_cast<double>(marks.private_use);
+}
+
 struct PairGroup {
   std::int32_t a;                       // the code page the text was wrongly read with
   std::initializer_list<std::int32_t> b;  // what its bytes may really be
@@ -211,12 +241,16 @@ class CandidateSet {
     };
     std::vector<std::size_t> hashes(offers.size());
     std::vector<double> penalties(offers.size());
+    // Results without marks are scored as they are, without looking for marks again.
+    std::vector<bool> unmarked(offers.size());
     std::vector<std::size_t> job_of(offers.size(), kLeftOut);
     std::vector<Job> jobs;
     std::vector<std::size_t> job_hashes;  // of each job, to find it by
     for (std::size_t i = 0; i < offers.size(); ++i) {
       hashes[i] = std::hash<Text>{}(offers[i].text);
-      penalties[i] = Penalty(offers[i].text, offers[i].steps.size());
+      const Marks marks = CountMarks(offers[i].text);
+      penalties[i] = PenaltyOf(marks, offers[i].steps.size());
+      unmarked[i] = marks.lost == 0 && marks.private_use == 0;
       const Seen* seen = seen_.Find(hashes[i]);
       if (seen != nullptr && seen->index != kLeftOut) {
         const Candidate& first = candidates_[seen->index];
@@ -238,7 +272,9 @@ class CandidateSet {
       job_of[i] = at;
     }
     auto score = [&](Job& job, double at_least) {
-      job.language = ScoreRepairAtLeast(offers[job.first].text, at_least + job.penalty);
+      const TextView text = offers[job.first].text;
+      job.language = unmarked[job.first] ? ScoreTextAtLeast(text, at_least + job.penalty)
+                                         : ScoreRepairAtLeast(text, at_least + job.penalty);
       if (!job.language) {
         job.refused_at = at_least;
         return false;
@@ -278,7 +314,10 @@ class CandidateSet {
         if (floors[j] != std::numeric_limits<double>::infinity() && job.ceiling != -std::numeric_limits<double>::infinity()) {
           continue;
         }
-        job.ceiling = ScoreRepairCeiling(offers[job.first].text, floor + job.penalty) - job.penalty;
+        const TextView text = offers[job.first].text;
+        job.ceiling = (unmarked[job.first] ? ScoreCeiling(text, floor + job.penalty)
+                                           : ScoreRepairCeiling(text, floor + job.penalty)) -
+                      job.penalty;
         floors[j] = floor;
         found = true;
       }
@@ -459,30 +498,6 @@ std::optional<StepResult> ApplySteps(TextView text, std::span<const RepairStep> 
 
 namespace {
 
-bool IsPrivateUse(char16_t c) { return static_cast<char16_t>(c - 0xE000) <= 0xF8FF - 0xE000; }
-
-// How many lost marks and private-use characters the text holds; counted
-// without branches, so that the loop is vectorised (it runs on every result).
-struct Marks {
-  std::size_t lost = 0, private_use = 0;
-};
-Marks CountMarks(TextView text) {
-  // 32-bit counts a block, which the loop keeps in vector lanes.
-  constexpr std::size_t kBlock = std::size_t{1} << 30;
-  Marks marks;
-  for (std::size_t at = 0; at < text.size(); at += kBlock) {
-    const TextView block = text.substr(at, kBlock);
-    std::uint32_t lost = 0, private_use = 0;
-    for (const char16_t c : block) {
-      lost += c == kLostMark ? 1u : 0u;
-      private_use += static_cast<std::uint32_t>(c) - 0xE000u <= 0xF8FFu - 0xE000u ? 1u : 0u;
-    }
-    marks.lost += lost;
-    marks.private_use += private_use;
-  }
-  return marks;
-}
-
 // Scores the text without the marks of lost characters and private-use
 // characters (which the penalty prices instead), copying it only when it
 // holds any.
@@ -513,11 +528,7 @@ std::optional<LanguageScore> ScoreRepairAtLeast(TextView text, double at_least) 
   return ScoreKept(text, [at_least](TextView t) { return ScoreTextAtLeast(t, at_least); });
 }
 
-double Penalty(TextView text, std::size_t steps) {
-  const Marks marks = CountMarks(text);
-  return kStepPenalty * static_cast<double>(steps) + kLostPenalty * static_cast<double>(marks.lost) +
-         kPrivateUsePenalty * static_cast<double>(marks.private_use);
-}
+double Penalty(TextView text, std::size_t steps) { return PenaltyOf(CountMarks(text), steps); }
 
 Candidate ScoreCandidate(Text text, std::vector<RepairStep> steps, std::size_t lost) {
   Candidate candidate;

@@ -202,6 +202,7 @@ struct LeastCosts {
   // pairs under the shared table included); 0 for the units the models do
   // not read as themselves (line breaks, surrogates, full-width letters and
   // digits). Their sum over a text bounds its ceiling in one lookup a unit.
+  // Only in the table of all languages.
   std::vector<std::uint8_t> into;
 
   [[nodiscard]] static std::uint32_t Hash(std::uint32_t key) { return key * 0x9E3779B1u; }
@@ -366,20 +367,21 @@ LeastCosts BuildLeastCosts(const Model& m, std::size_t group) {
   }
   // What a pair ending in each unit costs at least: backing off from any
   // character before it, or one of the bigrams into it (below).
+  const bool with_into = group == kGroupCount;
   std::array<unsigned, kClassCount> least_backoff{};
   least_backoff.fill(255);
   for (std::size_t c = 0; c < 0x10000; ++c) {
     least_backoff[m.class_of[c]] = std::min<unsigned>(least_backoff[m.class_of[c]], least.backoff[c]);
   }
-  least.into.resize(0x10000);
-  for (std::size_t c = 0; c < 0x10000; ++c) {
+  least.into.resize(with_into ? 0x10000 : 0);
+  for (std::size_t c = 0; c < least.into.size(); ++c) {
     unsigned back = 255;
     for (std::size_t k = 0; k < kClassCount; ++k) {
       back = std::min(back, least_backoff[k] + least.transition[k * kClassCount + m.class_of[c]] + least.in_class[c]);
     }
     least.into[c] = static_cast<std::uint8_t>(std::min(back, 255u));
   }
-  for (std::size_t c = 0; c < kAscii; ++c) {
+  for (std::size_t c = 0; c < kAscii && with_into; ++c) {
     for (std::size_t before = 0; before < kAscii; ++before) {
       least.into[c] = std::min(least.into[c], m.ascii[before * kAscii + c]);
     }
@@ -394,9 +396,11 @@ LeastCosts BuildLeastCosts(const Model& m, std::size_t group) {
     size *= 2;
     --least.shift;
   }
-  for (const char16_t unread : {u'\n', u'\r', u'\uFFFF'}) least.into[unread] = 0;
-  std::fill(least.into.begin() + 0xD800, least.into.begin() + 0xE000, 0);
-  std::fill(least.into.begin() + 0xFF10, least.into.begin() + 0xFF5B, 0);
+  if (with_into) {
+    for (const char16_t unread : {u'\n', u'\r', u'\uFFFF'}) least.into[unread] = 0;
+    std::fill(least.into.begin() + 0xD800, least.into.begin() + 0xE000, 0);
+    std::fill(least.into.begin() + 0xFF10, least.into.begin() + 0xFF5B, 0);
+  }
   least.keys.assign(size, LeastCosts::kEmpty);
   least.costs.assign(size, 0);
   // Eight bits a key (the keys' table has two slots a key at least).
@@ -410,7 +414,7 @@ LeastCosts BuildLeastCosts(const Model& m, std::size_t group) {
                           least.transition[std::size_t{m.class_of[a]} * kClassCount + m.class_of[b]] +
                           least.in_class[b];
     const auto cost = static_cast<std::uint8_t>(std::min<unsigned>(edges[i] & 0xFF, back));
-    least.into[b] = std::min(least.into[b], cost);
+    if (with_into) least.into[b] = std::min(least.into[b], cost);
     const std::uint32_t key = std::uint32_t{a} << 16 | b;
     if (key == LeastCosts::kEmpty) {
       least.has_last_key = true;
@@ -763,23 +767,20 @@ std::uint64_t CeilingCost(const Model& m, const Bounds& bounds, TextView text, s
 double ScoreCeiling(TextView text, double at_least) {
   const Model* m = TheModel();
   if (m == nullptr) return 0;
-  const Bounds bounds = BoundsFor(*m, LanguagesFor(*m, text));
   // The cost, in the model's steps, beyond which the ceiling is below
   // at_least: the pass stops there (most results of a search are garbage
   // that shows it within a few characters).
   const double limit = std::floor(-at_least / m->step) + 1;
   const std::uint64_t cost_limit = !(limit < 1e18) ? UINT64_MAX - 1 : limit < 0 ? 0 : static_cast<std::uint64_t>(limit);
   // Most results of a search are garbage whose characters alone cost more
-  // than the bar allows: told in one lookup a unit, before the pairs.
+  // than the bar allows in any language: told in one lookup a unit, before
+  // the text's languages and its pairs.
   if (cost_limit < UINT64_MAX - 1) {
     std::uint64_t least = 0;
-    if (bounds.count == 2) {
-      for (const char16_t c : text) least += std::min(bounds.tables[0]->into[c], bounds.tables[1]->into[c]);
-    } else {
-      for (const char16_t c : text) least += bounds.tables[0]->into[c];
-    }
+    for (const char16_t c : text) least += m->least.into[c];
     if (least > cost_limit) return -std::numeric_limits<double>::infinity();
   }
+  const Bounds bounds = BoundsFor(*m, LanguagesFor(*m, text));
   const std::uint64_t cost = bounds.count == 2 ? CeilingCost<2>(*m, bounds, text, cost_limit)
                                                : CeilingCost<1>(*m, bounds, text, cost_limit);
   if (cost == UINT64_MAX) return -std::numeric_limits<double>::infinity();
