@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <unordered_set>
 
 #include "repair/candidates.h"
@@ -46,7 +47,19 @@ struct Row {
   RepairSuggestion suggestion;
   std::size_t hash = 0;
   bool garbled = false;  // still reads as garbled text: it is said to be in no language
+  // Whether it looks clean, when the search scored its whole text.
+  std::optional<bool> clean;
 };
+
+bool HasLineBreak(TextView text) { return text.find_first_of(u"\r\n") != TextView::npos; }
+
+// CountSuspectLines of a text without line breaks that is known to look clean
+// or not: its one line is suspect when it holds a unit outside ASCII and
+// does not look clean.
+LineCount OneLine(TextView text, bool clean) {
+  const bool outside_ascii = std::any_of(text.begin(), text.end(), [](char16_t c) { return c >= 0x80; });
+  return {outside_ascii && !clean ? 1u : 0u, outside_ascii ? 1u : 0u};
+}
 
 // Scores a row's whole text; the search scored only the sample.
 void ScoreWhole(Row& row) {
@@ -70,6 +83,7 @@ std::optional<Row> RowOf(TextView text, const Sample& sample, const Candidate& c
     s.language = c.language.language;
     s.score = c.score;
     row.garbled = c.garbled;
+    row.clean = c.clean;
     return row;
   }
   if (c.steps.empty()) {
@@ -159,8 +173,13 @@ RankedRows Rank(TextView text, std::size_t max_results, bool margins) {
   bool garbled_left = false;
   bool whole_repaired = false;
   if (!rows.empty() && rows.front().suggestion.ChangesText()) {
-    const LineCount before = CountSuspectLines(text);
-    whole_repaired = before.suspect == before.lines && CountSuspectLines(rows.front().suggestion.text).suspect == 0;
+    const Row& best = rows.front();
+    // A line the search scored whole needs no scoring again.
+    const bool one_line = as_is != rows.end() && as_is->clean && best.clean && !HasLineBreak(text) &&
+                          !HasLineBreak(best.suggestion.text);
+    const LineCount before = one_line ? OneLine(text, *as_is->clean) : CountSuspectLines(text);
+    const LineCount after = one_line ? OneLine(best.suggestion.text, *best.clean) : CountSuspectLines(best.suggestion.text);
+    whole_repaired = before.suspect == before.lines && after.suspect == 0;
   }
   if (!whole_repaired) {
     if (std::optional<PassageRepairs> repairs = RepairPassages(text)) {
