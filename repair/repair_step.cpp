@@ -5,6 +5,7 @@
 #include <unicode/ucnv_err.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -57,6 +58,15 @@ struct ConverterCloser {
 // Converters that stop at the first character or byte they cannot convert, one
 // per code page and thread, opened on first use.
 UConverter* StrictConverter(std::int32_t code_page) {
+  // Looked up by the code page's hash first: a search asks some three
+  // hundred times per text, and a slot taken by another page costs a scan.
+  struct Slot {
+    std::int32_t code_page = -1;
+    UConverter* converter = nullptr;
+  };
+  constinit thread_local std::array<Slot, 64> slots{};
+  Slot& slot = slots[(static_cast<std::uint32_t>(code_page) * 2654435761u) >> 26];
+  if (slot.code_page == code_page && code_page != -1) return slot.converter;
   struct Entry {
     std::int32_t code_page;
     std::unique_ptr<std::span<const ExtraCharacter>> extras;  // the callback's context: stays in place
@@ -64,7 +74,10 @@ UConverter* StrictConverter(std::int32_t code_page) {
   };
   thread_local std::vector<Entry> cache;
   for (Entry& entry : cache) {
-    if (entry.code_page == code_page) return entry.converter.get();
+    if (entry.code_page == code_page) {
+      slot = {code_page, entry.converter.get()};
+      return entry.converter.get();
+    }
   }
   auto extras = std::make_unique<std::span<const ExtraCharacter>>(ExtraCharacters(code_page));
   std::unique_ptr<UConverter, ConverterCloser> converter;
@@ -76,7 +89,8 @@ UConverter* StrictConverter(std::int32_t code_page) {
     if (U_FAILURE(err)) converter.reset();
   }
   cache.push_back({code_page, std::move(extras), std::move(converter)});
-  return cache.back().converter.get();
+  slot = {code_page, cache.back().converter.get()};
+  return slot.converter;
 }
 
 bool IcuEncode(UConverter* converter, TextView text, Bytes& out) {
@@ -132,6 +146,12 @@ bool IcuDecode(UConverter* converter, BytesView bytes, bool flush, Text& out, st
   return true;
 }
 
+// Texts up to this long (the search's samples and passages) are kept with
+// their encoding for the next step, and are decoded and encoded again in
+// buffers kept for the next; longer ones are encoded each time in buffers of
+// their own, so that no copy of a long text outlives the call.
+constexpr std::size_t kKeptEncoding = 16 * 1024;
+
 // How the steps convert a code page: by its native tables (code pages of one
 // byte per character), as UTF-8, or with its strict ICU converter. Both ways
 // give the same bytes, text and errors.
@@ -160,7 +180,9 @@ bool Encode(const StepCodec& codec, TextView text, Bytes& out) {
 bool EncodesTo(const StepCodec& codec, TextView text, BytesView bytes) {
   if (codec.page != nullptr) return EncodesToSingleByte(*codec.page, text, bytes);
   if (codec.utf8) return EncodesToUtf8(text, bytes);
-  Bytes again;
+  thread_local Bytes kept;
+  Bytes local;
+  Bytes& again = text.size() <= kKeptEncoding ? kept : local;
   return IcuEncode(codec.icu, text, again) && BytesView(again) == bytes;
 }
 
@@ -227,11 +249,6 @@ bool EncodeWithHoles(const StepCodec& codec, TextView text, EncodedText& out) {
   out.holes = std::move(holes);
   return true;
 }
-
-// Texts up to this long (the search's samples and passages) are kept with
-// their encoding for the next step; longer ones are encoded each time, so that
-// no copy of a long text outlives the call.
-constexpr std::size_t kKeptEncoding = 16 * 1024;
 
 // Whether two texts hold the same units; by memcmp, which the library
 // vectorises, where the traits of char16_t compare unit by unit.
@@ -488,9 +505,21 @@ std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOption
   }
   std::size_t pending = 0;
   DecodeError error;
-  if (!Decode(decoder, encoded.bytes, !options.cut, result.text, pending, error)) return std::nullopt;
+  if (decoder.utf8) {
+    // What decodes as UTF-8 without error encodes back to the same bytes.
+    if (!DecodeUtf8Strict(encoded.bytes, !options.cut, result.text, pending, error)) return std::nullopt;
+    return result;
+  }
+  // Decoded into a buffer kept for the next step first, so that the many
+  // steps that fail allocate nothing.
+  thread_local Text kept;
+  Text local;
+  Text& decoded = encoded.bytes.size() <= kKeptEncoding ? kept : local;
+  decoded.clear();
+  if (!Decode(decoder, encoded.bytes, !options.cut, decoded, pending, error)) return std::nullopt;
   const BytesView used = BytesView(encoded.bytes).substr(0, encoded.bytes.size() - pending);
-  if (!EncodesTo(decoder, result.text, used)) return std::nullopt;
+  if (!EncodesTo(decoder, decoded, used)) return std::nullopt;
+  result.text.assign(decoded);
   return result;
 }
 
