@@ -347,6 +347,19 @@ bool DecodeSingleByte(const SingleBytePage& page, BytesView bytes, Text& out, De
 }
 
 bool DecodeSingleByteExactly(const SingleBytePage& page, BytesView bytes, Text& out) {
+  // Short runs (most of what the steps decode) in one pass through a buffer
+  // on the stack; longer ones are checked first, then written.
+  constexpr std::size_t kShort = 256;
+  if (bytes.size() <= kShort) {
+    char16_t buffer[kShort];
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      const std::int32_t unit = page.exact[bytes[i]];
+      if (unit < 0) return false;
+      buffer[i] = static_cast<char16_t>(unit);
+    }
+    out.append(buffer, bytes.size());
+    return true;
+  }
   for (const std::uint8_t byte : bytes) {
     if (page.exact[byte] < 0) return false;
   }
