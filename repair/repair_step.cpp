@@ -5,6 +5,7 @@
 #include <unicode/ucnv_err.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "codec/charset_conversion.h"
 #include "repair/decoder_extras.h"
 #include "repair/language_model.h"
+#include "repair/native_pages.h"
 
 namespace mok {
 namespace {
@@ -56,6 +58,15 @@ struct ConverterCloser {
 // Converters that stop at the first character or byte they cannot convert, one
 // per code page and thread, opened on first use.
 UConverter* StrictConverter(std::int32_t code_page) {
+  // Looked up by the code page's hash first: a search asks some three
+  // hundred times per text, and a slot taken by another page costs a scan.
+  struct Slot {
+    std::int32_t code_page = -1;
+    UConverter* converter = nullptr;
+  };
+  constinit thread_local std::array<Slot, 64> slots{};
+  Slot& slot = slots[(static_cast<std::uint32_t>(code_page) * 2654435761u) >> 26];
+  if (slot.code_page == code_page && code_page != -1) return slot.converter;
   struct Entry {
     std::int32_t code_page;
     std::unique_ptr<std::span<const ExtraCharacter>> extras;  // the callback's context: stays in place
@@ -63,7 +74,10 @@ UConverter* StrictConverter(std::int32_t code_page) {
   };
   thread_local std::vector<Entry> cache;
   for (Entry& entry : cache) {
-    if (entry.code_page == code_page) return entry.converter.get();
+    if (entry.code_page == code_page) {
+      slot = {code_page, entry.converter.get()};
+      return entry.converter.get();
+    }
   }
   auto extras = std::make_unique<std::span<const ExtraCharacter>>(ExtraCharacters(code_page));
   std::unique_ptr<UConverter, ConverterCloser> converter;
@@ -75,10 +89,11 @@ UConverter* StrictConverter(std::int32_t code_page) {
     if (U_FAILURE(err)) converter.reset();
   }
   cache.push_back({code_page, std::move(extras), std::move(converter)});
-  return cache.back().converter.get();
+  slot = {code_page, cache.back().converter.get()};
+  return slot.converter;
 }
 
-bool Encode(UConverter* converter, TextView text, Bytes& out) {
+bool IcuEncode(UConverter* converter, TextView text, Bytes& out) {
   ucnv_resetFromUnicode(converter);
   out.resize(text.size() * static_cast<std::size_t>(ucnv_getMaxCharSize(converter)) + 16);
   char* target = reinterpret_cast<char*>(out.data());
@@ -91,17 +106,11 @@ bool Encode(UConverter* converter, TextView text, Bytes& out) {
   return true;
 }
 
-// What stopped a decoding: the malformed or unassigned bytes [at, at + length).
-struct DecodeError {
-  std::size_t at = 0;
-  std::size_t length = 0;
-};
-
 // Decodes bytes, appending to out. With flush false the bytes may end inside
 // a character: those bytes are left out and counted in pending. False with the
 // error set when a byte cannot be decoded.
-bool Decode(UConverter* converter, BytesView bytes, bool flush, Text& out, std::size_t& pending,
-            DecodeError& error) {
+bool IcuDecode(UConverter* converter, BytesView bytes, bool flush, Text& out, std::size_t& pending,
+               DecodeError& error) {
   ucnv_resetToUnicode(converter);
   // A byte gives at most one unit in the code pages the steps use; should a
   // converter give more, the text grows and decoding goes on.
@@ -137,12 +146,63 @@ bool Decode(UConverter* converter, BytesView bytes, bool flush, Text& out, std::
   return true;
 }
 
+// Texts up to this long (the search's samples and passages) are kept with
+// their encoding for the next step, and are decoded and encoded again in
+// buffers kept for the next; longer ones are encoded each time in buffers of
+// their own, so that no copy of a long text outlives the call.
+constexpr std::size_t kKeptEncoding = 16 * 1024;
+
+// How the steps convert a code page: by its native tables (code pages of one
+// byte per character), as UTF-8, or with its strict ICU converter. Both ways
+// give the same bytes, text and errors.
+struct StepCodec {
+  const SingleBytePage* page = nullptr;
+  bool utf8 = false;
+  UConverter* icu = nullptr;
+  [[nodiscard]] bool Valid() const { return page != nullptr || utf8 || icu != nullptr; }
+};
+
+StepCodec CodecOf(std::int32_t code_page) {
+  if (NativeStepConversions()) {
+    if (code_page == 65001) return {.utf8 = true};
+    if (const SingleBytePage* page = SingleBytePageOf(code_page)) return {.page = page};
+  }
+  return {.icu = StrictConverter(code_page)};
+}
+
+bool Encode(const StepCodec& codec, TextView text, Bytes& out) {
+  if (codec.page != nullptr) return EncodeSingleByte(*codec.page, text, out);
+  if (codec.utf8) return EncodeUtf8Strict(text, out);
+  return IcuEncode(codec.icu, text, out);
+}
+
+// Whether the text encodes to exactly these bytes.
+bool EncodesTo(const StepCodec& codec, TextView text, BytesView bytes) {
+  if (codec.page != nullptr) return EncodesToSingleByte(*codec.page, text, bytes);
+  if (codec.utf8) return EncodesToUtf8(text, bytes);
+  thread_local Bytes kept;
+  Bytes local;
+  Bytes& again = text.size() <= kKeptEncoding ? kept : local;
+  return IcuEncode(codec.icu, text, again) && BytesView(again) == bytes;
+}
+
+bool Decode(const StepCodec& codec, BytesView bytes, bool flush, Text& out, std::size_t& pending,
+            DecodeError& error) {
+  if (codec.page != nullptr) {
+    pending = 0;
+    return DecodeSingleByte(*codec.page, bytes, out, error);
+  }
+  if (codec.utf8) return DecodeUtf8Strict(bytes, flush, out, pending, error);
+  return IcuDecode(codec.icu, bytes, flush, out, pending, error);
+}
+
 // The encoding of the text with code page A, kept for the next step: the
 // steps of a search share their A, and the text is encoded once for them all.
 struct EncodedText {
   Text text;
   std::int32_t code_page = 0;
   bool lossy = false;
+  bool native = false;  // encoded by the native tables (when tests turn them off, by ICU)
   bool ok = false;
   Bytes bytes;
   // Lossy only: where bytes are missing (before bytes[hole], ascending).
@@ -154,13 +214,13 @@ struct EncodedText {
 constexpr std::uint8_t kReplacementUtf8[] = {0xEF, 0xBF, 0xBD};
 
 // Encodes the text, U+FFFD and the bytes of U+FFFD's UTF-8 as holes.
-bool EncodeWithHoles(UConverter* converter, TextView text, EncodedText& out) {
+bool EncodeWithHoles(const StepCodec& codec, TextView text, EncodedText& out) {
   Bytes piece;
   std::size_t from = 0;
   for (;;) {
     const std::size_t to = std::min(text.find(kReplacement, from), text.size());
     if (to > from) {
-      if (!Encode(converter, text.substr(from, to - from), piece)) return false;
+      if (!Encode(codec, text.substr(from, to - from), piece)) return false;
       out.bytes += piece;
     }
     if (to == text.size()) break;
@@ -190,11 +250,6 @@ bool EncodeWithHoles(UConverter* converter, TextView text, EncodedText& out) {
   return true;
 }
 
-// Texts up to this long (the search's samples and passages) are kept with
-// their encoding for the next step; longer ones are encoded each time, so that
-// no copy of a long text outlives the call.
-constexpr std::size_t kKeptEncoding = 16 * 1024;
-
 // Whether two texts hold the same units; by memcmp, which the library
 // vectorises, where the traits of char16_t compare unit by unit.
 bool SameUnits(TextView x, TextView y) {
@@ -204,15 +259,19 @@ bool SameUnits(TextView x, TextView y) {
 const EncodedText& EncodeOnce(TextView text, std::int32_t code_page, bool lossy, EncodedText& scratch) {
   thread_local EncodedText kept;
   EncodedText& last = text.size() <= kKeptEncoding ? kept : scratch;
-  if (last.code_page == code_page && last.lossy == lossy && SameUnits(last.text, text)) return last;
+  const bool native = NativeStepConversions();
+  if (last.code_page == code_page && last.lossy == lossy && last.native == native && SameUnits(last.text, text)) {
+    return last;
+  }
   last.text.assign(text);
   last.code_page = code_page;
   last.lossy = lossy;
+  last.native = native;
   last.bytes.clear();
   last.holes.clear();
   last.ok = false;
-  UConverter* encoder = StrictConverter(code_page);
-  if (encoder == nullptr) return last;
+  const StepCodec encoder = CodecOf(code_page);
+  if (!encoder.Valid()) return last;
   last.ok = lossy ? EncodeWithHoles(encoder, text, last) : Encode(encoder, text, last.bytes);
   return last;
 }
@@ -282,7 +341,7 @@ std::optional<StepResult> DecodeIso2022Text(TextView text, RepairStep step, Step
   StepResult result;
   std::size_t pending = 0;
   DecodeError error;
-  if (!Decode(decoder, bytes, !options.cut, result.text, pending, error)) return std::nullopt;
+  if (!IcuDecode(decoder, bytes, !options.cut, result.text, pending, error)) return std::nullopt;
   if (result.text == text) return std::nullopt;
   return result;
 }
@@ -316,17 +375,16 @@ std::size_t Utf8CharactersLost(std::size_t prefix, std::uint8_t lead, std::size_
 // which the rest of the run decodes, and writing one U+FFFD for each
 // character lost there.
 std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairStep step, StepOptions options) {
-  UConverter* decoder = StrictConverter(step.code_page_b);
-  if (decoder == nullptr) return std::nullopt;
+  const StepCodec decoder = CodecOf(step.code_page_b);
+  if (!decoder.Valid()) return std::nullopt;
   const bool utf8 = step.code_page_b == 65001;
-  const bool double_byte = !utf8 && ucnv_getMaxCharSize(decoder) >= 2;
+  const bool double_byte = !utf8 && decoder.icu != nullptr && ucnv_getMaxCharSize(decoder.icu) >= 2;
   const bool gb18030 = step.code_page_b == 54936;
   const BytesView bytes = encoded.bytes;
   std::vector<std::size_t> holes = encoded.holes;
   // A "?" byte taken for a hole: it is left out.
   std::vector<bool> dropped(bytes.size(), false);
   StepResult result;
-  Bytes again;
   std::size_t pos = 0;
   std::size_t next_hole = 0;
   bool after_hole = false;
@@ -400,7 +458,7 @@ std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairSt
     }
     // Nothing is lost in what decoded: it encodes back to the same bytes.
     const BytesView used = bytes.substr(pos + skip, end - pos - skip - pending);
-    if (!piece.empty() && (!Encode(decoder, piece, again) || BytesView(again) != used)) return std::nullopt;
+    if (!piece.empty() && !EncodesTo(decoder, piece, used)) return std::nullopt;
     result.text += piece;
     if (!at_hole) break;
     prefix = pending;
@@ -433,22 +491,35 @@ std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairSt
 }
 
 std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOptions options) {
-  UConverter* decoder = StrictConverter(step.code_page_b);
-  if (decoder == nullptr) return std::nullopt;
+  const StepCodec decoder = CodecOf(step.code_page_b);
+  if (!decoder.Valid()) return std::nullopt;
   EncodedText scratch;
   const EncodedText& encoded = EncodeOnce(text, step.code_page_a, options.lossy, scratch);
   if (!encoded.ok) return std::nullopt;
   if (options.lossy) return DecodeAroundHoles(encoded, step, options);
   StepResult result;
+  // One byte per character: each byte must decode and encode back alone.
+  if (decoder.page != nullptr) {
+    if (!DecodeSingleByteExactly(*decoder.page, encoded.bytes, result.text)) return std::nullopt;
+    return result;
+  }
   std::size_t pending = 0;
   DecodeError error;
-  if (!Decode(decoder, encoded.bytes, !options.cut, result.text, pending, error)) return std::nullopt;
-  Bytes again;
-  const BytesView used = BytesView(encoded.bytes).substr(0, encoded.bytes.size() - pending);
-  if (!Encode(decoder, result.text, again) || again.size() != used.size() ||
-      std::memcmp(again.data(), used.data(), used.size()) != 0) {
-    return std::nullopt;
+  if (decoder.utf8) {
+    // What decodes as UTF-8 without error encodes back to the same bytes.
+    if (!DecodeUtf8Strict(encoded.bytes, !options.cut, result.text, pending, error)) return std::nullopt;
+    return result;
   }
+  // Decoded into a buffer kept for the next step first, so that the many
+  // steps that fail allocate nothing.
+  thread_local Text kept;
+  Text local;
+  Text& decoded = encoded.bytes.size() <= kKeptEncoding ? kept : local;
+  decoded.clear();
+  if (!Decode(decoder, encoded.bytes, !options.cut, decoded, pending, error)) return std::nullopt;
+  const BytesView used = BytesView(encoded.bytes).substr(0, encoded.bytes.size() - pending);
+  if (!EncodesTo(decoder, decoded, used)) return std::nullopt;
+  result.text.assign(decoded);
   return result;
 }
 

@@ -12,6 +12,11 @@
 // opened once and buffers allocated once), the least any one candidate step
 // costs; a call is then worth so many such passes.
 //
+// The repair steps alone: every step of the search applied to each string
+// without loss, with the native conversions of the single-byte code pages and
+// UTF-8 and, as their reference, with ICU's converters alone (the same
+// results); per_call is then the time of all steps on one string.
+//
 // A program of its own: repair_bench counts every allocation for its memory
 // figures, which would weigh on calls this short.
 
@@ -19,10 +24,14 @@
 #include <unicode/ucnv.h>
 
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "bench/support/icu_reference.h"
 #include "codec/charset_conversion.h"
+#include "repair/candidates.h"
+#include "repair/native_pages.h"
+#include "repair/repair_step.h"
 #include "repair/suggest.h"
 #include "repair/tools/corpus.h"
 
@@ -101,6 +110,22 @@ void BM_RawIcuPassShort(benchmark::State& state, Set set) {
   Count(state, samples.size());
 }
 
+void BM_AllStepsShort(benchmark::State& state, Set set, bool native) {
+  const std::vector<Text>& samples = Samples(set);
+  std::optional<mok::IcuOnlyStepConversions> icu_only;
+  if (!native) icu_only.emplace();
+  const auto steps = mok::SearchSteps();
+  for (auto _ : state) {
+    for (const Text& text : samples) {
+      for (const mok::RepairStep step : steps) {
+        auto result = mok::ApplyStep(text, step);
+        benchmark::DoNotOptimize(result);
+      }
+    }
+  }
+  Count(state, samples.size());
+}
+
 BENCHMARK_CAPTURE(BM_BestRepairShort, all, Set::kAll)->Unit(benchmark::kMillisecond)->MinTime(3.0);
 BENCHMARK_CAPTURE(BM_BestRepairShort, garbled, Set::kGarbled)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_BestRepairShort, clean, Set::kClean)->Unit(benchmark::kMillisecond)->MinTime(2.0);
@@ -110,6 +135,8 @@ BENCHMARK_CAPTURE(BM_SuggestRepairsShort, garbled, Set::kGarbled, 1)->Unit(bench
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, clean, Set::kClean, 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, up_to_60, Set::kUpTo60, 1)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_SuggestRepairsShort, all_5_rows, Set::kAll, 5)->Unit(benchmark::kMillisecond)->MinTime(3.0);
+BENCHMARK_CAPTURE(BM_AllStepsShort, all_native, Set::kAll, true)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK_CAPTURE(BM_AllStepsShort, all_icu_only, Set::kAll, false)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK_CAPTURE(BM_RawIcuPassShort, all, Set::kAll)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_RawIcuPassShort, garbled, Set::kGarbled)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_RawIcuPassShort, clean, Set::kClean)->Unit(benchmark::kMicrosecond);
