@@ -257,8 +257,10 @@ bool SameUnits(TextView x, TextView y) {
 }
 
 const EncodedText& EncodeOnce(TextView text, std::int32_t code_page, bool lossy, EncodedText& scratch) {
-  thread_local EncodedText kept;
-  EncodedText& last = text.size() <= kKeptEncoding ? kept : scratch;
+  // One kept encoding each way: a search tries each step without loss, then
+  // with loss where that fails, both with the same code page A.
+  thread_local EncodedText kept[2];
+  EncodedText& last = text.size() <= kKeptEncoding ? kept[lossy ? 1 : 0] : scratch;
   const bool native = NativeStepConversions();
   if (last.code_page == code_page && last.lossy == lossy && last.native == native && SameUnits(last.text, text)) {
     return last;
