@@ -1,6 +1,7 @@
 #include "repair/candidates.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <limits>
 #include <unordered_set>
@@ -184,8 +185,13 @@ class TopScores {
 // A result offered to a search.
 struct Offered {
   Text text;
-  std::vector<RepairStep> steps;
+  // One step or two, held in place: most results offered are left out, and
+  // only those kept get a list of their own.
+  std::array<RepairStep, 2> steps{};
+  std::size_t step_count = 0;
   std::size_t lost = 0;
+
+  [[nodiscard]] std::vector<RepairStep> Steps() const { return {steps.begin(), steps.begin() + step_count}; }
 };
 
 // The candidates offered to a search. Only the best `exact` distinct results
@@ -249,7 +255,7 @@ class CandidateSet {
     for (std::size_t i = 0; i < offers.size(); ++i) {
       hashes[i] = std::hash<Text>{}(offers[i].text);
       const Marks marks = CountMarks(offers[i].text);
-      penalties[i] = PenaltyOf(marks, offers[i].steps.size());
+      penalties[i] = PenaltyOf(marks, offers[i].step_count);
       unmarked[i] = marks.lost == 0 && marks.private_use == 0;
       const Seen* seen = seen_.Find(hashes[i]);
       if (seen != nullptr && seen->index != kLeftOut) {
@@ -350,7 +356,7 @@ class CandidateSet {
     for (std::size_t i = 0; i < offers.size(); ++i) {
       const Seen* seen = seen_.Find(hashes[i]);
       if (seen != nullptr && seen->index != kLeftOut) {
-        Keep(Twin(seen->index, std::move(offers[i].text), std::move(offers[i].steps), offers[i].lost, penalties[i]));
+        Keep(Twin(seen->index, std::move(offers[i].text), offers[i].Steps(), offers[i].lost, penalties[i]));
         continue;
       }
       if (job_of[i] == kLeftOut) continue;
@@ -359,7 +365,7 @@ class CandidateSet {
         seen_.Set(hashes[i], Seen{kLeftOut, job.penalty});
         continue;
       }
-      Keep(Scored(*job.language, hashes[i], std::move(offers[i].text), std::move(offers[i].steps), offers[i].lost,
+      Keep(Scored(*job.language, hashes[i], std::move(offers[i].text), offers[i].Steps(), offers[i].lost,
                   penalties[i]));
     }
   }
@@ -392,11 +398,16 @@ class CandidateSet {
 
   // The same result another way: scored as the first, but with its own penalty.
   Candidate Twin(std::size_t first, Text text, std::vector<RepairStep> steps, std::size_t lost, double penalty) const {
-    Candidate twin = candidates_[first];
+    const Candidate& of = candidates_[first];
+    Candidate twin;
     twin.steps = std::move(steps);
     twin.text = std::move(text);
+    twin.hash = of.hash;
+    twin.language = of.language;
+    twin.score = of.language.log_probability - penalty;
     twin.lost = lost;
-    twin.score = twin.language.log_probability - penalty;
+    twin.clean = of.clean;
+    twin.garbled = of.garbled;
     return twin;
   }
 
@@ -571,7 +582,7 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
   std::vector<Offered> offers;
   for (const RepairStep step : SearchSteps()) {
     if (!MayApply(step, has_non_ascii, has_dollar_or_escape)) continue;
-    if (auto result = apply(stretch, step)) offers.push_back({std::move(result->text), {step}, result->lost});
+    if (auto result = apply(stretch, step)) offers.push_back({std::move(result->text), {step}, 1, result->lost});
   }
   // The seeds need the exact scores of the best kChainSeeds distinct single
   // steps, unless the best one looks clean, beats the text as it is and is
@@ -643,7 +654,7 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
       if (result && IsInverse(seed.steps.front(), step)) continue;
       if (!result && seed_may_have_lost) result = ApplyStep(seed.text, step, {.lossy = true, .cut = cut});
       if (result && KeepsItsLosses(result->text, seed.lost + result->lost)) {
-        offers.push_back({std::move(result->text), {seed.steps.front(), step}, seed.lost + result->lost});
+        offers.push_back({std::move(result->text), {seed.steps.front(), step}, 2, seed.lost + result->lost});
       }
     }
   }
