@@ -608,9 +608,11 @@ std::array<bool, kLanguageCount> LanguagesFor(const Model& m, std::uint32_t clas
   return chosen;
 }
 
+// The languages of a text's symbols as the models read them (full-width
+// letters as ASCII's), as ScoreTextAtLeast weighs them.
 std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
   std::uint32_t classes = 0;
-  for (const char16_t c : text) classes |= 1u << m.class_of[c];
+  ForEachSymbol(text, [&](char16_t c) { classes |= 1u << m.class_of[c]; });
   return LanguagesFor(m, classes);
 }
 
@@ -762,6 +764,14 @@ std::uint64_t CeilingCost(const Model& m, const Bounds& bounds, TextView text, s
     return !below;
   });
   return below ? UINT64_MAX : shared + *std::min_element(costs.begin(), costs.end());
+}
+
+double ScoreUnitCeiling(TextView text) {
+  const Model* m = TheModel();
+  if (m == nullptr) return 0;
+  std::uint64_t least = 0;
+  for (const char16_t c : text) least += m->least.into[c];
+  return -static_cast<double>(least) * m->step;
 }
 
 double ScoreCeiling(TextView text, double at_least) {

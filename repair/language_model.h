@@ -85,6 +85,10 @@ struct LanguageScore {
 // -infinity.
 [[nodiscard]] double ScoreCeiling(TextView text, double at_least = -std::numeric_limits<double>::infinity());
 
+// A looser ceiling found in one table lookup a unit: each unit costed at the
+// least any pair ending in it costs in any language.
+[[nodiscard]] double ScoreUnitCeiling(TextView text);
+
 // The log-probability per character that clean text of the language scores at
 // least, 99 times in 100, at this length (characters as LanguageScore counts
 // them): measured by repair/tools/build_model.py on training texts the tables

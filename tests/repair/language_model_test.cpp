@@ -105,10 +105,14 @@ TEST(LanguageModelTest, ScoringOnlyTheTextsScriptsLosesNoBestLanguage) {
   }
 }
 
-// The ceiling bounds the score from above; asked to stop below a bar, it
-// stops only when the whole ceiling is below it, and says so by -infinity.
+// The ceiling bounds the score from above (the score of every language the
+// search weighs), and the units' ceiling the ceiling;
+// asked to stop below a bar, the ceiling stops only when all of it is below
+// the bar, and says so by -infinity.
 TEST(LanguageModelTest, TheCeilingBoundsTheScoreAndStopsOnlyBelowItsBar) {
-  std::vector<Text> texts = {u"a\r\nb", u"Русский text 中文 ελληνικά", u"\xD83D\xDE00 emoji"};
+  std::vector<Text> texts = {u"a\r\nb", u"Русский text 中文 ελληνικά", u"\xD83D\xDE00 emoji", u"ファイルＡＢＣ１.txt",
+                             // Full-width letters among half-width kana: a result the search meets.
+                             ReadAs(u"(-r o -R) para borrar también cada directorio listado, junto con todo", 437, 932)};
   for (const Sample& sample : kSamples) {
     texts.push_back(sample.text);
     texts.push_back(ReadAs(sample.text, 65001, 1252));
@@ -118,7 +122,14 @@ TEST(LanguageModelTest, TheCeilingBoundsTheScoreAndStopsOnlyBelowItsBar) {
   for (const Text& text : texts) {
     SCOPED_TRACE(Hex(text));
     const double ceiling = ScoreCeiling(text);
-    EXPECT_GE(ceiling, ScoreText(text).log_probability);
+    const LanguageScore score = ScoreText(text);
+    EXPECT_GE(ceiling, score.log_probability);
+    EXPECT_GE(ScoreUnitCeiling(text), ceiling);
+    // The search's scoring weighs the same languages and gives the same score.
+    const auto at_least = ScoreTextAtLeast(text, kNone);
+    ASSERT_TRUE(at_least.has_value());
+    EXPECT_EQ(at_least->log_probability, score.log_probability);
+    EXPECT_EQ(at_least->language, score.language);
     for (const double bar : {ceiling - 40, ceiling - 0.5, ceiling, kNone}) EXPECT_EQ(ScoreCeiling(text, bar), ceiling);
     for (const double bar : {ceiling + 0.5, ceiling + 40, ceiling * 0.5, 0.0}) {
       const double cut = ScoreCeiling(text, bar);
