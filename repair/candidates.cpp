@@ -19,7 +19,7 @@ constexpr std::size_t kChainSeeds = 3;
 constexpr std::size_t kPreviewNonAscii = 160;
 constexpr std::size_t kFinalists = 12;
 // Units of a result's start that tell which result to score first.
-constexpr std::size_t kProbeUnits = 12;
+constexpr std::size_t kProbeUnits = 32;
 
 bool IsPrivateUse(char16_t c) { return static_cast<char16_t>(c - 0xE000) <= 0xF8FF - 0xE000; }
 
@@ -290,14 +290,15 @@ class CandidateSet {
       scored(hashes[job.first], result, LooksClean(*job.language), job.lossless);
       return true;
     };
-    // With no bar yet, the result whose start reads best is scored first: it
-    // is most often the best, and its score gives the ceilings a bar.
+    // With no bar yet, the result whose start reads best by the loose ceiling
+    // of its units is scored first: it is most often the best, and its score
+    // gives the ceilings a bar.
     if (bar() == -std::numeric_limits<double>::infinity() && jobs.size() > 1) {
       std::size_t probe = 0;
       double best_start = -std::numeric_limits<double>::infinity();
       for (std::size_t j = 0; j < jobs.size(); ++j) {
         const TextView text = offers[jobs[j].first].text;
-        const double start = ScoreRepairCeiling(text.substr(0, kProbeUnits)) - jobs[j].penalty;
+        const double start = ScoreUnitCeiling(text.substr(0, kProbeUnits)) - jobs[j].penalty;
         if (start > best_start) {
           best_start = start;
           probe = j;
