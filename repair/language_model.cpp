@@ -522,9 +522,16 @@ void RestCosts(const LeastCosts& least, std::span<const Pair> pairs, std::vector
   }
 }
 
+// Full-width Latin letters and digits are ASCII's in another width (a name
+// typed with a CJK input method): they read as ASCII, so that text of them
+// alone is not taken for garbled text the models never saw.
+bool ReadsAsAscii(char16_t c) {
+  return (c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF3A) || (c >= 0xFF41 && c <= 0xFF5A);
+}
+
 // The text as the models read it: a CR as a line break (an LF right after it
-// skipped), a surrogate pair as the one astral symbol. A visit that returns
-// false stops the reading.
+// skipped), a surrogate pair as the one astral symbol, full-width letters and
+// digits as ASCII's. A visit that returns false stops the reading.
 template <typename Visit>
 void ForEachSymbol(TextView text, Visit visit) {
   bool after_cr = false;
@@ -540,10 +547,7 @@ void ForEachSymbol(TextView text, Visit visit) {
       c = kAstralSymbol;
       ++i;
     }
-    // Full-width Latin letters and digits are ASCII's in another width (a
-    // name typed with a CJK input method): they read as ASCII, so that text
-    // of them alone is not taken for garbled text the models never saw.
-    if ((c >= 0xFF10 && c <= 0xFF19) || (c >= 0xFF21 && c <= 0xFF3A) || (c >= 0xFF41 && c <= 0xFF5A)) c -= 0xFEE0;
+    if (ReadsAsAscii(c)) c -= 0xFEE0;
     if constexpr (std::is_same_v<decltype(visit(c)), bool>) {
       if (!visit(c)) return;
     } else {
@@ -608,11 +612,13 @@ std::array<bool, kLanguageCount> LanguagesFor(const Model& m, std::uint32_t clas
   return chosen;
 }
 
-// The languages of a text's symbols as the models read them (full-width
-// letters as ASCII's), as ScoreTextAtLeast weighs them.
+// The languages of a text's symbols as the models read them, as
+// ScoreTextAtLeast weighs them: full-width letters and digits read as ASCII's,
+// which belong to no script (line breaks and surrogates, read otherwise,
+// belong to none either way).
 std::array<bool, kLanguageCount> LanguagesFor(const Model& m, TextView text) {
   std::uint32_t classes = 0;
-  ForEachSymbol(text, [&](char16_t c) { classes |= 1u << m.class_of[c]; });
+  for (const char16_t c : text) classes |= ReadsAsAscii(c) ? 0u : 1u << m.class_of[c];
   return LanguagesFor(m, classes);
 }
 
