@@ -370,7 +370,7 @@ LeastCosts BuildLeastCosts(const Model& m, std::size_t group) {
   const bool with_into = group == kGroupCount;
   std::array<unsigned, kClassCount> least_backoff{};
   least_backoff.fill(255);
-  for (std::size_t c = 0; c < 0x10000; ++c) {
+  for (std::size_t c = 0; c < 0x10000 && with_into; ++c) {
     least_backoff[m.class_of[c]] = std::min<unsigned>(least_backoff[m.class_of[c]], least.backoff[c]);
   }
   least.into.resize(with_into ? 0x10000 : 0);

@@ -42,40 +42,39 @@ const std::vector<Text>& ShortLines(bool garbled) {
   return garbled ? lines.second : lines.first;
 }
 
-void BM_BestRepairShort(benchmark::State& state, bool garbled) {
+// One call a line, the lines of the set in turn.
+template <typename Call>
+void EachLine(benchmark::State& state, bool garbled, Call call) {
   const std::vector<Text>& lines = ShortLines(garbled);
   std::size_t next = 0;
   for (auto _ : state) {
-    auto repaired = mok::BestRepair(lines[next]);
-    benchmark::DoNotOptimize(repaired);
+    call(lines[next]);
     next = next + 1 == lines.size() ? 0 : next + 1;
   }
   state.SetItemsProcessed(state.iterations());
   state.counters["lines"] = static_cast<double>(lines.size());
+}
+
+void BM_BestRepairShort(benchmark::State& state, bool garbled) {
+  EachLine(state, garbled, [](const Text& line) {
+    auto repaired = mok::BestRepair(line);
+    benchmark::DoNotOptimize(repaired);
+  });
 }
 
 void BM_SuggestRepairsShort(benchmark::State& state, bool garbled) {
-  const std::vector<Text>& lines = ShortLines(garbled);
-  std::size_t next = 0;
-  for (auto _ : state) {
-    auto suggestions = mok::SuggestRepairs(lines[next], 1);
+  EachLine(state, garbled, [](const Text& line) {
+    auto suggestions = mok::SuggestRepairs(line, 1);
     benchmark::DoNotOptimize(suggestions);
-    next = next + 1 == lines.size() ? 0 : next + 1;
-  }
-  state.SetItemsProcessed(state.iterations());
-  state.counters["lines"] = static_cast<double>(lines.size());
+  });
 }
 
 void BM_ReinterpretShort(benchmark::State& state, bool garbled) {
-  const std::vector<Text>& lines = ShortLines(garbled);
-  std::size_t next = 0;
-  for (auto _ : state) {
-    Text text = lines[next];
+  EachLine(state, garbled, [](const Text& line) {
+    Text text = line;
     mok::ReinterpretByCp(text, 936, 65001);
     benchmark::DoNotOptimize(text);
-    next = next + 1 == lines.size() ? 0 : next + 1;
-  }
-  state.SetItemsProcessed(state.iterations());
+  });
 }
 
 BENCHMARK_CAPTURE(BM_BestRepairShort, garbled, true)->MinTime(2.0);
