@@ -29,15 +29,15 @@ struct Marks {
   std::size_t lost = 0, private_use = 0;
 };
 Marks CountMarks(TextView text) {
-  // 32-bit counts a block, which the loop keeps in vector lanes.
-  constexpr std::size_t kBlock = std::size_t{1} << 30;
+  // 16-bit counts a block, as wide as the units: eight to a vector lane.
+  constexpr std::size_t kBlock = 0xFFFF;
   Marks marks;
   for (std::size_t at = 0; at < text.size(); at += kBlock) {
     const TextView block = text.substr(at, kBlock);
-    std::uint32_t lost = 0, private_use = 0;
+    std::uint16_t lost = 0, private_use = 0;
     for (const char16_t c : block) {
-      lost += c == kLostMark ? 1u : 0u;
-      private_use += static_cast<std::uint32_t>(c) - 0xE000u <= 0xF8FFu - 0xE000u ? 1u : 0u;
+      lost = static_cast<std::uint16_t>(lost + (c == kLostMark ? 1 : 0));
+      private_use = static_cast<std::uint16_t>(private_use + (static_cast<char16_t>(c - 0xE000) <= 0xF8FF - 0xE000 ? 1 : 0));
     }
     marks.lost += lost;
     marks.private_use += private_use;
