@@ -557,6 +557,19 @@ Candidate ScoreCandidate(Text text, std::vector<RepairStep> steps, std::size_t l
 
 namespace {
 
+constexpr double kNoBar = -std::numeric_limits<double>::infinity();
+
+// The floor for results of so many steps while the bar of the offers is at
+// least `bar` (and so, as bars only rise, until they are offered): what their
+// ceilings would leave out. A result that is a candidate kept already is not
+// left out, as every other way to it is kept; kept holds their texts.
+StepFloor FloorOf(double bar, std::size_t steps, CandidateSet& set, std::vector<TextView>& kept) {
+  if (bar == kNoBar) return {};
+  kept.clear();
+  for (const Candidate& c : set.All()) kept.push_back(c.text);
+  return {CeilingCostLimit(bar + PenaltyOf(Marks{}, steps)), kept};
+}
+
 // Every step and chain on one stretch, scored; of the results below the best
 // `exact` distinct ones, some are left out.
 std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
@@ -573,17 +586,20 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
     has_dollar_or_escape = has_dollar_or_escape || c == u'$' || c == 0x1B;
   }
   const bool may_have_lost = MayHaveLostBytes(stretch);
-  auto apply = [&](TextView text, RepairStep step) {
-    std::optional<StepResult> result = ApplyStep(text, step, {.lossy = false, .cut = cut});
-    if (!result && may_have_lost) result = ApplyStep(text, step, {.lossy = true, .cut = cut});
-    return result;
-  };
   // The chains grow from the best distinct single steps: those need their
-  // scores too.
+  // scores too. Clean text as it is gives the single steps a bar from the
+  // start: a result below it is left out before it is made.
   std::vector<Offered> offers;
+  std::vector<TextView> kept_before_singles;
+  const StepFloor singles_floor =
+      FloorOf(as_is_clean ? std::min(set.Threshold(), as_is->score) : kNoBar, 1, set, kept_before_singles);
   for (const RepairStep step : SearchSteps()) {
     if (!MayApply(step, has_non_ascii, has_dollar_or_escape)) continue;
-    if (auto result = apply(stretch, step)) offers.push_back({std::move(result->text), {step}, 1, result->lost});
+    FlooredStep taken = ApplyStepAbove(stretch, step, {.lossy = false, .cut = cut}, singles_floor);
+    if (!taken.result && !taken.below_floor && may_have_lost) {
+      taken.result = ApplyStep(stretch, step, {.lossy = true, .cut = cut});
+    }
+    if (taken.result) offers.push_back({std::move(taken.result->text), {step}, 1, taken.result->lost});
   }
   // The seeds need the exact scores of the best kChainSeeds distinct single
   // steps, unless the best one looks clean, beats the text as it is and is
@@ -640,6 +656,8 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
     if (!twin) seeds.push_back(*single);
   }
   offers.clear();
+  std::vector<TextView> kept_before_chains;
+  const StepFloor chains_floor = FloorOf(set.Threshold(), 2, set, kept_before_chains);
   for (const Candidate& seed : seeds) {
     bool seed_non_ascii = false;
     bool seed_dollar = false;
@@ -650,10 +668,13 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
     const bool seed_may_have_lost = seed.lost == 0 && MayHaveLostBytes(seed.text);
     for (const RepairStep step : SearchSteps()) {
       if (!MayApply(step, seed_non_ascii, seed_dollar)) continue;
-      std::optional<StepResult> result = ApplyStep(seed.text, step, {.lossy = false, .cut = cut});
+      FlooredStep taken = ApplyStepAbove(seed.text, step, {.lossy = false, .cut = cut}, chains_floor);
+      std::optional<StepResult>& result = taken.result;
       // Without loss the inverse only leads back to the input.
       if (result && IsInverse(seed.steps.front(), step)) continue;
-      if (!result && seed_may_have_lost) result = ApplyStep(seed.text, step, {.lossy = true, .cut = cut});
+      if (!result && !taken.below_floor && seed_may_have_lost) {
+        result = ApplyStep(seed.text, step, {.lossy = true, .cut = cut});
+      }
       if (result && KeepsItsLosses(result->text, seed.lost + result->lost)) {
         offers.push_back({std::move(result->text), {seed.steps.front(), step}, 2, seed.lost + result->lost});
       }

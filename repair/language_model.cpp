@@ -780,14 +780,45 @@ double ScoreUnitCeiling(TextView text) {
   return -static_cast<double>(least) * m->step;
 }
 
+namespace {
+
+// The cost, in the model's steps, beyond which a ceiling is below at_least;
+// UINT64_MAX - 1 for no bar.
+std::uint64_t CostLimitOf(const Model& m, double at_least) {
+  const double limit = std::floor(-at_least / m.step) + 1;
+  return !(limit < 1e18) ? UINT64_MAX - 1 : limit < 0 ? 0 : static_cast<std::uint64_t>(limit);
+}
+
+}  // namespace
+
+void LeastPairCosts(char16_t a, std::span<const char16_t> b, std::span<std::uint8_t> costs) {
+  const Model* m = TheModel();
+  for (std::size_t i = 0; i < b.size() && i < costs.size(); ++i) {
+    unsigned cost = 0;
+    if (m != nullptr && a < kAscii && b[i] < kAscii) {
+      cost = m->ascii[a * kAscii + b[i]];
+    } else if (m != nullptr) {
+      cost = m->least.Of(a, b[i], m->class_of[a], m->class_of[b[i]]);
+    }
+    costs[i] = static_cast<std::uint8_t>(std::min(cost, 255u));
+  }
+}
+
+std::optional<std::uint64_t> CeilingCostLimit(double at_least) {
+  const Model* m = TheModel();
+  if (m == nullptr) return std::nullopt;
+  const std::uint64_t cost_limit = CostLimitOf(*m, at_least);
+  if (cost_limit >= UINT64_MAX - 1) return std::nullopt;
+  return cost_limit;
+}
+
 double ScoreCeiling(TextView text, double at_least) {
   const Model* m = TheModel();
   if (m == nullptr) return 0;
   // The cost, in the model's steps, beyond which the ceiling is below
   // at_least: the pass stops there (most results of a search are garbage
   // that shows it within a few characters).
-  const double limit = std::floor(-at_least / m->step) + 1;
-  const std::uint64_t cost_limit = !(limit < 1e18) ? UINT64_MAX - 1 : limit < 0 ? 0 : static_cast<std::uint64_t>(limit);
+  const std::uint64_t cost_limit = CostLimitOf(*m, at_least);
   // Most results of a search are garbage whose characters alone cost more
   // than the bar allows in any language: told in one lookup a unit, before
   // the text's languages and its pairs.

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "codec/text_types.h"
@@ -88,6 +89,16 @@ struct LanguageScore {
 // A looser ceiling found in one table lookup a unit: each unit costed at the
 // least any pair ending in it costs in any language.
 [[nodiscard]] double ScoreUnitCeiling(TextView text);
+
+// For the ceilings of texts known before they are made: the cost, in the
+// model's steps, beyond which a text's ceiling is below at_least (and
+// ScoreCeiling returns -infinity); nullopt without a model or without a bar.
+[[nodiscard]] std::optional<std::uint64_t> CeilingCostLimit(double at_least);
+// The least any language costs each pair of symbols a then b[i] (two ASCII
+// characters under the shared table), in the model's steps, at most 255,
+// into costs[i]. Summed over a text's pairs, the first after a line break,
+// they are at most the cost of its ceiling. 0 without a model.
+void LeastPairCosts(char16_t a, std::span<const char16_t> b, std::span<std::uint8_t> costs);
 
 // The log-probability per character that clean text of the language scores at
 // least, 99 times in 100, at this length (characters as LanguageScore counts

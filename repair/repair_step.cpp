@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "codec/charset_conversion.h"
@@ -492,7 +494,108 @@ std::optional<StepResult> DecodeAroundHoles(const EncodedText& encoded, RepairSt
   return result;
 }
 
-std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOptions options) {
+// What the symbols of a page of one byte per character cost at least, for
+// floors on its lossless results: the least cost of each pair of bytes' two
+// characters (a NUL as the space it becomes), and of each byte's character
+// after a line break, where a text starts. A byte is unpriced when it fails
+// the step or its character is not read as it stands (a mark of loss,
+// private use, a byte-order mark, a CR and the LF it joins, a full-width
+// letter, a surrogate). Shared by the threads; the costs after a byte are
+// found when a text first needs them.
+class PagePairCosts {
+ public:
+  explicit PagePairCosts(const SingleBytePage& page) {
+    for (unsigned value = 0; value < 256; ++value) {
+      const auto byte = static_cast<std::uint8_t>(value);
+      Text decoded;
+      if (!DecodeSingleByteExactly(page, BytesView(&byte, 1), decoded) || decoded.size() != 1) continue;
+      const char16_t c = decoded[0] == 0 ? u' ' : decoded[0];
+      unit_[value] = c;
+      priced_[value] = !(c == kReplacement || c == 0xFEFF || c == u'\r' || (c >= 0xE000 && c <= 0xF8FF) ||
+                         (c >= 0xFF10 && c <= 0xFF5A) || (c >= 0xD800 && c <= 0xDFFF));
+    }
+    const char16_t line_break = u'\n';
+    for (unsigned value = 0; value < 256; ++value) {
+      LeastPairCosts(line_break, std::span(&unit_[value], 1), std::span(&first_[value], 1));
+    }
+  }
+
+  [[nodiscard]] bool Priced(std::uint8_t byte) const { return priced_[byte]; }
+  [[nodiscard]] char16_t Unit(std::uint8_t byte) const { return unit_[byte]; }
+  [[nodiscard]] std::uint8_t First(std::uint8_t byte) const { return first_[byte]; }
+  // The costs of the pairs that start with this byte's character.
+  [[nodiscard]] const std::uint8_t* After(std::uint8_t byte) {
+    if (!ready_[byte].load(std::memory_order_acquire)) {
+      const std::lock_guard lock(mutex_);
+      if (!ready_[byte].load(std::memory_order_relaxed)) {
+        LeastPairCosts(unit_[byte], unit_, std::span(&pairs_[std::size_t{byte} * 256], 256));
+        ready_[byte].store(true, std::memory_order_release);
+      }
+    }
+    return &pairs_[std::size_t{byte} * 256];
+  }
+
+ private:
+  std::array<bool, 256> priced_{};
+  std::array<char16_t, 256> unit_{};
+  std::array<std::uint8_t, 256> first_{};
+  std::array<std::atomic<bool>, 256> ready_{};
+  std::mutex mutex_;
+  std::array<std::uint8_t, 256 * 256> pairs_{};
+};
+
+PagePairCosts& PairCostsOf(std::int32_t code_page, const SingleBytePage& page) {
+  // One for each page a process; each thread finds it again in slots by the
+  // code page modulo 137, which puts every single-byte code page of the
+  // steps in a slot of its own.
+  struct Slot {
+    std::int32_t code_page = -1;
+    PagePairCosts* costs = nullptr;
+  };
+  constexpr std::uint32_t kSlots = 137;
+  constinit thread_local std::array<Slot, kSlots> slots{};
+  Slot& slot = slots[static_cast<std::uint32_t>(code_page) % kSlots];
+  if (slot.code_page == code_page) return *slot.costs;
+  static std::mutex mutex;
+  static std::vector<std::pair<std::int32_t, std::unique_ptr<PagePairCosts>>> pages;
+  const std::lock_guard lock(mutex);
+  auto found = std::find_if(pages.begin(), pages.end(), [&](const auto& entry) { return entry.first == code_page; });
+  if (found == pages.end()) {
+    pages.emplace_back(code_page, std::make_unique<PagePairCosts>(page));
+    found = pages.end() - 1;
+  }
+  slot = {code_page, found->second.get()};
+  return *slot.costs;
+}
+
+// Whether the lossless result of these bytes, read with a page of one byte
+// per character, is below the floor.
+bool BelowFloor(std::int32_t code_page, const SingleBytePage& page, BytesView bytes, const StepFloor& floor) {
+  if (!floor.cost_limit || bytes.empty()) return false;
+  PagePairCosts& costs = PairCostsOf(code_page, page);
+  // Garbage shows within a few characters: the costs are added up only until
+  // they are above the limit, and only then is every byte's price checked.
+  const std::uint64_t limit = *floor.cost_limit;
+  std::uint64_t cost = costs.First(bytes[0]);
+  for (std::size_t i = 1; i < bytes.size() && cost <= limit; ++i) cost += costs.After(bytes[i - 1])[bytes[i]];
+  if (cost <= limit) return false;
+  for (const std::uint8_t byte : bytes) {
+    if (!costs.Priced(byte)) return false;
+  }
+  auto reads_as = [&](TextView kept) {
+    if (kept.size() != bytes.size()) return false;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      if (costs.Unit(bytes[i]) != kept[i]) return false;
+    }
+    return true;
+  };
+  return std::none_of(floor.kept.begin(), floor.kept.end(), reads_as);
+}
+
+// Reinterpret with a floor (nullptr: none); below_floor is set when the
+// result was left out below it.
+std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOptions options, const StepFloor* floor,
+                                      bool& below_floor) {
   const StepCodec decoder = CodecOf(step.code_page_b);
   if (!decoder.Valid()) return std::nullopt;
   EncodedText scratch;
@@ -502,6 +605,10 @@ std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOption
   StepResult result;
   // One byte per character: each byte must decode and encode back alone.
   if (decoder.page != nullptr) {
+    if (floor != nullptr && BelowFloor(step.code_page_b, *decoder.page, encoded.bytes, *floor)) {
+      below_floor = true;
+      return std::nullopt;
+    }
     if (!DecodeSingleByteExactly(*decoder.page, encoded.bytes, result.text)) return std::nullopt;
     return result;
   }
@@ -545,7 +652,10 @@ int Iso2022Variant(RepairStep step) {
   return -1;
 }
 
-std::optional<StepResult> ApplyStep(TextView text, RepairStep step, StepOptions options) {
+namespace {
+
+std::optional<StepResult> Apply(TextView text, RepairStep step, StepOptions options, const StepFloor* floor,
+                                bool& below_floor) {
   if (text.empty()) return std::nullopt;
   try {
     std::optional<StepResult> result;
@@ -554,7 +664,7 @@ std::optional<StepResult> ApplyStep(TextView text, RepairStep step, StepOptions 
     } else if (Iso2022Variant(step) >= 0) {
       result = DecodeIso2022Text(text, step, options);
     } else {
-      result = Reinterpret(text, step, options);
+      result = Reinterpret(text, step, options, floor, below_floor);
     }
     if (!result || result->text.empty()) return std::nullopt;
     if (options.lossy && WithoutMarks(result->text) == WithoutMarks(text)) return std::nullopt;
@@ -562,8 +672,22 @@ std::optional<StepResult> ApplyStep(TextView text, RepairStep step, StepOptions 
     ReplaceNulBySpace(result->text);
     return result;
   } catch (...) {
+    below_floor = false;
     return std::nullopt;
   }
+}
+
+}  // namespace
+
+std::optional<StepResult> ApplyStep(TextView text, RepairStep step, StepOptions options) {
+  bool below_floor = false;
+  return Apply(text, step, options, nullptr, below_floor);
+}
+
+FlooredStep ApplyStepAbove(TextView text, RepairStep step, StepOptions options, const StepFloor& floor) {
+  FlooredStep taken;
+  taken.result = Apply(text, step, options, options.lossy ? nullptr : &floor, taken.below_floor);
+  return taken;
 }
 
 }  // namespace mok

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "codec/text_types.h"
 
@@ -67,6 +68,23 @@ struct StepOptions {
 // nullopt when the step loses anything, for a code page without a converter,
 // for the empty text, and on any failure.
 [[nodiscard]] std::optional<StepResult> ApplyStep(TextView text, RepairStep step, StepOptions options = {});
+
+// A bar for the results of steps without loss, told from the bytes of a
+// result before it is made, for a code page B of one byte per character: the
+// least costs of its pairs of symbols (LeastPairCosts) add up to more than
+// cost_limit, and it is none of the kept texts.
+struct StepFloor {
+  std::optional<std::uint64_t> cost_limit;  // nullopt: no bar
+  std::span<const TextView> kept;
+};
+struct FlooredStep {
+  std::optional<StepResult> result;
+  // The step would have been taken without loss, but its result is below the
+  // floor: it was left out.
+  bool below_floor = false;
+};
+// ApplyStep, with a result without loss that is below the floor left out.
+[[nodiscard]] FlooredStep ApplyStepAbove(TextView text, RepairStep step, StepOptions options, const StepFloor& floor);
 
 // ApplyStep without loss.
 [[nodiscard]] inline std::optional<StepResult> ApplyLosslessStep(TextView text, RepairStep step) {
