@@ -1,8 +1,6 @@
 #include "repair/repair_step.h"
 
 #include <unicode/ucnv.h>
-#include <unicode/ucnv_cb.h>
-#include <unicode/ucnv_err.h>
 
 #include <algorithm>
 #include <array>
@@ -21,35 +19,8 @@ namespace {
 constexpr char16_t kReplacement = 0xFFFD;
 constexpr char16_t kEsc = 0x1B;
 
-bool IsKeptByte(char16_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
 bool IsLead(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsTrail(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-// A byte an earlier wrong decoding kept as U+DC00 + byte encodes as that byte,
-// and a character other decoders give as its bytes (ExtraCharacters; the
-// context is the code page's list); anything else the code page cannot map
-// leaves the error set, which stops the conversion.
-void U_CALLCONV KeptBytesOnly(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
-                              int32_t length, UChar32, UConverterCallbackReason reason, UErrorCode* err) {
-  if (reason > UCNV_IRREGULAR || length != 1) return;
-  if (IsKeptByte(units[0])) {
-    *err = U_ZERO_ERROR;
-    const char byte = static_cast<char>(units[0] - 0xDC00);
-    ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
-    return;
-  }
-  const auto& extras = *static_cast<const std::span<const ExtraCharacter>*>(context);
-  const auto found = std::lower_bound(extras.begin(), extras.end(), units[0],
-                                      [](const ExtraCharacter& e, char16_t unit) { return e.unit < unit; });
-  if (found == extras.end() || found->unit != units[0]) return;
-  const char bytes[2] = {static_cast<char>(found->bytes >> 8), static_cast<char>(found->bytes & 0xFF)};
-  *err = U_ZERO_ERROR;
-  if (found->bytes < 0x100) {
-    ucnv_cbFromUWriteBytes(args, bytes + 1, 1, 0, err);
-  } else {
-    ucnv_cbFromUWriteBytes(args, bytes, 2, 0, err);
-  }
-}
 
 struct ConverterCloser {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
@@ -69,7 +40,6 @@ UConverter* StrictConverter(std::int32_t code_page) {
   if (slot.code_page == code_page && code_page != -1) return slot.converter;
   struct Entry {
     std::int32_t code_page;
-    std::unique_ptr<std::span<const ExtraCharacter>> extras;  // the callback's context: stays in place
     std::unique_ptr<UConverter, ConverterCloser> converter;
   };
   thread_local std::vector<Entry> cache;
@@ -79,16 +49,8 @@ UConverter* StrictConverter(std::int32_t code_page) {
       return entry.converter.get();
     }
   }
-  auto extras = std::make_unique<std::span<const ExtraCharacter>>(ExtraCharacters(code_page));
-  std::unique_ptr<UConverter, ConverterCloser> converter;
-  if (const char* name = IcuConverterName(code_page)) {
-    UErrorCode err = U_ZERO_ERROR;
-    converter.reset(ucnv_open(name, &err));
-    ucnv_setFromUCallBack(converter.get(), KeptBytesOnly, extras.get(), nullptr, nullptr, &err);
-    ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
-    if (U_FAILURE(err)) converter.reset();
-  }
-  cache.push_back({code_page, std::move(extras), std::move(converter)});
+  std::unique_ptr<UConverter, ConverterCloser> converter(OpenStepConverter(code_page));
+  cache.push_back({code_page, std::move(converter)});
   slot = {code_page, cache.back().converter.get()};
   return slot.converter;
 }
