@@ -1,0 +1,380 @@
+#include "repair/native_double_byte.h"
+
+#include <unicode/ucnv.h>
+#include <unicode/uset.h>
+#include <unicode/utf16.h>
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "repair/decoder_extras.h"
+
+namespace mok {
+
+// What a first byte is.
+enum class FirstByte : std::uint8_t {
+  kRefused,  // no character, or one that does not encode back to the byte
+  kSingle,   // a character alone that encodes back to the byte
+  kLead,     // the first of two bytes
+  kAskIcu,   // the converter may read it otherwise in a longer text
+};
+
+struct DoubleBytePage {
+  std::array<FirstByte, 256> first{};
+  // The character of each kSingle byte.
+  std::array<char16_t, 256> single{};
+  // The pairs: row_of[lead] is the row of a lead byte, and each row holds the
+  // trail bytes first_trail .. first_trail + row_width - 1 (any other trail
+  // byte is refused). An entry is 0 where the pair is refused (no character,
+  // or one that does not encode back to the pair), 1 where the converter has
+  // to decide, else the character's unit, or its two units with the second
+  // in the high half.
+  std::array<std::uint16_t, 256> row_of{};
+  std::uint32_t first_trail = 0;
+  std::uint32_t row_width = 0;
+  std::vector<std::uint32_t> rows;
+  // The encoding of the BMP in blocks of 256 units, as in the single-byte
+  // pages: block_of[unit >> 8] is the block of the unit's high byte, block 0
+  // maps nothing. An entry is 0 where the unit has no bytes, 1 where the
+  // converter has to decide, 0x100 + byte for one byte, or lead << 8 | trail.
+  std::array<std::uint16_t, 256> block_of{};
+  std::vector<std::uint16_t> blocks;
+};
+
+namespace {
+
+// Entries of the tables of pairs and of units: refused, or for the converter
+// to decide.
+constexpr std::uint16_t kNone = 0;
+constexpr std::uint16_t kAsk = 1;
+
+struct ConverterCloser {
+  void operator()(UConverter* converter) const { ucnv_close(converter); }
+};
+struct SetCloser {
+  void operator()(USet* set) const { uset_close(set); }
+};
+
+bool IsSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDFFF; }
+
+// What the converter makes of some units or bytes alone, from its reset
+// state and without flushing, so that anything it holds back for a longer
+// mapping shows as pending.
+struct Alone {
+  bool ok = false;
+  std::size_t length = 0;  // of the output
+  std::uint8_t bytes[8] = {};
+  char16_t units[8] = {};
+  std::size_t pending = 0;
+};
+
+Alone EncodeAlone(UConverter* converter, const char16_t* units, std::size_t count) {
+  Alone out;
+  ucnv_resetFromUnicode(converter);
+  char buffer[8];
+  char* target = buffer;
+  const UChar* source = reinterpret_cast<const UChar*>(units);
+  UErrorCode err = U_ZERO_ERROR;
+  ucnv_fromUnicode(converter, &target, buffer + sizeof buffer, &source, source + count, nullptr, false, &err);
+  if (U_FAILURE(err)) return out;
+  out.ok = true;
+  out.length = static_cast<std::size_t>(target - buffer);
+  std::copy(buffer, target, out.bytes);
+  const int32_t pending = ucnv_fromUCountPending(converter, &err);
+  out.pending = U_SUCCESS(err) && pending > 0 ? static_cast<std::size_t>(pending) : 0;
+  return out;
+}
+
+Alone DecodeAlone(UConverter* converter, const std::uint8_t* bytes, std::size_t count, bool flush) {
+  Alone out;
+  ucnv_resetToUnicode(converter);
+  UChar buffer[8];
+  UChar* target = buffer;
+  const char* source = reinterpret_cast<const char*>(bytes);
+  UErrorCode err = U_ZERO_ERROR;
+  ucnv_toUnicode(converter, &target, buffer + std::size(buffer), &source, source + count, nullptr, flush, &err);
+  if (U_FAILURE(err)) return out;
+  out.ok = true;
+  out.length = static_cast<std::size_t>(target - buffer);
+  std::copy(buffer, target, out.units);
+  const int32_t pending = flush ? 0 : ucnv_toUCountPending(converter, &err);
+  out.pending = U_SUCCESS(err) && pending > 0 ? static_cast<std::size_t>(pending) : 0;
+  return out;
+}
+
+// Whether a character read from these bytes, which encodes to others (or to
+// none), makes the text it is in encode to something else: one of the two is
+// a prefix of the other, and the bytes after could make up the difference.
+bool PrefixOfOther(const std::uint8_t* a, std::size_t a_length, const std::uint8_t* b, std::size_t b_length) {
+  const std::size_t n = std::min(a_length, b_length);
+  return n > 0 && std::equal(a, a + n, b);
+}
+
+enum class Exactness { kExact, kRefused, kAskIcu };
+
+// Whether a character read from bytes (one or two) encodes back to exactly
+// them, or makes any text it is in encode to other bytes (kRefused), or
+// whether that depends on the rest of the text. Where exact, units holds its
+// one unit, or its two units with the second in the high half.
+Exactness ExactnessOf(UConverter* converter, const DoubleBytePage& page, const Alone& decoded,
+                      const std::uint8_t* bytes, std::size_t count, std::uint32_t& units) {
+  if (decoded.length == 1) {
+    const char16_t unit = decoded.units[0];
+    if (IsSurrogate(unit)) return Exactness::kAskIcu;
+    const std::uint16_t value = page.blocks[page.block_of[unit >> 8] * 256u + (unit & 0xFFu)];
+    if (value == kAsk) return Exactness::kAskIcu;
+    std::uint8_t encoded[2];
+    std::size_t length = 0;
+    if (value >= 0x200) {
+      encoded[0] = static_cast<std::uint8_t>(value >> 8);
+      encoded[1] = static_cast<std::uint8_t>(value & 0xFF);
+      length = 2;
+    } else if (value != kNone) {
+      encoded[0] = static_cast<std::uint8_t>(value & 0xFF);
+      length = 1;
+    }
+    if (length == count && std::equal(encoded, encoded + length, bytes)) {
+      units = unit;
+      return Exactness::kExact;
+    }
+    return PrefixOfOther(encoded, length, bytes, count) ? Exactness::kAskIcu : Exactness::kRefused;
+  }
+  if (decoded.length == 2 && U16_IS_LEAD(decoded.units[0]) && U16_IS_TRAIL(decoded.units[1])) {
+    const Alone encoded = EncodeAlone(converter, decoded.units, 2);
+    if (!encoded.ok) return Exactness::kRefused;
+    if (encoded.pending > 0) return Exactness::kAskIcu;
+    if (encoded.length == count && std::equal(encoded.bytes, encoded.bytes + count, bytes)) {
+      units = decoded.units[0] | static_cast<std::uint32_t>(decoded.units[1]) << 16;
+      return Exactness::kExact;
+    }
+    return PrefixOfOther(encoded.bytes, encoded.length, bytes, count) ? Exactness::kAskIcu : Exactness::kRefused;
+  }
+  return Exactness::kAskIcu;
+}
+
+// Reads the tables from the code page's step converter; nullptr when it is
+// missing or does not take one or two bytes per character.
+std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
+  std::unique_ptr<UConverter, ConverterCloser> owned(OpenStepConverter(code_page));
+  UConverter* converter = owned.get();
+  if (converter == nullptr) return nullptr;
+  const UConverterType type = ucnv_getType(converter);
+  if ((type != UCNV_MBCS && type != UCNV_DBCS) || ucnv_getMinCharSize(converter) != 1 ||
+      ucnv_getMaxCharSize(converter) != 2) {
+    return nullptr;
+  }
+  auto page = std::make_unique<DoubleBytePage>();
+
+  // Every BMP unit alone; a lead surrogate may pair with what follows.
+  std::vector<std::uint16_t> bmp(0x10000, kNone);
+  for (std::uint32_t u = 0; u < 0x10000; ++u) {
+    const auto unit = static_cast<char16_t>(u);
+    if (U16_IS_LEAD(unit)) {
+      bmp[u] = kAsk;
+      continue;
+    }
+    const Alone encoded = EncodeAlone(converter, &unit, 1);
+    if (!encoded.ok) continue;
+    if (encoded.pending > 0 || encoded.length == 0 || encoded.length > 2) {
+      bmp[u] = kAsk;
+    } else if (encoded.length == 1) {
+      bmp[u] = static_cast<std::uint16_t>(0x100 + encoded.bytes[0]);
+    } else if (encoded.bytes[0] < 2) {
+      return nullptr;  // would read as a one-byte entry
+    } else {
+      bmp[u] = static_cast<std::uint16_t>(encoded.bytes[0] << 8 | encoded.bytes[1]);
+    }
+  }
+  // The first unit of each mapping of several characters: the converter
+  // looks ahead from it (a unit it held back above is kAsk already).
+  std::unique_ptr<USet, SetCloser> set(uset_openEmpty());
+  UErrorCode err = U_ZERO_ERROR;
+  ucnv_getUnicodeSet(converter, set.get(), UCNV_ROUNDTRIP_AND_FALLBACK_SET, &err);
+  if (U_FAILURE(err)) return nullptr;
+  for (int32_t i = 0, n = uset_getItemCount(set.get()); i < n; ++i) {
+    UChar32 start = 0, end = 0;
+    UChar string[16];
+    err = U_ZERO_ERROR;
+    const int32_t length = uset_getItem(set.get(), i, &start, &end, string, std::size(string), &err);
+    if (U_FAILURE(err)) return nullptr;
+    if (length > 0) bmp[string[0]] = kAsk;
+  }
+  page->blocks.assign(256, kNone);
+  for (std::size_t high = 0; high < 256; ++high) {
+    const auto from = bmp.begin() + static_cast<std::ptrdiff_t>(high * 256);
+    if (std::all_of(from, from + 256, [](std::uint16_t v) { return v == kNone; })) continue;
+    page->block_of[high] = static_cast<std::uint16_t>(page->blocks.size() / 256);
+    page->blocks.insert(page->blocks.end(), from, from + 256);
+  }
+
+  // Every first byte alone.
+  std::vector<std::uint8_t> leads;
+  for (std::uint32_t b = 0; b < 256; ++b) {
+    const std::uint8_t byte[1] = {static_cast<std::uint8_t>(b)};
+    const Alone decoded = DecodeAlone(converter, byte, 1, false);
+    FirstByte& kind = page->first[b];
+    if (!decoded.ok) {
+      kind = FirstByte::kRefused;
+    } else if (decoded.length == 0 && decoded.pending == 1) {
+      // Held back: the start of a pair, unless it is a character alone that
+      // may begin a longer mapping.
+      kind = DecodeAlone(converter, byte, 1, true).ok ? FirstByte::kAskIcu : FirstByte::kLead;
+      if (kind == FirstByte::kLead) leads.push_back(byte[0]);
+    } else if (decoded.pending > 0) {
+      kind = FirstByte::kAskIcu;
+    } else {
+      std::uint32_t units = 0;
+      const Exactness exactness = ExactnessOf(converter, *page, decoded, byte, 1, units);
+      if (exactness == Exactness::kRefused) {
+        kind = FirstByte::kRefused;
+      } else if (exactness == Exactness::kAskIcu || units > 0xFFFF) {
+        kind = FirstByte::kAskIcu;
+      } else {
+        kind = FirstByte::kSingle;
+        page->single[b] = static_cast<char16_t>(units);
+      }
+    }
+  }
+
+  // Every pair of a lead byte and any byte after it.
+  std::vector<std::array<std::uint32_t, 256>> pairs(leads.size());
+  std::uint32_t low = 256, high = 0;
+  for (std::size_t r = 0; r < leads.size(); ++r) {
+    for (std::uint32_t t = 0; t < 256; ++t) {
+      const std::uint8_t bytes[2] = {leads[r], static_cast<std::uint8_t>(t)};
+      const Alone decoded = DecodeAlone(converter, bytes, 2, false);
+      std::uint32_t entry = kNone;
+      if (decoded.ok && decoded.pending > 0) {
+        entry = kAsk;
+      } else if (decoded.ok) {
+        std::uint32_t units = 0;
+        switch (ExactnessOf(converter, *page, decoded, bytes, 2, units)) {
+          case Exactness::kExact: entry = units > kAsk ? units : kAsk; break;
+          case Exactness::kRefused: entry = kNone; break;
+          case Exactness::kAskIcu: entry = kAsk; break;
+        }
+      }
+      pairs[r][t] = entry;
+      if (entry != kNone) {
+        low = std::min(low, t);
+        high = std::max(high, t);
+      }
+    }
+  }
+  if (low > high) low = high = 0;
+  page->first_trail = low;
+  page->row_width = high - low + 1;
+  page->rows.reserve(leads.size() * page->row_width);
+  for (std::size_t r = 0; r < leads.size(); ++r) {
+    page->row_of[leads[r]] = static_cast<std::uint16_t>(r);
+    page->rows.insert(page->rows.end(), pairs[r].begin() + low, pairs[r].begin() + high + 1);
+  }
+  return page;
+}
+
+// The pages by code page, each read on first use.
+template <std::int32_t kCodePage>
+const DoubleBytePage* PageOf() {
+  static const std::unique_ptr<const DoubleBytePage> page = ReadPage(kCodePage);
+  return page.get();
+}
+
+// Walks the bytes character by character, writing the units at out (room
+// for one unit a byte); the number written in units.
+NativeOutcome Walk(const DoubleBytePage& page, BytesView bytes, bool cut, char16_t* out, std::size_t& units) noexcept {
+  const std::uint8_t* p = bytes.data();
+  const std::uint8_t* const end = p + bytes.size();
+  char16_t* o = out;
+  while (p < end) {
+    const std::uint8_t byte = *p;
+    switch (page.first[byte]) {
+      case FirstByte::kSingle:
+        *o++ = page.single[byte];
+        ++p;
+        continue;
+      case FirstByte::kLead: {
+        if (p + 1 == end) {
+          // A character cut off at the end: left out when the text goes on
+          // after the cut, else truncated.
+          if (!cut) return NativeOutcome::kRefused;
+          p = end;
+          continue;
+        }
+        const std::uint32_t k = static_cast<std::uint32_t>(p[1]) - page.first_trail;
+        if (k >= page.row_width) return NativeOutcome::kRefused;
+        const std::uint32_t entry = page.rows[page.row_of[byte] * page.row_width + k];
+        if (entry <= kAsk) return entry == kNone ? NativeOutcome::kRefused : NativeOutcome::kAskIcu;
+        *o++ = static_cast<char16_t>(entry);
+        if (entry > 0xFFFF) *o++ = static_cast<char16_t>(entry >> 16);
+        p += 2;
+        continue;
+      }
+      case FirstByte::kAskIcu:
+        return NativeOutcome::kAskIcu;
+      case FirstByte::kRefused:
+        return NativeOutcome::kRefused;
+    }
+  }
+  units = static_cast<std::size_t>(o - out);
+  return NativeOutcome::kDone;
+}
+
+}  // namespace
+
+const DoubleBytePage* DoubleBytePageOf(std::int32_t code_page) {
+  switch (code_page) {
+    case 936: return PageOf<936>();
+    case 950: return PageOf<950>();
+    case 932: return PageOf<932>();
+    case 949: return PageOf<949>();
+    case 951: return PageOf<951>();
+    default: return nullptr;
+  }
+}
+
+NativeOutcome EncodeDoubleByte(const DoubleBytePage& page, TextView text, Bytes& out) {
+  out.resize(text.size() * 2);
+  std::uint8_t* o = out.data();
+  for (const char16_t unit : text) {
+    const std::uint16_t value = page.blocks[page.block_of[unit >> 8] * 256u + (unit & 0xFFu)];
+    if (value >= 0x200) {
+      o[0] = static_cast<std::uint8_t>(value >> 8);
+      o[1] = static_cast<std::uint8_t>(value & 0xFF);
+      o += 2;
+    } else if (value > kAsk) {
+      *o++ = static_cast<std::uint8_t>(value & 0xFF);
+    } else {
+      out.clear();
+      return value == kNone ? NativeOutcome::kRefused : NativeOutcome::kAskIcu;
+    }
+  }
+  out.resize(static_cast<std::size_t>(o - out.data()));
+  return NativeOutcome::kDone;
+}
+
+NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView bytes, bool cut, Text& out) {
+  // A character of one or two bytes gives no more units than it has bytes.
+  // Short runs (most of what the steps decode) go through a buffer on the
+  // stack, so that the many that are refused cost no allocation.
+  constexpr std::size_t kShort = 256;
+  std::size_t units = 0;
+  if (bytes.size() <= kShort) {
+    char16_t buffer[kShort];
+    const NativeOutcome outcome = Walk(page, bytes, cut, buffer, units);
+    if (outcome == NativeOutcome::kDone) out.append(buffer, units);
+    return outcome;
+  }
+  const std::size_t start = out.size();
+  out.resize(start + bytes.size());
+  const NativeOutcome outcome = Walk(page, bytes, cut, out.data() + start, units);
+  out.resize(outcome == NativeOutcome::kDone ? start + units : start);
+  return outcome;
+}
+
+std::size_t TableBytes(const DoubleBytePage& page) noexcept {
+  return sizeof page + page.rows.capacity() * sizeof page.rows[0] + page.blocks.capacity() * sizeof page.blocks[0];
+}
+
+}  // namespace mok

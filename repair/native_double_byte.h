@@ -1,0 +1,55 @@
+#pragma once
+
+// The repair steps' strict conversions for the double-byte code pages (936,
+// 950, 932, 949, 951) by tables, without ICU's per-call work, as
+// native_pages.h does for the pages of one byte per character.
+//
+// The tables are read once from the code page's step converter
+// (OpenStepConverter), each byte, byte pair and BMP unit asked alone, so they
+// give what it gives. Where a text's conversion could differ from the
+// conversion of its characters one by one, the tables do not decide and the
+// caller converts that text with ICU: mappings of several characters (a
+// character that may begin one, bytes that decode to more than one
+// character), a byte or pair the converter holds back in case more bytes
+// follow, and on encoding any lead surrogate, since a pair encodes as one
+// character.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "codec/text_types.h"
+
+namespace mok {
+
+struct DoubleBytePage;
+
+// The page of a double-byte code page of the repair steps, read from its
+// converter on first use and kept for the life of the process, shared by all
+// threads; nullptr for any other code page, and for one whose converter is
+// missing or not of one and two bytes per character. May throw
+// std::bad_alloc.
+[[nodiscard]] const DoubleBytePage* DoubleBytePageOf(std::int32_t code_page);
+
+enum class NativeOutcome {
+  kDone,     // converted
+  kRefused,  // the strict converter refuses the text too
+  kAskIcu,   // the tables cannot decide: convert the text with the converter
+};
+
+// Encodes text into out (replacing its content), as the step converter
+// encodes it: kDone with the bytes, kRefused (out empty) at the first unit it
+// cannot map, kAskIcu (out empty) where the text has to go to the converter.
+[[nodiscard]] NativeOutcome EncodeDoubleByte(const DoubleBytePage& page, TextView text, Bytes& out);
+
+// Decodes bytes appending to out, exactly when the step converter decodes
+// them without error and the text encodes back to the same bytes: kDone, or
+// kRefused when it does not; kAskIcu where the tables cannot tell. With cut,
+// a lead byte at the very end is left out, as the converter leaves it pending
+// when not flushed; without cut it is a truncated character. On anything but
+// kDone, out is unchanged.
+[[nodiscard]] NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView bytes, bool cut, Text& out);
+
+// The memory the page's tables take, in bytes.
+[[nodiscard]] std::size_t TableBytes(const DoubleBytePage& page) noexcept;
+
+}  // namespace mok

@@ -1,0 +1,309 @@
+// The double-byte pages' tables held against the repair steps' own ICU
+// converters: every byte and every pair of bytes decoded exactly, cut and
+// whole, every BMP unit encoded, and random texts and bytes. Where the tables
+// leave a text to the converter, that must be rare and for a reason.
+
+#include "repair/native_double_byte.h"
+
+#include <gtest/gtest.h>
+#include <unicode/ucnv.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "repair/decoder_extras.h"
+#include "tests/support/hex.h"
+
+namespace mok::testing {
+namespace {
+
+constexpr std::int32_t kPages[] = {936, 950, 932, 949, 951};
+
+// The step converter of a code page, converting as the steps do without
+// their tables: encoding a whole text, and decoding bytes (flushed unless
+// cut) whose text then has to encode back to the bytes decoded.
+class StepConverter {
+ public:
+  explicit StepConverter(std::int32_t code_page) : converter_(OpenStepConverter(code_page)) {
+    EXPECT_NE(converter_, nullptr) << code_page;
+  }
+
+  std::optional<Bytes> Encode(TextView text) {
+    ucnv_resetFromUnicode(converter_.get());
+    std::vector<char> buffer(text.size() * 2 + 16);
+    char* target = buffer.data();
+    const UChar* source = reinterpret_cast<const UChar*>(text.data());
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_fromUnicode(converter_.get(), &target, buffer.data() + buffer.size(), &source, source + text.size(),
+                     nullptr, true, &err);
+    if (U_FAILURE(err)) return std::nullopt;
+    return Bytes(reinterpret_cast<const std::uint8_t*>(buffer.data()), static_cast<std::size_t>(target - buffer.data()));
+  }
+
+  std::optional<Text> DecodeExactly(BytesView bytes, bool cut) {
+    ucnv_resetToUnicode(converter_.get());
+    std::vector<UChar> buffer(bytes.size() * 2 + 16);
+    UChar* target = buffer.data();
+    const char* source = reinterpret_cast<const char*>(bytes.data());
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_toUnicode(converter_.get(), &target, buffer.data() + buffer.size(), &source, source + bytes.size(), nullptr,
+                   !cut, &err);
+    if (U_FAILURE(err)) return std::nullopt;
+    const int32_t pending = cut ? ucnv_toUCountPending(converter_.get(), &err) : 0;
+    const Text text(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<std::size_t>(target - buffer.data()));
+    const std::optional<Bytes> again = Encode(text);
+    if (!again || BytesView(*again) != bytes.substr(0, bytes.size() - static_cast<std::size_t>(std::max(pending, 0)))) {
+      return std::nullopt;
+    }
+    return text;
+  }
+
+ private:
+  struct Closer {
+    void operator()(UConverter* c) const { ucnv_close(c); }
+  };
+  std::unique_ptr<UConverter, Closer> converter_;
+};
+
+// Compares the tables' exact decoding with the converter's on the bytes;
+// counts what the tables left to the converter, and failures.
+struct Tally {
+  int asked = 0;
+  int failures = 0;
+  int supplementary = 0;  // decodings with characters beyond the BMP
+};
+
+void CompareDecoding(const DoubleBytePage& page, StepConverter& icu, BytesView bytes, bool cut, Tally& tally) {
+  Text native(u"x");  // decoding appends
+  const NativeOutcome outcome = DecodeDoubleByteExactly(page, bytes, cut, native);
+  if (outcome == NativeOutcome::kAskIcu) {
+    ++tally.asked;
+    if (native != u"x" && ++tally.failures <= 10) ADD_FAILURE() << "output changed " << Hex(bytes);
+    return;
+  }
+  const std::optional<Text> expected = icu.DecodeExactly(bytes, cut);
+  const bool same = outcome == NativeOutcome::kDone ? expected && native == u"x" + *expected
+                                                    : !expected && native == u"x";
+  if (outcome == NativeOutcome::kDone &&
+      std::any_of(native.begin(), native.end(), [](char16_t u) { return u >= 0xD800 && u <= 0xDFFF; })) {
+    ++tally.supplementary;
+  }
+  if (!same && ++tally.failures <= 10) {
+    ADD_FAILURE() << "bytes " << Hex(bytes) << (cut ? "cut" : "whole") << "\n native: "
+                  << (outcome == NativeOutcome::kDone ? Hex(TextView(native).substr(1)) : "refused")
+                  << "\n ICU:    " << (expected ? Hex(*expected) : "refused");
+  }
+}
+
+// The first bytes that begin pairs: those the converter holds back alone.
+Bytes LeadBytes(std::int32_t code_page) {
+  std::unique_ptr<UConverter, void (*)(UConverter*)> converter(OpenStepConverter(code_page), ucnv_close);
+  Bytes leads;
+  for (int b = 0; b < 256; ++b) {
+    const char byte = static_cast<char>(b);
+    const char* source = &byte;
+    UChar unit[2];
+    UChar* target = unit;
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_resetToUnicode(converter.get());
+    ucnv_toUnicode(converter.get(), &target, unit + 2, &source, &byte + 1, nullptr, false, &err);
+    if (U_SUCCESS(err) && target == unit && ucnv_toUCountPending(converter.get(), &err) == 1) {
+      leads += static_cast<std::uint8_t>(b);
+    }
+  }
+  return leads;
+}
+
+TEST(NativeDoubleByteTest, TheDoubleBytePagesOfTheStepsHaveTables) {
+  for (const std::int32_t code_page : kPages) {
+    const DoubleBytePage* page = DoubleBytePageOf(code_page);
+    ASSERT_NE(page, nullptr) << code_page;
+    EXPECT_EQ(DoubleBytePageOf(code_page), page) << "read once";
+    // Two-level tables: well under a quarter of a megabyte each.
+    EXPECT_LT(TableBytes(*page), 240u * 1024) << code_page;
+  }
+  // GB18030 and EUC-JP have longer characters; the others are not double-byte.
+  for (const std::int32_t code_page : {54936, 20932, 65001, 1252, 437, 50221, 50225, 1200, 0, -1, 12345}) {
+    EXPECT_EQ(DoubleBytePageOf(code_page), nullptr) << code_page;
+  }
+}
+
+// Every byte and pair of bytes alone, cut and whole, and each pair followed
+// by a lead byte cut off (left out when cut, truncated when whole).
+TEST(NativeDoubleByteTest, EveryByteAndPairDecodesAsTheConverterDoes) {
+  for (const std::int32_t code_page : kPages) {
+    SCOPED_TRACE(code_page);
+    const DoubleBytePage& page = *DoubleBytePageOf(code_page);
+    StepConverter icu(code_page);
+    const Bytes leads = LeadBytes(code_page);
+    ASSERT_GE(leads.size(), 30u);
+    Tally tally;
+    for (const bool cut : {false, true}) {
+      for (int x = 0; x < 256; ++x) {
+        const std::uint8_t one[1] = {static_cast<std::uint8_t>(x)};
+        CompareDecoding(page, icu, BytesView(one, 1), cut, tally);
+        for (int y = 0; y < 256; ++y) {
+          const std::uint8_t three[3] = {static_cast<std::uint8_t>(x), static_cast<std::uint8_t>(y),
+                                         leads[static_cast<std::size_t>(x + y) % leads.size()]};
+          CompareDecoding(page, icu, BytesView(three, 2), cut, tally);
+          CompareDecoding(page, icu, BytesView(three, 3), cut, tally);
+        }
+      }
+    }
+    EXPECT_EQ(tally.failures, 0);
+    // None of these converters maps several characters at once, so the
+    // tables decide every byte and pair.
+    EXPECT_EQ(tally.asked, 0);
+    // HKSCS puts thousands of characters beyond the BMP on pairs.
+    if (code_page == 951) {
+      EXPECT_GT(tally.supplementary, 4000);
+    }
+  }
+}
+
+// Every BMP unit alone, all the units that encode in one text, and lone
+// surrogates: kept bytes encode as themselves, others are refused.
+TEST(NativeDoubleByteTest, EveryUnitEncodesAsTheConverterDoes) {
+  for (const std::int32_t code_page : kPages) {
+    SCOPED_TRACE(code_page);
+    const DoubleBytePage& page = *DoubleBytePageOf(code_page);
+    StepConverter icu(code_page);
+    Text mappable;
+    Bytes mapped;
+    int asked = 0;
+    int failures = 0;
+    for (char32_t c = 0; c < 0x10000; ++c) {
+      const Text unit(1, static_cast<char16_t>(c));
+      Bytes native = ToBytes("junk");
+      const NativeOutcome outcome = EncodeDoubleByte(page, unit, native);
+      const std::optional<Bytes> expected = icu.Encode(unit);
+      if (outcome == NativeOutcome::kAskIcu) {
+        EXPECT_TRUE(native.empty());
+        if (c < 0xD800 || c > 0xDBFF) ++asked;
+        continue;
+      }
+      const bool same = outcome == NativeOutcome::kDone ? expected == native : !expected && native.empty();
+      if (!same && ++failures <= 10) {
+        ADD_FAILURE() << "U+" << Hex(unit) << " native " << (outcome == NativeOutcome::kDone ? Hex(native) : "refused")
+                      << ", ICU " << (expected ? Hex(*expected) : "refused");
+      }
+      if (expected) {
+        mappable += unit;
+        mapped += *expected;
+      }
+    }
+    EXPECT_EQ(failures, 0);
+    EXPECT_EQ(asked, 0);
+    Bytes native;
+    ASSERT_EQ(EncodeDoubleByte(page, mappable, native), NativeOutcome::kDone);
+    EXPECT_EQ(native, mapped);
+    EXPECT_EQ(icu.Encode(mappable), mapped);
+    // Lone trail surrogates: a kept byte is its byte, anything else is refused.
+    for (const Text& text : {Text(u"a\xDC80"), Text(u"\xDCFF\xDCC3"), Text(u"\xDC7F"), Text(u"a\xDFFF" u"b")}) {
+      Bytes bytes;
+      const NativeOutcome outcome = EncodeDoubleByte(page, text, bytes);
+      const std::optional<Bytes> expected = icu.Encode(text);
+      EXPECT_EQ(outcome, expected ? NativeOutcome::kDone : NativeOutcome::kRefused) << Hex(text);
+      if (expected) {
+        EXPECT_EQ(bytes, *expected) << Hex(text);
+      }
+    }
+    // A lead surrogate may pair with what follows: always the converter's.
+    for (const Text& text : {Text(u"\xD800"), Text(u"a\xD840\xDC00"), Text(u"\xDBFF\xDC80")}) {
+      Bytes bytes;
+      EXPECT_EQ(EncodeDoubleByte(page, text, bytes), NativeOutcome::kAskIcu) << Hex(text);
+    }
+  }
+}
+
+// Random runs of the page's characters, some bytes that are not, and cut
+// pairs: decoded exactly, cut and whole; and random texts of its characters
+// and some others encoded.
+TEST(NativeDoubleByteTest, RandomBytesAndTextsConvertAsTheConverterDoes) {
+  std::mt19937 random(950);
+  for (const std::int32_t code_page : kPages) {
+    SCOPED_TRACE(code_page);
+    const DoubleBytePage& page = *DoubleBytePageOf(code_page);
+    StepConverter icu(code_page);
+    // Characters by their bytes: every single byte and pair that decodes
+    // exactly alone.
+    std::vector<Bytes> characters;
+    Text alphabet;
+    const Bytes leads = LeadBytes(code_page);
+    for (int x = 0; x < 256; ++x) {
+      for (int y = -1; y < 256; ++y) {
+        Bytes bytes(1, static_cast<std::uint8_t>(x));
+        if (y >= 0) bytes += static_cast<std::uint8_t>(y);
+        if (const std::optional<Text> text = icu.DecodeExactly(bytes, false)) {
+          characters.push_back(bytes);
+          alphabet += *text;
+        }
+      }
+    }
+    ASSERT_GT(characters.size(), 7000u);
+    alphabet += u"\u00E9\u0416\u20AC\uFFFD\xDC80\xDCFF\xDC41\uE000\uF8F0\U00020000";
+    Tally tally;
+    for (int round = 0; round < 20000; ++round) {
+      Bytes bytes;
+      const int length = 1 + static_cast<int>(random() % 30);
+      for (int i = 0; i < length; ++i) {
+        switch (random() % 16) {
+          case 0: bytes += static_cast<std::uint8_t>(random() % 256); break;  // anything
+          case 1: bytes += leads[random() % leads.size()]; break;              // a pair cut or misread
+          default: bytes += characters[random() % characters.size()];
+        }
+      }
+      CompareDecoding(page, icu, bytes, round % 2 == 0, tally);
+      Text text;
+      const bool rare = round % 3 == 0;
+      for (int i = 0; i < length; ++i) {
+        const std::size_t at = random() % (rare ? alphabet.size() : alphabet.size() - 11);
+        text += alphabet[at];
+      }
+      Bytes native;
+      const NativeOutcome outcome = EncodeDoubleByte(page, text, native);
+      if (outcome != NativeOutcome::kAskIcu) {
+        const std::optional<Bytes> expected = icu.Encode(text);
+        const bool same = outcome == NativeOutcome::kDone ? expected == native : !expected && native.empty();
+        if (!same && ++tally.failures <= 10) ADD_FAILURE() << "encoding " << Hex(text);
+      }
+    }
+    EXPECT_EQ(tally.failures, 0);
+    EXPECT_EQ(tally.asked, 0);
+  }
+}
+
+// Decoding exactly appends to what the text holds, and leaves it as it was
+// unless the bytes decode; longer runs (beyond the buffer on the stack) too.
+TEST(NativeDoubleByteTest, DecodingAppendsOnlyWhatDecodes) {
+  const DoubleBytePage& page = *DoubleBytePageOf(936);
+  Text text = u"ab";
+  EXPECT_EQ(DecodeDoubleByteExactly(page, ToBytes("\xD6\xD0\xCE\xC4"), false, text), NativeOutcome::kDone);
+  EXPECT_EQ(text, u"ab\u4E2D\u6587");
+  EXPECT_EQ(DecodeDoubleByteExactly(page, ToBytes("\xD6\xD0\x81\x7F"), false, text), NativeOutcome::kRefused);
+  EXPECT_EQ(DecodeDoubleByteExactly(page, ToBytes("\xD6\xD0\xCE"), false, text), NativeOutcome::kRefused);
+  EXPECT_EQ(text, u"ab\u4E2D\u6587");
+  EXPECT_EQ(DecodeDoubleByteExactly(page, ToBytes("\xD6\xD0\xCE"), true, text), NativeOutcome::kDone);
+  EXPECT_EQ(text, u"ab\u4E2D\u6587\u4E2D");
+  Bytes long_run;
+  Text expected;
+  for (int i = 0; i < 400; ++i) {
+    long_run += ToBytes(i % 3 == 0 ? "a" : "\xD6\xD0");
+    expected += i % 3 == 0 ? u'a' : u'\u4E2D';
+  }
+  Text decoded = u"x";
+  EXPECT_EQ(DecodeDoubleByteExactly(page, long_run, false, decoded), NativeOutcome::kDone);
+  EXPECT_EQ(decoded, u"x" + expected);
+  long_run += ToBytes("\xD6");
+  EXPECT_EQ(DecodeDoubleByteExactly(page, long_run, false, decoded), NativeOutcome::kRefused);
+  EXPECT_EQ(decoded, u"x" + expected);
+  EXPECT_EQ(DecodeDoubleByteExactly(page, long_run, true, decoded), NativeOutcome::kDone);
+  EXPECT_EQ(decoded, u"x" + expected + expected);
+}
+
+}  // namespace
+}  // namespace mok::testing
