@@ -11,6 +11,7 @@
 #include "codec/charset_conversion.h"
 #include "repair/decoder_extras.h"
 #include "repair/language_model.h"
+#include "repair/native_double_byte.h"
 #include "repair/native_pages.h"
 
 namespace mok {
@@ -116,10 +117,14 @@ constexpr std::size_t kKeptEncoding = 16 * 1024;
 
 // How the steps convert a code page: by its native tables (code pages of one
 // byte per character), as UTF-8, or with its strict ICU converter. Both ways
-// give the same bytes, text and errors.
+// give the same bytes, text and errors. A double-byte code page has both its
+// tables and its converter: the tables encode and decode exactly where they
+// can tell, and the converter does the rest, decoding around lost bytes
+// (which needs its error positions) included.
 struct StepCodec {
   const SingleBytePage* page = nullptr;
   bool utf8 = false;
+  const DoubleBytePage* double_byte = nullptr;
   UConverter* icu = nullptr;
   [[nodiscard]] bool Valid() const { return page != nullptr || utf8 || icu != nullptr; }
 };
@@ -128,6 +133,10 @@ StepCodec CodecOf(std::int32_t code_page) {
   if (NativeStepConversions()) {
     if (code_page == 65001) return {.utf8 = true};
     if (const SingleBytePage* page = SingleBytePageOf(code_page)) return {.page = page};
+    if (const DoubleBytePage* page = DoubleBytePageOf(code_page)) {
+      UConverter* icu = StrictConverter(code_page);
+      return {.double_byte = icu != nullptr ? page : nullptr, .icu = icu};
+    }
   }
   return {.icu = StrictConverter(code_page)};
 }
@@ -135,6 +144,10 @@ StepCodec CodecOf(std::int32_t code_page) {
 bool Encode(const StepCodec& codec, TextView text, Bytes& out) {
   if (codec.page != nullptr) return EncodeSingleByte(*codec.page, text, out);
   if (codec.utf8) return EncodeUtf8Strict(text, out);
+  if (codec.double_byte != nullptr) {
+    const NativeOutcome outcome = EncodeDoubleByte(*codec.double_byte, text, out);
+    if (outcome != NativeOutcome::kAskIcu) return outcome == NativeOutcome::kDone;
+  }
   return IcuEncode(codec.icu, text, out);
 }
 
@@ -145,7 +158,7 @@ bool EncodesTo(const StepCodec& codec, TextView text, BytesView bytes) {
   thread_local Bytes kept;
   Bytes local;
   Bytes& again = text.size() <= kKeptEncoding ? kept : local;
-  return IcuEncode(codec.icu, text, again) && BytesView(again) == bytes;
+  return Encode(codec, text, again) && BytesView(again) == bytes;
 }
 
 bool Decode(const StepCodec& codec, BytesView bytes, bool flush, Text& out, std::size_t& pending,
@@ -473,6 +486,13 @@ std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOption
     // What decodes as UTF-8 without error encodes back to the same bytes.
     if (!DecodeUtf8Strict(encoded.bytes, !options.cut, result.text, pending, error)) return std::nullopt;
     return result;
+  }
+  // A double-byte code page decodes by its tables, character by character,
+  // each character checked to encode back to its bytes.
+  if (decoder.double_byte != nullptr) {
+    const NativeOutcome outcome = DecodeDoubleByteExactly(*decoder.double_byte, encoded.bytes, options.cut, result.text);
+    if (outcome == NativeOutcome::kDone) return result;
+    if (outcome == NativeOutcome::kRefused) return std::nullopt;
   }
   // Decoded into a buffer kept for the next step first, so that the many
   // steps that fail allocate nothing.
