@@ -282,8 +282,11 @@ const DoubleBytePage* PageOf() {
 }
 
 // Walks the bytes character by character, writing the units at out (room
-// for one unit a byte); the number written in units.
-NativeOutcome Walk(const DoubleBytePage& page, BytesView bytes, bool cut, char16_t* out, std::size_t& units) noexcept {
+// for one unit a byte); the number written in units, and of the bytes left
+// out at the end in pending.
+NativeOutcome Walk(const DoubleBytePage& page, BytesView bytes, bool cut, char16_t* out, std::size_t& units,
+                   std::size_t& pending) noexcept {
+  pending = 0;
   const std::uint8_t* p = bytes.data();
   const std::uint8_t* const end = p + bytes.size();
   char16_t* o = out;
@@ -299,6 +302,7 @@ NativeOutcome Walk(const DoubleBytePage& page, BytesView bytes, bool cut, char16
           // A character cut off at the end: left out when the text goes on
           // after the cut, else truncated.
           if (!cut) return NativeOutcome::kRefused;
+          pending = 1;
           p = end;
           continue;
         }
@@ -354,7 +358,8 @@ NativeOutcome EncodeDoubleByte(const DoubleBytePage& page, TextView text, Bytes&
   return NativeOutcome::kDone;
 }
 
-NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView bytes, bool cut, Text& out) {
+NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView bytes, bool cut, Text& out,
+                                      std::size_t& pending) {
   // A character of one or two bytes gives no more units than it has bytes.
   // Short runs (most of what the steps decode) go through a buffer on the
   // stack, so that the many that are refused cost no allocation.
@@ -362,13 +367,13 @@ NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView byte
   std::size_t units = 0;
   if (bytes.size() <= kShort) {
     char16_t buffer[kShort];
-    const NativeOutcome outcome = Walk(page, bytes, cut, buffer, units);
+    const NativeOutcome outcome = Walk(page, bytes, cut, buffer, units, pending);
     if (outcome == NativeOutcome::kDone) out.append(buffer, units);
     return outcome;
   }
   const std::size_t start = out.size();
   out.resize(start + bytes.size());
-  const NativeOutcome outcome = Walk(page, bytes, cut, out.data() + start, units);
+  const NativeOutcome outcome = Walk(page, bytes, cut, out.data() + start, units, pending);
   out.resize(outcome == NativeOutcome::kDone ? start + units : start);
   return outcome;
 }

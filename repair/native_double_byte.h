@@ -44,10 +44,11 @@ enum class NativeOutcome {
 // Decodes bytes appending to out, exactly when the step converter decodes
 // them without error and the text encodes back to the same bytes: kDone, or
 // kRefused when it does not; kAskIcu where the tables cannot tell. With cut,
-// a lead byte at the very end is left out, as the converter leaves it pending
-// when not flushed; without cut it is a truncated character. On anything but
-// kDone, out is unchanged.
-[[nodiscard]] NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView bytes, bool cut, Text& out);
+// a lead byte at the very end is left out and counted in pending (else 0), as
+// the converter leaves it pending when not flushed; without cut it is a
+// truncated character. On anything but kDone, out is unchanged.
+[[nodiscard]] NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView bytes, bool cut, Text& out,
+                                                    std::size_t& pending);
 
 // The memory the page's tables take, in bytes.
 [[nodiscard]] std::size_t TableBytes(const DoubleBytePage& page) noexcept;

@@ -168,6 +168,13 @@ bool Decode(const StepCodec& codec, BytesView bytes, bool flush, Text& out, std:
     return DecodeSingleByte(*codec.page, bytes, out, error);
   }
   if (codec.utf8) return DecodeUtf8Strict(bytes, flush, out, pending, error);
+  // What the tables of a double-byte code page decode exactly, its converter
+  // decodes to the same text; any other bytes go to the converter, which
+  // tells where an error is.
+  if (codec.double_byte != nullptr &&
+      DecodeDoubleByteExactly(*codec.double_byte, bytes, !flush, out, pending) == NativeOutcome::kDone) {
+    return true;
+  }
   return IcuDecode(codec.icu, bytes, flush, out, pending, error);
 }
 
@@ -490,7 +497,8 @@ std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOption
   // A double-byte code page decodes by its tables, character by character,
   // each character checked to encode back to its bytes.
   if (decoder.double_byte != nullptr) {
-    const NativeOutcome outcome = DecodeDoubleByteExactly(*decoder.double_byte, encoded.bytes, options.cut, result.text);
+    const NativeOutcome outcome =
+        DecodeDoubleByteExactly(*decoder.double_byte, encoded.bytes, options.cut, result.text, pending);
     if (outcome == NativeOutcome::kDone) return result;
     if (outcome == NativeOutcome::kRefused) return std::nullopt;
   }
@@ -500,7 +508,7 @@ std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOption
   Text local;
   Text& decoded = encoded.bytes.size() <= kKeptEncoding ? kept : local;
   decoded.clear();
-  if (!Decode(decoder, encoded.bytes, !options.cut, decoded, pending, error)) return std::nullopt;
+  if (!IcuDecode(decoder.icu, encoded.bytes, !options.cut, decoded, pending, error)) return std::nullopt;
   const BytesView used = BytesView(encoded.bytes).substr(0, encoded.bytes.size() - pending);
   if (!EncodesTo(decoder, decoded, used)) return std::nullopt;
   result.text.assign(decoded);
