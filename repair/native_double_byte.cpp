@@ -17,7 +17,7 @@ namespace mok {
 enum class FirstByte : std::uint8_t {
   kRefused,  // no character, or one that does not encode back to the byte
   kSingle,   // a character alone that encodes back to the byte
-  kLead,     // the first of two bytes
+  kLead,     // the first of two bytes (or of three)
   kAskIcu,   // the converter may read it otherwise in a longer text
 };
 
@@ -29,8 +29,10 @@ struct DoubleBytePage {
   // trail bytes first_trail .. first_trail + row_width - 1 (any other trail
   // byte is refused). An entry is 0 where the pair is refused (no character,
   // or one that does not encode back to the pair), 1 where the converter has
-  // to decide, else the character's unit, or its two units with the second
-  // in the high half.
+  // to decide, 2 with a row in the high half where the pair begins a
+  // character of three bytes (EUC-JP's JIS X 0212), whose row holds the third
+  // bytes likewise, else the character's unit, or its two units with the
+  // second in the high half.
   std::array<std::uint16_t, 256> row_of{};
   std::uint32_t first_trail = 0;
   std::uint32_t row_width = 0;
@@ -38,17 +40,42 @@ struct DoubleBytePage {
   // The encoding of the BMP in blocks of 256 units, as in the single-byte
   // pages: block_of[unit >> 8] is the block of the unit's high byte, block 0
   // maps nothing. An entry is 0 where the unit has no bytes, 1 where the
-  // converter has to decide, 0x100 + byte for one byte, or lead << 8 | trail.
+  // converter has to decide, 0x100 + byte for one byte, lead << 8 | trail
+  // (from 0x8000: every lead byte is one of the upper half) for two, and for
+  // three, which all begin with the byte three_prefix and go on with a byte
+  // of the upper half, (second & 0x7F) << 8 | third.
   std::array<std::uint16_t, 256> block_of{};
   std::vector<std::uint16_t> blocks;
+  std::uint8_t three_prefix = 0;
 };
 
 namespace {
 
 // Entries of the tables of pairs and of units: refused, or for the converter
-// to decide.
+// to decide; and of pairs, the start of three bytes.
 constexpr std::uint16_t kNone = 0;
 constexpr std::uint16_t kAsk = 1;
+constexpr std::uint16_t kThree = 2;
+
+// Writes the bytes of a unit's entry at out; their number, 0 for kNone and kAsk.
+inline std::size_t BytesOf(const DoubleBytePage& page, std::uint16_t value, std::uint8_t* out) noexcept {
+  if (value >= 0x8000) {
+    out[0] = static_cast<std::uint8_t>(value >> 8);
+    out[1] = static_cast<std::uint8_t>(value & 0xFF);
+    return 2;
+  }
+  if (value >= 0x200) {
+    out[0] = page.three_prefix;
+    out[1] = static_cast<std::uint8_t>(0x80 | value >> 8);
+    out[2] = static_cast<std::uint8_t>(value & 0xFF);
+    return 3;
+  }
+  if (value > kAsk) {
+    out[0] = static_cast<std::uint8_t>(value & 0xFF);
+    return 1;
+  }
+  return 0;
+}
 
 struct ConverterCloser {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
@@ -114,7 +141,7 @@ bool PrefixOfOther(const std::uint8_t* a, std::size_t a_length, const std::uint8
 
 enum class Exactness { kExact, kRefused, kAskIcu };
 
-// Whether a character read from bytes (one or two) encodes back to exactly
+// Whether a character read from bytes (one to three) encodes back to exactly
 // them, or makes any text it is in encode to other bytes (kRefused), or
 // whether that depends on the rest of the text. Where exact, units holds its
 // one unit, or its two units with the second in the high half.
@@ -125,16 +152,8 @@ Exactness ExactnessOf(UConverter* converter, const DoubleBytePage& page, const A
     if (IsSurrogate(unit)) return Exactness::kAskIcu;
     const std::uint16_t value = page.blocks[page.block_of[unit >> 8] * 256u + (unit & 0xFFu)];
     if (value == kAsk) return Exactness::kAskIcu;
-    std::uint8_t encoded[2];
-    std::size_t length = 0;
-    if (value >= 0x200) {
-      encoded[0] = static_cast<std::uint8_t>(value >> 8);
-      encoded[1] = static_cast<std::uint8_t>(value & 0xFF);
-      length = 2;
-    } else if (value != kNone) {
-      encoded[0] = static_cast<std::uint8_t>(value & 0xFF);
-      length = 1;
-    }
+    std::uint8_t encoded[3];
+    const std::size_t length = BytesOf(page, value, encoded);
     if (length == count && std::equal(encoded, encoded + length, bytes)) {
       units = unit;
       return Exactness::kExact;
@@ -155,14 +174,15 @@ Exactness ExactnessOf(UConverter* converter, const DoubleBytePage& page, const A
 }
 
 // Reads the tables from the code page's step converter; nullptr when it is
-// missing or does not take one or two bytes per character.
+// missing or does not take one to three bytes per character, or its
+// characters' bytes do not fit the tables.
 std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
   std::unique_ptr<UConverter, ConverterCloser> owned(OpenStepConverter(code_page));
   UConverter* converter = owned.get();
   if (converter == nullptr) return nullptr;
   const UConverterType type = ucnv_getType(converter);
   if ((type != UCNV_MBCS && type != UCNV_DBCS) || ucnv_getMinCharSize(converter) != 1 ||
-      ucnv_getMaxCharSize(converter) != 2) {
+      ucnv_getMaxCharSize(converter) < 2 || ucnv_getMaxCharSize(converter) > 3) {
     return nullptr;
   }
   auto page = std::make_unique<DoubleBytePage>();
@@ -177,14 +197,18 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
     }
     const Alone encoded = EncodeAlone(converter, &unit, 1);
     if (!encoded.ok) continue;
-    if (encoded.pending > 0 || encoded.length == 0 || encoded.length > 2) {
+    const std::uint8_t* b = encoded.bytes;
+    if (encoded.pending > 0 || encoded.length == 0 || encoded.length > 3) {
       bmp[u] = kAsk;
     } else if (encoded.length == 1) {
-      bmp[u] = static_cast<std::uint16_t>(0x100 + encoded.bytes[0]);
-    } else if (encoded.bytes[0] < 2) {
-      return nullptr;  // would read as a one-byte entry
+      bmp[u] = static_cast<std::uint16_t>(0x100 + b[0]);
+    } else if (encoded.length == 2) {
+      if (b[0] < 0x80) return nullptr;
+      bmp[u] = static_cast<std::uint16_t>(b[0] << 8 | b[1]);
     } else {
-      bmp[u] = static_cast<std::uint16_t>(encoded.bytes[0] << 8 | encoded.bytes[1]);
+      if (page->three_prefix == 0) page->three_prefix = b[0];
+      if (b[0] != page->three_prefix || b[0] == 0 || b[1] < 0x82) return nullptr;
+      bmp[u] = static_cast<std::uint16_t>((b[1] & 0x7F) << 8 | b[2]);
     }
   }
   // The first unit of each mapping of several characters: the converter
@@ -208,6 +232,7 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
     page->block_of[high] = static_cast<std::uint16_t>(page->blocks.size() / 256);
     page->blocks.insert(page->blocks.end(), from, from + 256);
   }
+  page->blocks.shrink_to_fit();
 
   // Every first byte alone.
   std::vector<std::uint8_t> leads;
@@ -238,38 +263,60 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
     }
   }
 
-  // Every pair of a lead byte and any byte after it.
-  std::vector<std::array<std::uint32_t, 256>> pairs(leads.size());
-  std::uint32_t low = 256, high = 0;
+  // Every pair of a lead byte and any byte after it, and where a pair is
+  // held back as the start of three bytes, every third byte after it.
+  auto entry_of = [&](const std::uint8_t* bytes, std::size_t count) -> std::uint32_t {
+    const Alone decoded = DecodeAlone(converter, bytes, count, false);
+    if (!decoded.ok) return kNone;
+    if (decoded.pending > 0) {
+      // Three bytes when the converter, flushed, finds the character cut off.
+      const bool three = count == 2 && decoded.length == 0 && decoded.pending == 2 &&
+                         !DecodeAlone(converter, bytes, count, true).ok;
+      return three ? kThree : kAsk;
+    }
+    std::uint32_t units = 0;
+    switch (ExactnessOf(converter, *page, decoded, bytes, count, units)) {
+      case Exactness::kExact: return units > kThree ? units : kAsk;
+      case Exactness::kRefused: return kNone;
+      case Exactness::kAskIcu: return kAsk;
+    }
+    return kAsk;
+  };
+  std::vector<std::array<std::uint32_t, 256>> rows(leads.size());
   for (std::size_t r = 0; r < leads.size(); ++r) {
     for (std::uint32_t t = 0; t < 256; ++t) {
       const std::uint8_t bytes[2] = {leads[r], static_cast<std::uint8_t>(t)};
-      const Alone decoded = DecodeAlone(converter, bytes, 2, false);
-      std::uint32_t entry = kNone;
-      if (decoded.ok && decoded.pending > 0) {
-        entry = kAsk;
-      } else if (decoded.ok) {
-        std::uint32_t units = 0;
-        switch (ExactnessOf(converter, *page, decoded, bytes, 2, units)) {
-          case Exactness::kExact: entry = units > kAsk ? units : kAsk; break;
-          case Exactness::kRefused: entry = kNone; break;
-          case Exactness::kAskIcu: entry = kAsk; break;
-        }
+      rows[r][t] = entry_of(bytes, 2);
+    }
+  }
+  for (std::size_t r = 0; r < leads.size(); ++r) {
+    for (std::uint32_t t = 0; t < 256; ++t) {
+      if (rows[r][t] != kThree) continue;
+      if (rows.size() >= 0xFFFF) return nullptr;
+      rows[r][t] = kThree | static_cast<std::uint32_t>(rows.size()) << 16;
+      std::array<std::uint32_t, 256> third{};
+      for (std::uint32_t z = 0; z < 256; ++z) {
+        const std::uint8_t bytes[3] = {leads[r], static_cast<std::uint8_t>(t), static_cast<std::uint8_t>(z)};
+        third[z] = entry_of(bytes, 3);
       }
-      pairs[r][t] = entry;
-      if (entry != kNone) {
-        low = std::min(low, t);
-        high = std::max(high, t);
-      }
+      rows.push_back(third);
+    }
+  }
+  std::uint32_t low = 256, high = 0;
+  for (const auto& row : rows) {
+    for (std::uint32_t t = 0; t < 256; ++t) {
+      if (row[t] == kNone) continue;
+      low = std::min(low, t);
+      high = std::max(high, t);
     }
   }
   if (low > high) low = high = 0;
   page->first_trail = low;
   page->row_width = high - low + 1;
-  page->rows.reserve(leads.size() * page->row_width);
-  for (std::size_t r = 0; r < leads.size(); ++r) {
-    page->row_of[leads[r]] = static_cast<std::uint16_t>(r);
-    page->rows.insert(page->rows.end(), pairs[r].begin() + low, pairs[r].begin() + high + 1);
+  page->rows.reserve(rows.size() * page->row_width);
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (r < leads.size()) page->row_of[leads[r]] = static_cast<std::uint16_t>(r);
+    page->rows.insert(page->rows.end(), rows[r].begin() + low, rows[r].begin() + high + 1);
   }
   return page;
 }
@@ -300,7 +347,7 @@ NativeOutcome Walk(const DoubleBytePage& page, BytesView bytes, bool cut, char16
       case FirstByte::kLead: {
         if (p + 1 == end) {
           // A character cut off at the end: left out when the text goes on
-          // after the cut, else truncated.
+          // after the cut, else truncated (likewise after two bytes of three).
           if (!cut) return NativeOutcome::kRefused;
           pending = 1;
           p = end;
@@ -308,11 +355,24 @@ NativeOutcome Walk(const DoubleBytePage& page, BytesView bytes, bool cut, char16
         }
         const std::uint32_t k = static_cast<std::uint32_t>(p[1]) - page.first_trail;
         if (k >= page.row_width) return NativeOutcome::kRefused;
-        const std::uint32_t entry = page.rows[page.row_of[byte] * page.row_width + k];
+        std::uint32_t entry = page.rows[page.row_of[byte] * page.row_width + k];
+        std::size_t length = 2;
+        if ((entry & 0xFFFF) == kThree) {
+          if (p + 2 == end) {
+            if (!cut) return NativeOutcome::kRefused;
+            pending = 2;
+            p = end;
+            continue;
+          }
+          const std::uint32_t z = static_cast<std::uint32_t>(p[2]) - page.first_trail;
+          if (z >= page.row_width) return NativeOutcome::kRefused;
+          entry = page.rows[(entry >> 16) * page.row_width + z];
+          length = 3;
+        }
         if (entry <= kAsk) return entry == kNone ? NativeOutcome::kRefused : NativeOutcome::kAskIcu;
         *o++ = static_cast<char16_t>(entry);
         if (entry > 0xFFFF) *o++ = static_cast<char16_t>(entry >> 16);
-        p += 2;
+        p += length;
         continue;
       }
       case FirstByte::kAskIcu:
@@ -334,21 +394,22 @@ const DoubleBytePage* DoubleBytePageOf(std::int32_t code_page) {
     case 932: return PageOf<932>();
     case 949: return PageOf<949>();
     case 951: return PageOf<951>();
+    case 20932: return PageOf<20932>();
     default: return nullptr;
   }
 }
 
 NativeOutcome EncodeDoubleByte(const DoubleBytePage& page, TextView text, Bytes& out) {
-  out.resize(text.size() * 2);
+  out.resize(text.size() * 3);
   std::uint8_t* o = out.data();
   for (const char16_t unit : text) {
     const std::uint16_t value = page.blocks[page.block_of[unit >> 8] * 256u + (unit & 0xFFu)];
-    if (value >= 0x200) {
+    if (value >= 0x8000) {
       o[0] = static_cast<std::uint8_t>(value >> 8);
       o[1] = static_cast<std::uint8_t>(value & 0xFF);
       o += 2;
     } else if (value > kAsk) {
-      *o++ = static_cast<std::uint8_t>(value & 0xFF);
+      o += BytesOf(page, value, o);
     } else {
       out.clear();
       return value == kNone ? NativeOutcome::kRefused : NativeOutcome::kAskIcu;
@@ -360,7 +421,7 @@ NativeOutcome EncodeDoubleByte(const DoubleBytePage& page, TextView text, Bytes&
 
 NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView bytes, bool cut, Text& out,
                                       std::size_t& pending) {
-  // A character of one or two bytes gives no more units than it has bytes.
+  // A character of one to three bytes gives no more units than it has bytes.
   // Short runs (most of what the steps decode) go through a buffer on the
   // stack, so that the many that are refused cost no allocation.
   constexpr std::size_t kShort = 256;

@@ -1,8 +1,9 @@
 #pragma once
 
 // The repair steps' strict conversions for the double-byte code pages (936,
-// 950, 932, 949, 951) by tables, without ICU's per-call work, as
-// native_pages.h does for the pages of one byte per character.
+// 950, 932, 949, 951) and EUC-JP (20932, whose JIS X 0212 characters take
+// three bytes) by tables, without ICU's per-call work, as native_pages.h
+// does for the pages of one byte per character.
 //
 // The tables are read once from the code page's step converter
 // (OpenStepConverter), each byte, byte pair and BMP unit asked alone, so they
@@ -23,10 +24,11 @@ namespace mok {
 
 struct DoubleBytePage;
 
-// The page of a double-byte code page of the repair steps, read from its
-// converter on first use and kept for the life of the process, shared by all
-// threads; nullptr for any other code page, and for one whose converter is
-// missing or not of one and two bytes per character. May throw
+// The page of a double-byte code page of the repair steps or EUC-JP, read
+// from its converter on first use and kept for the life of the process,
+// shared by all threads; nullptr for any other code page (GB18030 among
+// them, whose four-byte characters these tables do not hold), and for one
+// whose converter is missing or whose bytes do not fit the tables. May throw
 // std::bad_alloc.
 [[nodiscard]] const DoubleBytePage* DoubleBytePageOf(std::int32_t code_page);
 
@@ -44,9 +46,10 @@ enum class NativeOutcome {
 // Decodes bytes appending to out, exactly when the step converter decodes
 // them without error and the text encodes back to the same bytes: kDone, or
 // kRefused when it does not; kAskIcu where the tables cannot tell. With cut,
-// a lead byte at the very end is left out and counted in pending (else 0), as
-// the converter leaves it pending when not flushed; without cut it is a
-// truncated character. On anything but kDone, out is unchanged.
+// the bytes of a character cut off at the very end are left out and counted
+// in pending (else 0), as the converter leaves them pending when not flushed;
+// without cut they are a truncated character. On anything but kDone, out is
+// unchanged.
 [[nodiscard]] NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView bytes, bool cut, Text& out,
                                                     std::size_t& pending);
 

@@ -1,6 +1,7 @@
-// The double-byte pages' tables held against the repair steps' own ICU
-// converters: every byte and every pair of bytes decoded exactly, cut and
-// whole, every BMP unit encoded, and random texts and bytes. Where the tables
+// The double-byte pages' tables (and EUC-JP's) held against the repair
+// steps' own ICU converters: every byte, every pair of bytes and every three
+// bytes that begin with a pair held back for a third, decoded exactly, cut
+// and whole, every BMP unit encoded, and random texts and bytes. Where the tables
 // leave a text to the converter, that must be rare and for a reason.
 
 #include "repair/native_double_byte.h"
@@ -22,7 +23,7 @@
 namespace mok::testing {
 namespace {
 
-constexpr std::int32_t kPages[] = {936, 950, 932, 949, 951};
+constexpr std::int32_t kPages[] = {936, 950, 932, 949, 951, 20932};
 
 // The step converter of a code page, converting as the steps do without
 // their tables: encoding a whole text, and decoding bytes (flushed unless
@@ -35,7 +36,7 @@ class StepConverter {
 
   std::optional<Bytes> Encode(TextView text) {
     ucnv_resetFromUnicode(converter_.get());
-    std::vector<char> buffer(text.size() * 2 + 16);
+    std::vector<char> buffer(text.size() * 3 + 16);
     char* target = buffer.data();
     const UChar* source = reinterpret_cast<const UChar*>(text.data());
     UErrorCode err = U_ZERO_ERROR;
@@ -122,16 +123,29 @@ Bytes LeadBytes(std::int32_t code_page) {
   return leads;
 }
 
+// Whether the converter, not flushed, holds back all of these bytes.
+bool HeldBack(std::int32_t code_page, BytesView bytes) {
+  std::unique_ptr<UConverter, void (*)(UConverter*)> converter(OpenStepConverter(code_page), ucnv_close);
+  UChar units[8];
+  UChar* target = units;
+  const char* source = reinterpret_cast<const char*>(bytes.data());
+  UErrorCode err = U_ZERO_ERROR;
+  ucnv_toUnicode(converter.get(), &target, units + 8, &source, source + bytes.size(), nullptr, false, &err);
+  return U_SUCCESS(err) && target == units &&
+         ucnv_toUCountPending(converter.get(), &err) == static_cast<int32_t>(bytes.size());
+}
+
 TEST(NativeDoubleByteTest, TheDoubleBytePagesOfTheStepsHaveTables) {
   for (const std::int32_t code_page : kPages) {
     const DoubleBytePage* page = DoubleBytePageOf(code_page);
     ASSERT_NE(page, nullptr) << code_page;
     EXPECT_EQ(DoubleBytePageOf(code_page), page) << "read once";
-    // Two-level tables: well under a quarter of a megabyte each.
-    EXPECT_LT(TableBytes(*page), 240u * 1024) << code_page;
+    // Two-level tables, with rows only for lead bytes and blocks only for
+    // the units a page maps: under 200 KB each.
+    EXPECT_LT(TableBytes(*page), 200u * 1024) << code_page;
   }
-  // GB18030 and EUC-JP have longer characters; the others are not double-byte.
-  for (const std::int32_t code_page : {54936, 20932, 65001, 1252, 437, 50221, 50225, 1200, 0, -1, 12345}) {
+  // GB18030 has characters of four bytes; the others are not double-byte.
+  for (const std::int32_t code_page : {54936, 65001, 1252, 437, 50221, 50225, 1200, 0, -1, 12345}) {
     EXPECT_EQ(DoubleBytePageOf(code_page), nullptr) << code_page;
   }
 }
@@ -158,6 +172,23 @@ TEST(NativeDoubleByteTest, EveryByteAndPairDecodesAsTheConverterDoes) {
         }
       }
     }
+    // EUC-JP: every three bytes after a pair the converter holds back.
+    int threes = 0;
+    for (const std::uint8_t lead : leads) {
+      for (int y = 0; y < 256; ++y) {
+        const std::uint8_t pair[2] = {lead, static_cast<std::uint8_t>(y)};
+        if (!HeldBack(code_page, BytesView(pair, 2))) continue;
+        ++threes;
+        for (int z = 0; z < 256; ++z) {
+          const std::uint8_t four[4] = {lead, static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(z), lead};
+          for (const bool cut : {false, true}) {
+            CompareDecoding(page, icu, BytesView(four, 3), cut, tally);
+            CompareDecoding(page, icu, BytesView(four, 4), cut, tally);
+          }
+        }
+      }
+    }
+    EXPECT_EQ(threes, code_page == 20932 ? 94 : 0);
     EXPECT_EQ(tally.failures, 0);
     // None of these converters maps several characters at once, so the
     // tables decide every byte and pair.
@@ -242,10 +273,15 @@ TEST(NativeDoubleByteTest, RandomBytesAndTextsConvertAsTheConverterDoes) {
       for (int y = -1; y < 256; ++y) {
         Bytes bytes(1, static_cast<std::uint8_t>(x));
         if (y >= 0) bytes += static_cast<std::uint8_t>(y);
-        std::size_t pending = 0;
-        if (const std::optional<Text> text = icu.DecodeExactly(bytes, false, pending)) {
-          characters.push_back(bytes);
-          alphabet += *text;
+        const bool three = y >= 0 && HeldBack(code_page, bytes);
+        for (int z = three ? 0 : -1; z < (three ? 256 : 0); ++z) {
+          Bytes character = bytes;
+          if (z >= 0) character += static_cast<std::uint8_t>(z);
+          std::size_t pending = 0;
+          if (const std::optional<Text> text = icu.DecodeExactly(character, false, pending)) {
+            characters.push_back(character);
+            alphabet += *text;
+          }
         }
       }
     }

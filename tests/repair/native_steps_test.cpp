@@ -30,7 +30,7 @@ std::string Describe(const std::optional<StepResult>& result) {
 }
 
 // What the steps did: how many changed the text, without and with loss, and
-// how many of those without loss decoded with a double-byte code page.
+// how many of those without loss decoded with a double-byte code page or EUC-JP.
 struct Taken {
   int lossless = 0;
   int lossy = 0;
@@ -38,7 +38,8 @@ struct Taken {
 };
 
 bool IsDoubleByte(std::int32_t code_page) {
-  return code_page == 936 || code_page == 950 || code_page == 932 || code_page == 949 || code_page == 951;
+  return code_page == 936 || code_page == 950 || code_page == 932 || code_page == 949 || code_page == 951 ||
+         code_page == 20932;
 }
 
 // Every step of the search on the text, each way (or the steps given).
@@ -156,6 +157,7 @@ TEST(NativeStepsTest, RandomCjkTextsGiveTheSameResults) {
       u"\uAC00\uD55C\uAD6D\uC5B4\uB2E4\uC2B5\uB2C8\uAE4C\u3131\u314F"
       u"\u3001\u3002\u300C\u300D\u30FB\uFF01\uFF08\uFF09\uFF0C\uFF1F\uFF21\uFF41\uFF10\uFFE5\u2460\u2170\u2116"
       u"\u00B7\u00D7\u2014\u2015\u2225\u301C\uFF5E\u00E9\u00FC\u0416\u03B1\uE000\uF8F5"
+      u"\u4E02\u4E04\u00C1\u02D8\u2116"
       u"\U00020000\U00023FB7\U0002A6A5";
   std::vector<RepairStep> steps;
   for (const RepairStep step : SearchSteps()) {
