@@ -43,22 +43,57 @@ struct DoubleBytePage {
   // converter has to decide, 0x100 + byte for one byte, lead << 8 | trail
   // (from 0x8000: every lead byte is one of the upper half) for two, and for
   // three, which all begin with the byte three_prefix and go on with a byte
-  // of the upper half, (second & 0x7F) << 8 | third.
+  // of the upper half, (second & 0x7F) << 8 | third; 2 for four bytes.
   std::array<std::uint16_t, 256> block_of{};
   std::vector<std::uint16_t> blocks;
   std::uint8_t three_prefix = 0;
+  // GB18030's characters of four bytes b1 b2 b3 b4 (b2 and b4 digits), by
+  // their index ((b1 - 0x81) * 10 + b2 - 0x30) * 1260 + (b3 - 0x81) * 10 +
+  // b4 - 0x30: those below four.size() by table (the BMP's), each entry a
+  // unit, kNone or kAsk; from supplementary_from on (where not 0) U+10000
+  // and the code points after it in order; any other for the converter.
+  std::vector<std::uint16_t> four;
+  std::uint32_t supplementary_from = 0;
+  // The BMP units of four bytes, in runs of units whose indexes follow one
+  // another, by first unit.
+  struct FourRun {
+    char16_t unit;
+    std::uint32_t index;
+  };
+  std::vector<FourRun> four_runs;
 };
 
 namespace {
 
 // Entries of the tables of pairs and of units: refused, or for the converter
-// to decide; and of pairs, the start of three bytes.
+// to decide; of pairs, the start of three bytes or of four; of units, four
+// bytes.
 constexpr std::uint16_t kNone = 0;
 constexpr std::uint16_t kAsk = 1;
 constexpr std::uint16_t kThree = 2;
+constexpr std::uint16_t kFour = 3;
+constexpr std::uint16_t kFourBytes = 2;
+
+constexpr std::uint32_t kSupplementaryCount = 0x100000;
+
+bool IsDigit(std::uint8_t byte) { return byte >= 0x30 && byte <= 0x39; }
+bool IsFourByteLead(std::uint8_t byte) { return byte >= 0x81 && byte <= 0xFE; }
+
+std::uint32_t FourByteIndex(const std::uint8_t* b) {
+  return ((b[0] - 0x81u) * 10 + (b[1] - 0x30u)) * 1260 + (b[2] - 0x81u) * 10 + (b[3] - 0x30u);
+}
+
+void FourBytesOf(std::uint32_t index, std::uint8_t* out) {
+  out[3] = static_cast<std::uint8_t>(0x30 + index % 10);
+  index /= 10;
+  out[2] = static_cast<std::uint8_t>(0x81 + index % 126);
+  index /= 126;
+  out[1] = static_cast<std::uint8_t>(0x30 + index % 10);
+  out[0] = static_cast<std::uint8_t>(0x81 + index / 10);
+}
 
 // Writes the bytes of a unit's entry at out; their number, 0 for kNone and kAsk.
-inline std::size_t BytesOf(const DoubleBytePage& page, std::uint16_t value, std::uint8_t* out) noexcept {
+inline std::size_t BytesOf(const DoubleBytePage& page, char16_t unit, std::uint16_t value, std::uint8_t* out) noexcept {
   if (value >= 0x8000) {
     out[0] = static_cast<std::uint8_t>(value >> 8);
     out[1] = static_cast<std::uint8_t>(value & 0xFF);
@@ -70,9 +105,17 @@ inline std::size_t BytesOf(const DoubleBytePage& page, std::uint16_t value, std:
     out[2] = static_cast<std::uint8_t>(value & 0xFF);
     return 3;
   }
-  if (value > kAsk) {
+  if (value >= 0x100) {
     out[0] = static_cast<std::uint8_t>(value & 0xFF);
     return 1;
+  }
+  if (value == kFourBytes) {
+    // The run the unit is in: the last that starts at or before it.
+    const auto run = std::upper_bound(page.four_runs.begin(), page.four_runs.end(), unit,
+                                      [](char16_t u, const DoubleBytePage::FourRun& r) { return u < r.unit; }) -
+                     1;
+    FourBytesOf(run->index + (unit - run->unit), out);
+    return 4;
   }
   return 0;
 }
@@ -141,7 +184,7 @@ bool PrefixOfOther(const std::uint8_t* a, std::size_t a_length, const std::uint8
 
 enum class Exactness { kExact, kRefused, kAskIcu };
 
-// Whether a character read from bytes (one to three) encodes back to exactly
+// Whether a character read from bytes (one to four) encodes back to exactly
 // them, or makes any text it is in encode to other bytes (kRefused), or
 // whether that depends on the rest of the text. Where exact, units holds its
 // one unit, or its two units with the second in the high half.
@@ -152,8 +195,8 @@ Exactness ExactnessOf(UConverter* converter, const DoubleBytePage& page, const A
     if (IsSurrogate(unit)) return Exactness::kAskIcu;
     const std::uint16_t value = page.blocks[page.block_of[unit >> 8] * 256u + (unit & 0xFFu)];
     if (value == kAsk) return Exactness::kAskIcu;
-    std::uint8_t encoded[3];
-    const std::size_t length = BytesOf(page, value, encoded);
+    std::uint8_t encoded[4];
+    const std::size_t length = BytesOf(page, unit, value, encoded);
     if (length == count && std::equal(encoded, encoded + length, bytes)) {
       units = unit;
       return Exactness::kExact;
@@ -174,7 +217,7 @@ Exactness ExactnessOf(UConverter* converter, const DoubleBytePage& page, const A
 }
 
 // Reads the tables from the code page's step converter; nullptr when it is
-// missing or does not take one to three bytes per character, or its
+// missing or does not take one to four bytes per character, or its
 // characters' bytes do not fit the tables.
 std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
   std::unique_ptr<UConverter, ConverterCloser> owned(OpenStepConverter(code_page));
@@ -182,9 +225,10 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
   if (converter == nullptr) return nullptr;
   const UConverterType type = ucnv_getType(converter);
   if ((type != UCNV_MBCS && type != UCNV_DBCS) || ucnv_getMinCharSize(converter) != 1 ||
-      ucnv_getMaxCharSize(converter) < 2 || ucnv_getMaxCharSize(converter) > 3) {
+      ucnv_getMaxCharSize(converter) < 2 || ucnv_getMaxCharSize(converter) > 4) {
     return nullptr;
   }
+  const bool four_bytes = ucnv_getMaxCharSize(converter) == 4;
   auto page = std::make_unique<DoubleBytePage>();
 
   // Every BMP unit alone; a lead surrogate may pair with what follows.
@@ -198,8 +242,17 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
     const Alone encoded = EncodeAlone(converter, &unit, 1);
     if (!encoded.ok) continue;
     const std::uint8_t* b = encoded.bytes;
-    if (encoded.pending > 0 || encoded.length == 0 || encoded.length > 3) {
+    if (encoded.pending > 0 || encoded.length == 0 || encoded.length > 4) {
       bmp[u] = kAsk;
+    } else if (encoded.length == 4) {
+      if (!IsFourByteLead(b[0]) || !IsDigit(b[1]) || !IsFourByteLead(b[2]) || !IsDigit(b[3])) return nullptr;
+      const std::uint32_t index = FourByteIndex(b);
+      bmp[u] = kFourBytes;
+      auto& runs = page->four_runs;
+      if (runs.empty() || u - runs.back().unit != index - runs.back().index || bmp[u - 1] != kFourBytes) {
+        runs.push_back({unit, index});
+      }
+      page->four.resize(std::max<std::size_t>(page->four.size(), index + 1), kNone);
     } else if (encoded.length == 1) {
       bmp[u] = static_cast<std::uint16_t>(0x100 + b[0]);
     } else if (encoded.length == 2) {
@@ -272,11 +325,14 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
       // Three bytes when the converter, flushed, finds the character cut off.
       const bool three = count == 2 && decoded.length == 0 && decoded.pending == 2 &&
                          !DecodeAlone(converter, bytes, count, true).ok;
-      return three ? kThree : kAsk;
+      if (!three) return kAsk;
+      // GB18030's four bytes start with a lead byte and a digit.
+      if (four_bytes) return IsFourByteLead(bytes[0]) && IsDigit(bytes[1]) ? kFour : kAsk;
+      return kThree;
     }
     std::uint32_t units = 0;
     switch (ExactnessOf(converter, *page, decoded, bytes, count, units)) {
-      case Exactness::kExact: return units > kThree ? units : kAsk;
+      case Exactness::kExact: return units > kFour ? units : kAsk;
       case Exactness::kRefused: return kNone;
       case Exactness::kAskIcu: return kAsk;
     }
@@ -318,6 +374,51 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
     if (r < leads.size()) page->row_of[leads[r]] = static_cast<std::uint16_t>(r);
     page->rows.insert(page->rows.end(), rows[r].begin() + low, rows[r].begin() + high + 1);
   }
+
+  // GB18030: every four bytes of the BMP's by table, and beyond the BMP the
+  // order of code points, when the converter keeps to it at both ends and
+  // in the middle.
+  for (std::uint32_t index = 0; index < page->four.size(); ++index) {
+    std::uint8_t bytes[4];
+    FourBytesOf(index, bytes);
+    const Alone decoded = DecodeAlone(converter, bytes, 4, false);
+    std::uint32_t units = 0;
+    if (!decoded.ok) {
+      page->four[index] = kNone;
+    } else if (decoded.pending > 0) {
+      page->four[index] = kAsk;
+    } else {
+      switch (ExactnessOf(converter, *page, decoded, bytes, 4, units)) {
+        case Exactness::kExact: page->four[index] = units > kAsk && units <= 0xFFFF ? units : kAsk; break;
+        case Exactness::kRefused: page->four[index] = kNone; break;
+        case Exactness::kAskIcu: page->four[index] = kAsk; break;
+      }
+    }
+  }
+  page->four.shrink_to_fit();
+  page->four_runs.shrink_to_fit();
+  if (four_bytes) {
+    auto four_of = [&](char32_t c, std::uint32_t& index) {
+      char16_t units[2];
+      units[0] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      units[1] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+      const Alone encoded = EncodeAlone(converter, units, 2);
+      const std::uint8_t* b = encoded.bytes;
+      if (!encoded.ok || encoded.pending > 0 || encoded.length != 4 || !IsFourByteLead(b[0]) || !IsDigit(b[1]) ||
+          !IsFourByteLead(b[2]) || !IsDigit(b[3])) {
+        return false;
+      }
+      index = FourByteIndex(b);
+      const Alone decoded = DecodeAlone(converter, b, 4, false);
+      return decoded.ok && decoded.pending == 0 && decoded.length == 2 && decoded.units[0] == units[0] &&
+             decoded.units[1] == units[1];
+    };
+    std::uint32_t first = 0, middle = 0, last = 0;
+    if (four_of(0x10000, first) && first >= page->four.size() && four_of(0x5ABCD, middle) &&
+        middle == first + 0x4ABCD && four_of(0x10FFFF, last) && last == first + kSupplementaryCount - 1) {
+      page->supplementary_from = first;
+    }
+  }
   return page;
 }
 
@@ -357,7 +458,28 @@ NativeOutcome Walk(const DoubleBytePage& page, BytesView bytes, bool cut, char16
         if (k >= page.row_width) return NativeOutcome::kRefused;
         std::uint32_t entry = page.rows[page.row_of[byte] * page.row_width + k];
         std::size_t length = 2;
-        if ((entry & 0xFFFF) == kThree) {
+        if (entry == kFour) {
+          if (end - p < 4) {
+            // Cut off after two bytes or three (a third byte that cannot be
+            // one is an error there and then).
+            if (end - p == 3 && !IsFourByteLead(p[2])) return NativeOutcome::kRefused;
+            if (!cut) return NativeOutcome::kRefused;
+            pending = static_cast<std::size_t>(end - p);
+            p = end;
+            continue;
+          }
+          if (!IsFourByteLead(p[2]) || !IsDigit(p[3])) return NativeOutcome::kRefused;
+          const std::uint32_t index = FourByteIndex(p);
+          if (index < page.four.size()) {
+            entry = page.four[index];
+          } else if (page.supplementary_from != 0 && index - page.supplementary_from < kSupplementaryCount) {
+            const std::uint32_t c = index - page.supplementary_from;
+            entry = (0xD800 + (c >> 10)) | (0xDC00u + (c & 0x3FF)) << 16;
+          } else {
+            return NativeOutcome::kAskIcu;
+          }
+          length = 4;
+        } else if ((entry & 0xFFFF) == kThree) {
           if (p + 2 == end) {
             if (!cut) return NativeOutcome::kRefused;
             pending = 2;
@@ -395,12 +517,13 @@ const DoubleBytePage* DoubleBytePageOf(std::int32_t code_page) {
     case 949: return PageOf<949>();
     case 951: return PageOf<951>();
     case 20932: return PageOf<20932>();
+    case 54936: return PageOf<54936>();
     default: return nullptr;
   }
 }
 
 NativeOutcome EncodeDoubleByte(const DoubleBytePage& page, TextView text, Bytes& out) {
-  out.resize(text.size() * 3);
+  out.resize(text.size() * 4);
   std::uint8_t* o = out.data();
   for (const char16_t unit : text) {
     const std::uint16_t value = page.blocks[page.block_of[unit >> 8] * 256u + (unit & 0xFFu)];
@@ -409,7 +532,7 @@ NativeOutcome EncodeDoubleByte(const DoubleBytePage& page, TextView text, Bytes&
       o[1] = static_cast<std::uint8_t>(value & 0xFF);
       o += 2;
     } else if (value > kAsk) {
-      o += BytesOf(page, value, o);
+      o += BytesOf(page, unit, value, o);
     } else {
       out.clear();
       return value == kNone ? NativeOutcome::kRefused : NativeOutcome::kAskIcu;
@@ -421,7 +544,7 @@ NativeOutcome EncodeDoubleByte(const DoubleBytePage& page, TextView text, Bytes&
 
 NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView bytes, bool cut, Text& out,
                                       std::size_t& pending) {
-  // A character of one to three bytes gives no more units than it has bytes.
+  // A character of one to four bytes gives no more units than it has bytes.
   // Short runs (most of what the steps decode) go through a buffer on the
   // stack, so that the many that are refused cost no allocation.
   constexpr std::size_t kShort = 256;
@@ -440,7 +563,8 @@ NativeOutcome DecodeDoubleByteExactly(const DoubleBytePage& page, BytesView byte
 }
 
 std::size_t TableBytes(const DoubleBytePage& page) noexcept {
-  return sizeof page + page.rows.capacity() * sizeof page.rows[0] + page.blocks.capacity() * sizeof page.blocks[0];
+  return sizeof page + page.rows.capacity() * sizeof page.rows[0] + page.blocks.capacity() * sizeof page.blocks[0] +
+         page.four.capacity() * sizeof page.four[0] + page.four_runs.capacity() * sizeof page.four_runs[0];
 }
 
 }  // namespace mok

@@ -1,13 +1,16 @@
 #pragma once
 
 // The repair steps' strict conversions for the double-byte code pages (936,
-// 950, 932, 949, 951) and EUC-JP (20932, whose JIS X 0212 characters take
-// three bytes) by tables, without ICU's per-call work, as native_pages.h
-// does for the pages of one byte per character.
+// 950, 932, 949, 951), EUC-JP (20932, whose JIS X 0212 characters take three
+// bytes) and GB18030 (54936, with characters of four bytes) by tables,
+// without ICU's per-call work, as native_pages.h does for the pages of one
+// byte per character.
 //
 // The tables are read once from the code page's step converter
-// (OpenStepConverter), each byte, byte pair and BMP unit asked alone, so they
-// give what it gives. Where a text's conversion could differ from the
+// (OpenStepConverter), each byte, byte pair, three bytes and BMP unit asked
+// alone, so they give what it gives; GB18030's four bytes are read by table
+// for the BMP and counted off in order beyond it, which the converter is
+// checked to keep to. Where a text's conversion could differ from the
 // conversion of its characters one by one, the tables do not decide and the
 // caller converts that text with ICU: mappings of several characters (a
 // character that may begin one, bytes that decode to more than one
@@ -24,12 +27,11 @@ namespace mok {
 
 struct DoubleBytePage;
 
-// The page of a double-byte code page of the repair steps or EUC-JP, read
-// from its converter on first use and kept for the life of the process,
-// shared by all threads; nullptr for any other code page (GB18030 among
-// them, whose four-byte characters these tables do not hold), and for one
-// whose converter is missing or whose bytes do not fit the tables. May throw
-// std::bad_alloc.
+// The page of a double-byte code page of the repair steps, EUC-JP or
+// GB18030, read from its converter on first use and kept for the life of the
+// process, shared by all threads; nullptr for any other code page, and for
+// one whose converter is missing or whose bytes do not fit the tables. May
+// throw std::bad_alloc.
 [[nodiscard]] const DoubleBytePage* DoubleBytePageOf(std::int32_t code_page);
 
 enum class NativeOutcome {

@@ -30,7 +30,8 @@ std::string Describe(const std::optional<StepResult>& result) {
 }
 
 // What the steps did: how many changed the text, without and with loss, and
-// how many of those without loss decoded with a double-byte code page or EUC-JP.
+// how many of those without loss decoded with a double-byte code page, EUC-JP
+// or GB18030.
 struct Taken {
   int lossless = 0;
   int lossy = 0;
@@ -39,7 +40,7 @@ struct Taken {
 
 bool IsDoubleByte(std::int32_t code_page) {
   return code_page == 936 || code_page == 950 || code_page == 932 || code_page == 949 || code_page == 951 ||
-         code_page == 20932;
+         code_page == 20932 || code_page == 54936;
 }
 
 // Every step of the search on the text, each way (or the steps given).
