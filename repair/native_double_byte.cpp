@@ -317,7 +317,8 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
   }
 
   // Every pair of a lead byte and any byte after it, and where a pair is
-  // held back as the start of three bytes, every third byte after it.
+  // held back as the start of three bytes, every third byte after it (the
+  // pairs that start GB18030's four bytes are read by their index below).
   auto entry_of = [&](const std::uint8_t* bytes, std::size_t count) -> std::uint32_t {
     const Alone decoded = DecodeAlone(converter, bytes, count, false);
     if (!decoded.ok) return kNone;
