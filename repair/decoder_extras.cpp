@@ -1,5 +1,13 @@
 #include "repair/decoder_extras.h"
 
+#include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
+#include <unicode/ucnv_err.h>
+
+#include <algorithm>
+
+#include "codec/charset_conversion.h"
+
 namespace mok {
 namespace {
 
@@ -53,15 +61,62 @@ constexpr ExtraCharacter kBig5Eten[] = {
 
 constexpr ExtraCharacter kBig5Hkscs[] = {{0x9FB0, 0xC8A1}};
 
+// The lists as the converters' callback takes them: spans that stay in place.
+const std::span<const ExtraCharacter>* ExtrasOf(std::int32_t code_page) {
+  static constexpr std::span<const ExtraCharacter> kNone{}, kShiftJisList{kShiftJis}, kBig5EtenList{kBig5Eten},
+      kBig5HkscsList{kBig5Hkscs};
+  switch (code_page) {
+    case 932: return &kShiftJisList;
+    case 950: return &kBig5EtenList;
+    case 951: return &kBig5HkscsList;
+    default: return &kNone;
+  }
+}
+
+bool IsKeptByte(char16_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
+
+// A byte an earlier wrong decoding kept as U+DC00 + byte encodes as that byte,
+// and a character other decoders give as its bytes (the context is the code
+// page's list); anything else the code page cannot map leaves the error set,
+// which stops the conversion.
+void U_CALLCONV KeptBytesOnly(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
+                              int32_t length, UChar32, UConverterCallbackReason reason, UErrorCode* err) {
+  if (reason > UCNV_IRREGULAR || length != 1) return;
+  if (IsKeptByte(units[0])) {
+    *err = U_ZERO_ERROR;
+    const char byte = static_cast<char>(units[0] - 0xDC00);
+    ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
+    return;
+  }
+  const auto& extras = *static_cast<const std::span<const ExtraCharacter>*>(context);
+  const auto found = std::lower_bound(extras.begin(), extras.end(), units[0],
+                                      [](const ExtraCharacter& e, char16_t unit) { return e.unit < unit; });
+  if (found == extras.end() || found->unit != units[0]) return;
+  const char bytes[2] = {static_cast<char>(found->bytes >> 8), static_cast<char>(found->bytes & 0xFF)};
+  *err = U_ZERO_ERROR;
+  if (found->bytes < 0x100) {
+    ucnv_cbFromUWriteBytes(args, bytes + 1, 1, 0, err);
+  } else {
+    ucnv_cbFromUWriteBytes(args, bytes, 2, 0, err);
+  }
+}
+
 }  // namespace
 
-std::span<const ExtraCharacter> ExtraCharacters(std::int32_t code_page) {
-  switch (code_page) {
-    case 932: return kShiftJis;
-    case 950: return kBig5Eten;
-    case 951: return kBig5Hkscs;
-    default: return {};
+std::span<const ExtraCharacter> ExtraCharacters(std::int32_t code_page) { return *ExtrasOf(code_page); }
+
+UConverter* OpenStepConverter(std::int32_t code_page) {
+  const char* name = IcuConverterName(code_page);
+  if (name == nullptr) return nullptr;
+  UErrorCode err = U_ZERO_ERROR;
+  UConverter* converter = ucnv_open(name, &err);
+  ucnv_setFromUCallBack(converter, KeptBytesOnly, ExtrasOf(code_page), nullptr, nullptr, &err);
+  ucnv_setToUCallBack(converter, UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
+  if (U_FAILURE(err)) {
+    ucnv_close(converter);
+    return nullptr;
   }
+  return converter;
 }
 
 }  // namespace mok

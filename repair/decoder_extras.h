@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <span>
 
+struct UConverter;
+
 namespace mok {
 
 struct ExtraCharacter {
@@ -21,5 +23,13 @@ struct ExtraCharacter {
 //    Big5 decoders of Python read them;
 //  - 951: U+9FB0, which Big5-HKSCS decoders since 2008 read at C8A1.
 [[nodiscard]] std::span<const ExtraCharacter> ExtraCharacters(std::int32_t code_page);
+
+// Opens the code page's converter as the repair steps convert with it:
+// decoding stops at the first byte it cannot decode; encoding writes a lone
+// surrogate U+DC80..U+DCFF as the byte an earlier wrong decoding kept in it
+// and an extra character as its bytes, and stops at anything else it cannot
+// map. nullptr when the code page has no ICU converter; the caller closes it
+// with ucnv_close.
+[[nodiscard]] UConverter* OpenStepConverter(std::int32_t code_page);
 
 }  // namespace mok

@@ -1,8 +1,6 @@
 #include "repair/repair_step.h"
 
 #include <unicode/ucnv.h>
-#include <unicode/ucnv_cb.h>
-#include <unicode/ucnv_err.h>
 
 #include <algorithm>
 #include <array>
@@ -15,6 +13,7 @@
 #include "codec/charset_conversion.h"
 #include "repair/decoder_extras.h"
 #include "repair/language_model.h"
+#include "repair/native_double_byte.h"
 #include "repair/native_pages.h"
 
 namespace mok {
@@ -23,35 +22,8 @@ namespace {
 constexpr char16_t kReplacement = 0xFFFD;
 constexpr char16_t kEsc = 0x1B;
 
-bool IsKeptByte(char16_t unit) { return unit >= 0xDC80 && unit <= 0xDCFF; }
 bool IsLead(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsTrail(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-// A byte an earlier wrong decoding kept as U+DC00 + byte encodes as that byte,
-// and a character other decoders give as its bytes (ExtraCharacters; the
-// context is the code page's list); anything else the code page cannot map
-// leaves the error set, which stops the conversion.
-void U_CALLCONV KeptBytesOnly(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
-                              int32_t length, UChar32, UConverterCallbackReason reason, UErrorCode* err) {
-  if (reason > UCNV_IRREGULAR || length != 1) return;
-  if (IsKeptByte(units[0])) {
-    *err = U_ZERO_ERROR;
-    const char byte = static_cast<char>(units[0] - 0xDC00);
-    ucnv_cbFromUWriteBytes(args, &byte, 1, 0, err);
-    return;
-  }
-  const auto& extras = *static_cast<const std::span<const ExtraCharacter>*>(context);
-  const auto found = std::lower_bound(extras.begin(), extras.end(), units[0],
-                                      [](const ExtraCharacter& e, char16_t unit) { return e.unit < unit; });
-  if (found == extras.end() || found->unit != units[0]) return;
-  const char bytes[2] = {static_cast<char>(found->bytes >> 8), static_cast<char>(found->bytes & 0xFF)};
-  *err = U_ZERO_ERROR;
-  if (found->bytes < 0x100) {
-    ucnv_cbFromUWriteBytes(args, bytes + 1, 1, 0, err);
-  } else {
-    ucnv_cbFromUWriteBytes(args, bytes, 2, 0, err);
-  }
-}
 
 struct ConverterCloser {
   void operator()(UConverter* converter) const { ucnv_close(converter); }
@@ -71,7 +43,6 @@ UConverter* StrictConverter(std::int32_t code_page) {
   if (slot.code_page == code_page && code_page != -1) return slot.converter;
   struct Entry {
     std::int32_t code_page;
-    std::unique_ptr<std::span<const ExtraCharacter>> extras;  // the callback's context: stays in place
     std::unique_ptr<UConverter, ConverterCloser> converter;
   };
   thread_local std::vector<Entry> cache;
@@ -81,16 +52,8 @@ UConverter* StrictConverter(std::int32_t code_page) {
       return entry.converter.get();
     }
   }
-  auto extras = std::make_unique<std::span<const ExtraCharacter>>(ExtraCharacters(code_page));
-  std::unique_ptr<UConverter, ConverterCloser> converter;
-  if (const char* name = IcuConverterName(code_page)) {
-    UErrorCode err = U_ZERO_ERROR;
-    converter.reset(ucnv_open(name, &err));
-    ucnv_setFromUCallBack(converter.get(), KeptBytesOnly, extras.get(), nullptr, nullptr, &err);
-    ucnv_setToUCallBack(converter.get(), UCNV_TO_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &err);
-    if (U_FAILURE(err)) converter.reset();
-  }
-  cache.push_back({code_page, std::move(extras), std::move(converter)});
+  std::unique_ptr<UConverter, ConverterCloser> converter(OpenStepConverter(code_page));
+  cache.push_back({code_page, std::move(converter)});
   slot = {code_page, cache.back().converter.get()};
   return slot.converter;
 }
@@ -156,10 +119,14 @@ constexpr std::size_t kKeptEncoding = 16 * 1024;
 
 // How the steps convert a code page: by its native tables (code pages of one
 // byte per character), as UTF-8, or with its strict ICU converter. Both ways
-// give the same bytes, text and errors.
+// give the same bytes, text and errors. A double-byte code page has both its
+// tables and its converter: the tables encode and decode exactly where they
+// can tell, and the converter does the rest, decoding around lost bytes
+// (which needs its error positions) included.
 struct StepCodec {
   const SingleBytePage* page = nullptr;
   bool utf8 = false;
+  const DoubleBytePage* double_byte = nullptr;
   UConverter* icu = nullptr;
   [[nodiscard]] bool Valid() const { return page != nullptr || utf8 || icu != nullptr; }
 };
@@ -168,6 +135,10 @@ StepCodec CodecOf(std::int32_t code_page) {
   if (NativeStepConversions()) {
     if (code_page == 65001) return {.utf8 = true};
     if (const SingleBytePage* page = SingleBytePageOf(code_page)) return {.page = page};
+    if (const DoubleBytePage* page = DoubleBytePageOf(code_page)) {
+      UConverter* icu = StrictConverter(code_page);
+      return {.double_byte = icu != nullptr ? page : nullptr, .icu = icu};
+    }
   }
   return {.icu = StrictConverter(code_page)};
 }
@@ -175,6 +146,10 @@ StepCodec CodecOf(std::int32_t code_page) {
 bool Encode(const StepCodec& codec, TextView text, Bytes& out) {
   if (codec.page != nullptr) return EncodeSingleByte(*codec.page, text, out);
   if (codec.utf8) return EncodeUtf8Strict(text, out);
+  if (codec.double_byte != nullptr) {
+    const NativeOutcome outcome = EncodeDoubleByte(*codec.double_byte, text, out);
+    if (outcome != NativeOutcome::kAskIcu) return outcome == NativeOutcome::kDone;
+  }
   return IcuEncode(codec.icu, text, out);
 }
 
@@ -185,7 +160,7 @@ bool EncodesTo(const StepCodec& codec, TextView text, BytesView bytes) {
   thread_local Bytes kept;
   Bytes local;
   Bytes& again = text.size() <= kKeptEncoding ? kept : local;
-  return IcuEncode(codec.icu, text, again) && BytesView(again) == bytes;
+  return Encode(codec, text, again) && BytesView(again) == bytes;
 }
 
 bool Decode(const StepCodec& codec, BytesView bytes, bool flush, Text& out, std::size_t& pending,
@@ -195,6 +170,13 @@ bool Decode(const StepCodec& codec, BytesView bytes, bool flush, Text& out, std:
     return DecodeSingleByte(*codec.page, bytes, out, error);
   }
   if (codec.utf8) return DecodeUtf8Strict(bytes, flush, out, pending, error);
+  // What the tables of a double-byte code page decode exactly, its converter
+  // decodes to the same text; any other bytes go to the converter, which
+  // tells where an error is.
+  if (codec.double_byte != nullptr &&
+      DecodeDoubleByteExactly(*codec.double_byte, bytes, !flush, out, pending) == NativeOutcome::kDone) {
+    return true;
+  }
   return IcuDecode(codec.icu, bytes, flush, out, pending, error);
 }
 
@@ -619,13 +601,21 @@ std::optional<StepResult> Reinterpret(TextView text, RepairStep step, StepOption
     if (!DecodeUtf8Strict(encoded.bytes, !options.cut, result.text, pending, error)) return std::nullopt;
     return result;
   }
+  // A double-byte code page decodes by its tables, character by character,
+  // each character checked to encode back to its bytes.
+  if (decoder.double_byte != nullptr) {
+    const NativeOutcome outcome =
+        DecodeDoubleByteExactly(*decoder.double_byte, encoded.bytes, options.cut, result.text, pending);
+    if (outcome == NativeOutcome::kDone) return result;
+    if (outcome == NativeOutcome::kRefused) return std::nullopt;
+  }
   // Decoded into a buffer kept for the next step first, so that the many
   // steps that fail allocate nothing.
   thread_local Text kept;
   Text local;
   Text& decoded = encoded.bytes.size() <= kKeptEncoding ? kept : local;
   decoded.clear();
-  if (!Decode(decoder, encoded.bytes, !options.cut, decoded, pending, error)) return std::nullopt;
+  if (!IcuDecode(decoder.icu, encoded.bytes, !options.cut, decoded, pending, error)) return std::nullopt;
   const BytesView used = BytesView(encoded.bytes).substr(0, encoded.bytes.size() - pending);
   if (!EncodesTo(decoder, decoded, used)) return std::nullopt;
   result.text.assign(decoded);

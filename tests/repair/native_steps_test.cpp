@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "codec/conversion_core.h"
 #include "repair/candidates.h"
@@ -27,15 +29,23 @@ std::string Describe(const std::optional<StepResult>& result) {
   return Hex(result->text) + "lost " + std::to_string(result->lost);
 }
 
-// What the steps did: how many changed the text, without and with loss.
+// What the steps did: how many changed the text, without and with loss, and
+// how many of those without loss decoded with a double-byte code page, EUC-JP
+// or GB18030.
 struct Taken {
   int lossless = 0;
   int lossy = 0;
+  int double_byte = 0;
 };
 
-// Every step of the search on the text, each way.
-void CompareSteps(TextView text, int& failures, Taken& taken) {
-  for (const RepairStep step : SearchSteps()) {
+bool IsDoubleByte(std::int32_t code_page) {
+  return code_page == 936 || code_page == 950 || code_page == 932 || code_page == 949 || code_page == 951 ||
+         code_page == 20932 || code_page == 54936;
+}
+
+// Every step of the search on the text, each way (or the steps given).
+void CompareSteps(TextView text, int& failures, Taken& taken, std::span<const RepairStep> steps = SearchSteps()) {
+  for (const RepairStep step : steps) {
     for (const StepOptions options : kOptions) {
       const std::optional<StepResult> native = ApplyStep(text, step, options);
       std::optional<StepResult> icu;
@@ -50,7 +60,10 @@ void CompareSteps(TextView text, int& failures, Taken& taken) {
                       << (options.cut ? " cut" : "") << "\n text:   " << Hex(text) << "\n native: " << Describe(native)
                       << "\n ICU:    " << Describe(icu);
       }
-      if (native && native->text != text) ++(options.lossy ? taken.lossy : taken.lossless);
+      if (native && native->text != text) {
+        ++(options.lossy ? taken.lossy : taken.lossless);
+        if (!options.lossy && IsDoubleByte(step.code_page_b)) ++taken.double_byte;
+      }
     }
   }
 }
@@ -90,6 +103,7 @@ TEST(NativeStepsTest, CorpusTextsGiveTheSameResults) {
   // The comparison is worth something only if many steps changed the text.
   EXPECT_GT(taken.lossless, 300000) << taken.lossless;
   EXPECT_GT(taken.lossy, 25000) << taken.lossy;
+  EXPECT_GT(taken.double_byte, 80000) << taken.double_byte;
 }
 
 // Random texts of many scripts garbled by a random step, some with bytes
@@ -128,6 +142,54 @@ TEST(NativeStepsTest, RandomGarbledTextsGiveTheSameResults) {
   EXPECT_EQ(failures, 0);
   EXPECT_GT(taken.lossless, 90000) << taken.lossless;
   EXPECT_GT(taken.lossy, 60000) << taken.lossy;
+  EXPECT_GT(taken.double_byte, 15000) << taken.double_byte;
+}
+
+// Chinese, Japanese and Korean texts, with the symbols and full-width forms
+// of their code pages and some characters beyond the BMP, garbled by a step
+// with a double-byte code page on either side, some with bytes lost and cut
+// short: the steps that decode with a double-byte code page decode such
+// texts, and must agree with ICU on them as on everything else.
+TEST(NativeStepsTest, RandomCjkTextsGiveTheSameResults) {
+  const Text alphabet =
+      u"ab1 .\u4E2D\u6587\u4E71\u7801\u7684\u662F\u4E0D\u4E86\u4EBA\u5728\u6709\u6211\u4ED6\u8FD9\u4E2A"
+      u"\u9AD4\u8AAA\u9019\u500B\u570B\u5B78\u7063\u9EBC\u7E41\u9AD8\u5F41\u5803\u7881\u92B9"
+      u"\u3042\u3044\u3046\u304C\u3093\u30AB\u30BF\u30CA\u30FC\u30F4\u65E5\u672C\u8A9E\u6F22\u5B57\uFF71\uFF9E"
+      u"\uAC00\uD55C\uAD6D\uC5B4\uB2E4\uC2B5\uB2C8\uAE4C\u3131\u314F"
+      u"\u3001\u3002\u300C\u300D\u30FB\uFF01\uFF08\uFF09\uFF0C\uFF1F\uFF21\uFF41\uFF10\uFFE5\u2460\u2170\u2116"
+      u"\u00B7\u00D7\u2014\u2015\u2225\u301C\uFF5E\u00E9\u00FC\u0416\u03B1\uE000\uF8F5"
+      u"\u4E02\u4E04\u00C1\u02D8\u2116"
+      u"\U00020000\U00023FB7\U0002A6A5";
+  std::vector<RepairStep> steps;
+  for (const RepairStep step : SearchSteps()) {
+    if (IsDoubleByte(step.code_page_a) || IsDoubleByte(step.code_page_b)) steps.push_back(step);
+  }
+  ASSERT_GT(steps.size(), 40u);
+  std::mt19937 random(949);
+  int failures = 0;
+  Taken taken;
+  for (int round = 0; round < 4000; ++round) {
+    Text clean;
+    const std::size_t length = 2 + random() % 30;
+    for (std::size_t i = 0; i < length; ++i) {
+      const std::size_t at = random() % alphabet.size();
+      if (alphabet[at] >= 0xD800 && alphabet[at] <= 0xDBFF) {
+        clean += alphabet.substr(at, 2);
+      } else if (alphabet[at] < 0xDC00 || alphabet[at] > 0xDFFF) {
+        clean += alphabet[at];
+      }
+    }
+    const RepairStep step = steps[random() % steps.size()];
+    Text garbled = CpBytesToText(TextToCpBytes(clean, step.code_page_b), step.code_page_a);
+    if (round % 4 == 1 && !garbled.empty()) {
+      for (int k = 0; k < 2; ++k) garbled[random() % garbled.size()] = random() % 2 ? u'?' : u'\uFFFD';
+    }
+    if (round % 5 == 2 && garbled.size() > 2) garbled.resize(garbled.size() - 1 - random() % 2);
+    CompareSteps(garbled, failures, taken, steps);
+  }
+  EXPECT_EQ(failures, 0);
+  EXPECT_GT(taken.double_byte, 25000) << taken.double_byte;
+  EXPECT_GT(taken.lossy, 10000) << taken.lossy;
 }
 
 }  // namespace
