@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "repair/decoder_extras.h"
@@ -174,6 +175,91 @@ Alone DecodeAlone(UConverter* converter, const std::uint8_t* bytes, std::size_t 
   return out;
 }
 
+// What every BMP unit but the lead surrogates encodes to alone, found in one
+// run of a step converter over those that may encode (each unit alone takes
+// the converter's fixed cost, and each it cannot map its slow error path):
+// the converter's callback writes kept bytes and extra characters as it does
+// alone, and a unit it cannot map is skipped, told apart from one that writes
+// nothing. Exact for converters without mappings of several characters, whose
+// units do not look ahead to the next.
+class UnitEncodings {
+ public:
+  // mapped: the units with a mapping (the converter's set); only they, the
+  // kept bytes and the extra characters can encode, and only they are run.
+  UnitEncodings(std::int32_t code_page, const USet* mapped)
+      : skipped_(0x10000, true), start_(0x10000, 0), ends_(0x10000, 0) {
+    std::unique_ptr<UConverter, ConverterCloser> converter(OpenStepConverter(code_page));
+    if (converter == nullptr) return;
+    UErrorCode err = U_ZERO_ERROR;
+    ucnv_setFromUCallBack(converter.get(), SkipUnmapped, this, &step_callback_, &step_context_, &err);
+    std::vector<bool> may_encode(0x10000, false);
+    for (int32_t i = 0, n = uset_getRangeCount(mapped); i < n; ++i) {
+      UChar32 start = 0, end = 0;
+      UErrorCode range_err = U_ZERO_ERROR;
+      uset_getItem(mapped, i, &start, &end, nullptr, 0, &range_err);
+      if (U_FAILURE(range_err)) return;
+      for (UChar32 c = start; c <= std::min<UChar32>(end, 0xFFFF); ++c) may_encode[static_cast<std::size_t>(c)] = true;
+    }
+    for (std::uint32_t u = 0xDC80; u <= 0xDCFF; ++u) may_encode[u] = true;
+    for (const ExtraCharacter& e : ExtraCharacters(code_page)) may_encode[e.unit] = true;
+    std::vector<char16_t> units;
+    units.reserve(0x10000);
+    for (std::uint32_t u = 0; u < 0x10000; ++u) {
+      if (U16_IS_LEAD(u) || !may_encode[u]) continue;
+      units.push_back(static_cast<char16_t>(u));
+      skipped_[u] = false;
+    }
+    std::vector<char> bytes(units.size() * 8);
+    std::vector<std::int32_t> offsets(bytes.size());
+    char* target = bytes.data();
+    const UChar* source = reinterpret_cast<const UChar*>(units.data());
+    ucnv_fromUnicode(converter.get(), &target, bytes.data() + bytes.size(), &source, source + units.size(),
+                     offsets.data(), true, &err);
+    if (U_FAILURE(err)) return;
+    // Each unit's bytes follow the bytes of the units before it.
+    const auto written = static_cast<std::size_t>(target - bytes.data());
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < units.size(); ++i) {
+      start_[units[i]] = static_cast<std::uint32_t>(bytes_.size());
+      while (at < written && offsets[at] == static_cast<std::int32_t>(i)) bytes_.push_back(static_cast<std::uint8_t>(bytes[at++]));
+      ends_[units[i]] = static_cast<std::uint32_t>(bytes_.size());
+    }
+    ok_ = at == written;
+  }
+
+  [[nodiscard]] bool Ok() const { return ok_; }
+
+  // As EncodeAlone gives it, for a unit other than a lead surrogate.
+  [[nodiscard]] Alone Of(char16_t unit) const {
+    Alone out;
+    if (skipped_[unit]) return out;
+    out.ok = true;
+    const std::uint32_t from = start_[unit];
+    out.length = ends_[unit] - from;
+    std::copy_n(bytes_.begin() + from, std::min<std::size_t>(out.length, std::size(out.bytes)), out.bytes);
+    return out;
+  }
+
+ private:
+  static void U_CALLCONV SkipUnmapped(const void* context, UConverterFromUnicodeArgs* args, const UChar* units,
+                                      int32_t length, UChar32 code_point, UConverterCallbackReason reason,
+                                      UErrorCode* err) {
+    const auto* self = static_cast<const UnitEncodings*>(context);
+    self->step_callback_(self->step_context_, args, units, length, code_point, reason, err);
+    if (reason > UCNV_IRREGULAR || U_SUCCESS(*err)) return;
+    *err = U_ZERO_ERROR;
+    if (length == 1) const_cast<UnitEncodings*>(self)->skipped_[units[0]] = true;
+  }
+
+  UConverterFromUCallback step_callback_ = nullptr;
+  const void* step_context_ = nullptr;
+  std::vector<bool> skipped_;
+  std::vector<std::uint32_t> start_;
+  std::vector<std::uint32_t> ends_;
+  std::vector<std::uint8_t> bytes_;
+  bool ok_ = false;
+};
+
 // Whether a character read from these bytes, which encodes to others (or to
 // none), makes the text it is in encode to something else: one of the two is
 // a prefix of the other, and the bytes after could make up the difference.
@@ -231,7 +317,27 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
   const bool four_bytes = ucnv_getMaxCharSize(converter) == 4;
   auto page = std::make_unique<DoubleBytePage>();
 
-  // Every BMP unit alone; a lead surrogate may pair with what follows.
+  // The mappings of several characters: their first units look ahead.
+  std::unique_ptr<USet, SetCloser> set(uset_openEmpty());
+  UErrorCode err = U_ZERO_ERROR;
+  ucnv_getUnicodeSet(converter, set.get(), UCNV_ROUNDTRIP_AND_FALLBACK_SET, &err);
+  if (U_FAILURE(err)) return nullptr;
+  std::vector<char16_t> look_ahead;
+  for (int32_t i = 0, n = uset_getItemCount(set.get()); i < n; ++i) {
+    UChar32 start = 0, end = 0;
+    UChar string[16];
+    err = U_ZERO_ERROR;
+    const int32_t length = uset_getItem(set.get(), i, &start, &end, string, std::size(string), &err);
+    if (U_FAILURE(err)) return nullptr;
+    if (length > 0) look_ahead.push_back(string[0]);
+  }
+  // Every BMP unit alone, in one run where no unit looks ahead; a lead
+  // surrogate may pair with what follows.
+  std::optional<UnitEncodings> run;
+  if (look_ahead.empty()) {
+    run.emplace(code_page, set.get());
+    if (!run->Ok()) run.reset();
+  }
   std::vector<std::uint16_t> bmp(0x10000, kNone);
   for (std::uint32_t u = 0; u < 0x10000; ++u) {
     const auto unit = static_cast<char16_t>(u);
@@ -239,7 +345,7 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
       bmp[u] = kAsk;
       continue;
     }
-    const Alone encoded = EncodeAlone(converter, &unit, 1);
+    const Alone encoded = run ? run->Of(unit) : EncodeAlone(converter, &unit, 1);
     if (!encoded.ok) continue;
     const std::uint8_t* b = encoded.bytes;
     if (encoded.pending > 0 || encoded.length == 0 || encoded.length > 4) {
@@ -266,18 +372,7 @@ std::unique_ptr<const DoubleBytePage> ReadPage(std::int32_t code_page) {
   }
   // The first unit of each mapping of several characters: the converter
   // looks ahead from it (a unit it held back above is kAsk already).
-  std::unique_ptr<USet, SetCloser> set(uset_openEmpty());
-  UErrorCode err = U_ZERO_ERROR;
-  ucnv_getUnicodeSet(converter, set.get(), UCNV_ROUNDTRIP_AND_FALLBACK_SET, &err);
-  if (U_FAILURE(err)) return nullptr;
-  for (int32_t i = 0, n = uset_getItemCount(set.get()); i < n; ++i) {
-    UChar32 start = 0, end = 0;
-    UChar string[16];
-    err = U_ZERO_ERROR;
-    const int32_t length = uset_getItem(set.get(), i, &start, &end, string, std::size(string), &err);
-    if (U_FAILURE(err)) return nullptr;
-    if (length > 0) bmp[string[0]] = kAsk;
-  }
+  for (const char16_t unit : look_ahead) bmp[unit] = kAsk;
   page->blocks.assign(256, kNone);
   for (std::size_t high = 0; high < 256; ++high) {
     const auto from = bmp.begin() + static_cast<std::ptrdiff_t>(high * 256);
