@@ -618,6 +618,19 @@ const DoubleBytePage* DoubleBytePageOf(std::int32_t code_page) {
   }
 }
 
+bool HasDoubleBytePage(std::int32_t code_page) noexcept {
+  switch (code_page) {
+    case 936:
+    case 950:
+    case 932:
+    case 949:
+    case 951:
+    case 20932:
+    case 54936: return true;
+    default: return false;
+  }
+}
+
 NativeOutcome EncodeDoubleByte(const DoubleBytePage& page, TextView text, Bytes& out) {
   out.resize(text.size() * 4);
   std::uint8_t* o = out.data();

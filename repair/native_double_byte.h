@@ -33,6 +33,8 @@ struct DoubleBytePage;
 // one whose converter is missing or whose bytes do not fit the tables. May
 // throw std::bad_alloc.
 [[nodiscard]] const DoubleBytePage* DoubleBytePageOf(std::int32_t code_page);
+// Whether the code page has such a page, without reading it.
+[[nodiscard]] bool HasDoubleBytePage(std::int32_t code_page) noexcept;
 
 enum class NativeOutcome {
   kDone,     // converted

@@ -131,11 +131,35 @@ struct StepCodec {
   [[nodiscard]] bool Valid() const { return page != nullptr || utf8 || icu != nullptr; }
 };
 
+// A double-byte page's tables take some milliseconds to read, as long as a
+// few hundred steps take with ICU: a thread converts with ICU until it has
+// asked for the page this often, so that a process that repairs a text or
+// two starts as fast as with ICU alone, and one that repairs many reads the
+// tables once. Both ways give the same results.
+constexpr std::uint32_t kUsesBeforeTables = 2000;
+
+const DoubleBytePage* DoubleBytePageInUse(std::int32_t code_page) {
+  if (!HasDoubleBytePage(code_page)) return nullptr;
+  struct Count {
+    std::int32_t code_page = -1;
+    std::uint32_t uses = 0;
+  };
+  constexpr std::uint32_t kSlots = 137;  // every code page of the steps in a slot of its own
+  constinit thread_local std::array<Count, kSlots> counts{};
+  Count& count = counts[static_cast<std::uint32_t>(code_page) % kSlots];
+  if (count.code_page != code_page) count = {code_page, 0};
+  if (count.uses < kUsesBeforeTables) {
+    ++count.uses;
+    return nullptr;
+  }
+  return DoubleBytePageOf(code_page);
+}
+
 StepCodec CodecOf(std::int32_t code_page) {
   if (NativeStepConversions()) {
     if (code_page == 65001) return {.utf8 = true};
     if (const SingleBytePage* page = SingleBytePageOf(code_page)) return {.page = page};
-    if (const DoubleBytePage* page = DoubleBytePageOf(code_page)) {
+    if (const DoubleBytePage* page = DoubleBytePageInUse(code_page)) {
       UConverter* icu = StrictConverter(code_page);
       return {.double_byte = icu != nullptr ? page : nullptr, .icu = icu};
     }
