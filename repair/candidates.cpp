@@ -656,6 +656,7 @@ std::vector<Candidate> Search(TextView stretch, bool cut, std::size_t exact) {
     if (!twin) seeds.push_back(*single);
   }
   offers.clear();
+  // The chains are offered at the set's threshold, which only rises from here.
   std::vector<TextView> kept_before_chains;
   const StepFloor chains_floor = FloorOf(set.Threshold(), 2, set, kept_before_chains);
   for (const Candidate& seed : seeds) {

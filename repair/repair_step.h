@@ -69,10 +69,10 @@ struct StepOptions {
 // for the empty text, and on any failure.
 [[nodiscard]] std::optional<StepResult> ApplyStep(TextView text, RepairStep step, StepOptions options = {});
 
-// A bar for the results of steps without loss, told from the bytes of a
-// result before it is made, for a code page B of one byte per character: the
-// least costs of its pairs of symbols (LeastPairCosts) add up to more than
-// cost_limit, and it is none of the kept texts.
+// A floor for the results of steps without loss, told from a result's bytes
+// before it is made (for a code page B of one byte per character): a result
+// is below it when the least costs of its pairs of symbols (LeastPairCosts)
+// add up to more than cost_limit and it is none of the kept texts.
 struct StepFloor {
   std::optional<std::uint64_t> cost_limit;  // nullopt: no bar
   std::span<const TextView> kept;
