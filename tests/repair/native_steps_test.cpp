@@ -106,6 +106,31 @@ TEST(NativeStepsTest, CorpusTextsGiveTheSameResults) {
   EXPECT_GT(taken.double_byte, 80000) << taken.double_byte;
 }
 
+// So many characters drawn from the alphabet (a surrogate pair in it is one).
+Text RandomText(TextView alphabet, std::size_t length, std::mt19937& random) {
+  Text text;
+  for (std::size_t i = 0; i < length; ++i) {
+    const std::size_t at = random() % alphabet.size();
+    if (alphabet[at] >= 0xD800 && alphabet[at] <= 0xDBFF) {
+      text += alphabet.substr(at, 2);
+    } else if (alphabet[at] < 0xDC00 || alphabet[at] > 0xDFFF) {
+      text += alphabet[at];
+    }
+  }
+  return text;
+}
+
+// The text garbled by the step, with bytes lost (a unit or two become "?" or
+// U+FFFD) and cut short by a unit or two when asked.
+Text Garbled(const Text& clean, RepairStep step, bool lose, bool cut, std::mt19937& random) {
+  Text garbled = CpBytesToText(TextToCpBytes(clean, step.code_page_b), step.code_page_a);
+  if (lose && !garbled.empty()) {
+    for (int k = 0; k < 2; ++k) garbled[random() % garbled.size()] = random() % 2 ? u'?' : u'\uFFFD';
+  }
+  if (cut && garbled.size() > 2) garbled.resize(garbled.size() - 1 - random() % 2);
+  return garbled;
+}
+
 // Random texts of many scripts garbled by a random step, some with bytes
 // lost ("?", U+FFFD) and cut short.
 TEST(NativeStepsTest, RandomGarbledTextsGiveTheSameResults) {
@@ -119,24 +144,9 @@ TEST(NativeStepsTest, RandomGarbledTextsGiveTheSameResults) {
   int failures = 0;
   Taken taken;
   for (int round = 0; round < 3000; ++round) {
-    Text clean;
-    const std::size_t length = 3 + random() % 40;
-    for (std::size_t i = 0; i < length; ++i) {
-      const std::size_t at = random() % alphabet.size();
-      // A surrogate pair is one character.
-      if (alphabet[at] >= 0xD800 && alphabet[at] <= 0xDBFF) {
-        clean += alphabet.substr(at, 2);
-      } else if (alphabet[at] < 0xDC00 || alphabet[at] > 0xDFFF) {
-        clean += alphabet[at];
-      }
-    }
+    const Text clean = RandomText(alphabet, 3 + random() % 40, random);
     const RepairStep step = steps[random() % steps.size()];
-    Text garbled = CpBytesToText(TextToCpBytes(clean, step.code_page_b), step.code_page_a);
-    if (round % 3 == 1 && !garbled.empty()) {
-      // Bytes lost: a unit or two become "?" or U+FFFD.
-      for (int k = 0; k < 2; ++k) garbled[random() % garbled.size()] = random() % 2 ? u'?' : u'\uFFFD';
-    }
-    if (round % 5 == 2 && garbled.size() > 2) garbled.resize(garbled.size() - 1 - random() % 2);
+    const Text garbled = Garbled(clean, step, round % 3 == 1, round % 5 == 2, random);
     CompareSteps(garbled, failures, taken);
   }
   EXPECT_EQ(failures, 0);
@@ -169,22 +179,9 @@ TEST(NativeStepsTest, RandomCjkTextsGiveTheSameResults) {
   int failures = 0;
   Taken taken;
   for (int round = 0; round < 4000; ++round) {
-    Text clean;
-    const std::size_t length = 2 + random() % 30;
-    for (std::size_t i = 0; i < length; ++i) {
-      const std::size_t at = random() % alphabet.size();
-      if (alphabet[at] >= 0xD800 && alphabet[at] <= 0xDBFF) {
-        clean += alphabet.substr(at, 2);
-      } else if (alphabet[at] < 0xDC00 || alphabet[at] > 0xDFFF) {
-        clean += alphabet[at];
-      }
-    }
+    const Text clean = RandomText(alphabet, 2 + random() % 30, random);
     const RepairStep step = steps[random() % steps.size()];
-    Text garbled = CpBytesToText(TextToCpBytes(clean, step.code_page_b), step.code_page_a);
-    if (round % 4 == 1 && !garbled.empty()) {
-      for (int k = 0; k < 2; ++k) garbled[random() % garbled.size()] = random() % 2 ? u'?' : u'\uFFFD';
-    }
-    if (round % 5 == 2 && garbled.size() > 2) garbled.resize(garbled.size() - 1 - random() % 2);
+    const Text garbled = Garbled(clean, step, round % 4 == 1, round % 5 == 2, random);
     CompareSteps(garbled, failures, taken, steps);
   }
   EXPECT_EQ(failures, 0);
